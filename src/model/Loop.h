@@ -1,0 +1,123 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/Channel.h"
+#include "model/Lockable.h"
+#include "model/Playlist.h"
+
+namespace tx {
+
+constexpr int MinChannels = 4;
+constexpr int MinTempo = 10;
+constexpr int MaxTempo = 500;
+constexpr int MainResoMax = 992;
+constexpr int MainCutOffMax = 1008;
+
+// Change notifications for whoever shows the loop (the desktop program).
+// All are called on the thread that made the change; any may be empty.
+struct TLoopEvents {
+    std::function<void()> ChannelsChanged;               // rows to lay out again, delete command enabling
+    std::function<void()> ChannelNamesChanged;           // the channel name list
+    std::function<void(int)> ChannelChanged;             // a channel's name, minimized or selection state
+    std::function<void(int, int, int)> StepChanged;      // channel, pattern, step
+    std::function<void(int)> PlaylistPositionChanged;    // position whose cell(s) need repainting
+    std::function<void()> SelectionChanged;              // the selected channel changed
+};
+
+// The one loop document: channels with their patterns, the playlist and the
+// loop-wide values. Changed on the window thread; changes the playback thread
+// reads are made under the engine lock (set with SetEngineLock).
+class TLoop {
+public:
+    TLoop();
+
+    // --- loop-wide values (ranges as the loop file may bring them are not enforced here)
+    int32_t CurrentPattern = 1;  // 1..999
+    int32_t Tempo = 140;         // 10..500
+    int32_t Shuffle = 0;         // 0..128
+    int32_t MainVolume = 128;    // 0..128, 128 unity
+    int32_t MainPitch = 0;       // cents -1200..1200
+    int32_t MainResonance = MainResoMax;
+    int32_t MainCutOff = MainCutOffMax;
+    bool SongMode = false;
+    int32_t SongLoopPosition = 0;
+    std::string Title;
+    std::string InfoRich;   // rich-text stream bytes, kept as read
+    std::string InfoPlain;  // plain-text info of older files
+    std::string URL;
+    bool ShowInfo = false;
+    bool Modified = false;
+    std::string LoopFileName;
+    int32_t LoadedVersion = 0;
+    int32_t WindowHeight = 0;  // main window height above its minimum, as stored
+    int32_t SongLength = 0;
+    int32_t PlaylistRow = 1;   // playlist grid's current row; row r holds position r - 1
+
+    // Song position as displayed and used by the MIDI side; -1 when song mode is off.
+    int32_t SongPosition = -1;
+    TPatternList PlayingPatterns;
+
+    TPlayList PlayList;
+    TLoopEvents Events;
+
+    void SetEngineLock(TLockable* lock) { lock_ = lock; }
+    TLockable* EngineLock() const { return lock_; }
+
+    // --- channels
+    int ChannelCount() const { return int(channels_.size()); }
+    TChannel& Channel(int i) { return *channels_[size_t(i)]; }
+    const TChannel& Channel(int i) const { return *channels_[size_t(i)]; }
+    bool CanDeleteChannel() const { return ChannelCount() > MinChannels; }
+
+    // Resets every field a new loop resets (tempo, pattern and song mode keep theirs).
+    void ResetToNew();
+
+    void ResetPattern(int ch, int pattern);
+    bool GetStep(int ch, int pattern, int step) const;
+    void SetStep(int ch, int pattern, int step, bool on);
+    bool PatternIsEmpty(int pattern) const;
+    int AddChannel();
+    void InsertChannel(int i);
+    bool DeleteChannel(int i);  // false when only the minimum of 4 remain
+    void SetChannelName(int i, const std::string& text);
+    void SetMinimized(int i, bool flag);
+    void SelectChannelAlone(int i);
+    std::string ChannelListName(int i) const;
+    // True (and `open` called) when the name's extension is ".txp" in any case.
+    static bool OpenLoopByExtension(const std::string& fileName, const std::function<void(const std::string&)>& open);
+    // Adds channels as needed and calls load(index, name) for each name in order.
+    void LoadSamplesIntoChannels(int first, const std::vector<std::string>& names,
+                                 const std::function<void(int, const std::string&)>& load);
+    int SelectedChannel() const;  // first selected, or -1
+
+    // --- playlist queries and commands
+    // Fills `out` with the patterns to play at a position; returns the first.
+    int PatternsAt(int pos, TPatternList& out) const;
+    int NormalizeSongPosition(int pos) const;
+    void ComputeSongLength();
+    // Song position for display and MIDI; fills PlayingPatterns in song mode.
+    void SetSongPosition(int pos);
+    void SetPatternAt(int pattern, int pos, bool present);
+    void ClearPlaylist();
+    void InsertBar(int pos);
+    void DeleteBar(int pos);
+    void InsertCurrentPatternInPlayList(bool windowVisible);
+
+private:
+    void notifyChannels();
+    TLockable* lock_ = nullptr;
+    std::vector<std::unique_ptr<TChannel>> channels_;
+};
+
+// Text rules of the channel controls.
+std::string NameButtonCaption(const std::string& name);  // "SET" when empty
+std::string NameButtonHint(const std::string& name);     // "|" + name
+std::string SelectButtonHint(const std::string& name);   // "|Select " + name
+// Shortens text from its end, one character at a time, until measure(text) <= maxWidth.
+std::string ShortenToWidth(std::string text, int maxWidth, const std::function<int(const std::string&)>& measure);
+
+}  // namespace tx
