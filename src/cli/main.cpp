@@ -1,2 +1,40 @@
 #include <cstdio>
-int main() { std::fprintf(stderr, "trovamix-cli: nothing yet\n"); return 64; }
+#include <cstring>
+
+#include "cli/Commands.h"
+
+namespace txcli {
+
+void Fail(const std::string& file, const std::string& reason) {
+    std::fprintf(stderr, "trovamix-cli: %s: %s\n", file.c_str(), reason.c_str());
+}
+
+int NotAvailable(const char* command) {
+    std::fprintf(stderr, "trovamix-cli: %s: not available yet\n", command);
+    return ExitUsage;
+}
+
+}  // namespace txcli
+
+static int usage() {
+    std::fprintf(stderr,
+                 "usage: trovamix-cli info LOOP.txp\n"
+                 "       trovamix-cli resave IN.txp OUT.txp\n"
+                 "       trovamix-cli render LOOP.txp -o OUT.wav [--song|--pattern] [--remainder cut|leave|wrap] "
+                 "[--buffer FRAMES]\n"
+                 "       trovamix-cli midi LOOP.txp -o OUT.mid [--pattern]\n"
+                 "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME]\n");
+    return txcli::ExitUsage;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    txcli::Args args(argv + 2, argv + argc);
+    const char* cmd = argv[1];
+    if (!std::strcmp(cmd, "info")) return txcli::CmdInfo(args);
+    if (!std::strcmp(cmd, "resave")) return txcli::CmdResave(args);
+    if (!std::strcmp(cmd, "render")) return txcli::CmdRender(args);
+    if (!std::strcmp(cmd, "midi")) return txcli::CmdMidi(args);
+    if (!std::strcmp(cmd, "play")) return txcli::CmdPlay(args);
+    return usage();
+}

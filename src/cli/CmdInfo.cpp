@@ -1,0 +1,7 @@
+#include "cli/Commands.h"
+
+namespace txcli {
+
+int CmdInfo(const Args&) { return NotAvailable("info"); }
+
+}  // namespace txcli

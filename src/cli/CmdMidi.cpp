@@ -1,0 +1,7 @@
+#include "cli/Commands.h"
+
+namespace txcli {
+
+int CmdMidi(const Args&) { return NotAvailable("midi"); }
+
+}  // namespace txcli

@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace txcli {
+
+// Exit statuses of the tool.
+constexpr int ExitOk = 0;
+constexpr int ExitCannotOpen = 1;
+constexpr int ExitMalformed = 2;
+constexpr int ExitUsage = 64;
+
+using Args = std::vector<std::string>;  // the arguments after the command name
+
+int CmdInfo(const Args& args);
+int CmdResave(const Args& args);
+int CmdRender(const Args& args);
+int CmdMidi(const Args& args);
+int CmdPlay(const Args& args);
+
+// Prints "trovamix-cli: <file>: <reason>" as the one line of a failure.
+void Fail(const std::string& file, const std::string& reason);
+int NotAvailable(const char* command);
+
+}  // namespace txcli

@@ -1,0 +1,128 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <limits>
+
+#include "engine/EngineLock.h"
+#include "model/Loop.h"
+#include "model/Settings.h"
+
+namespace tx {
+
+// Frame times are 64-bit inside the engine so a mixer left running for days
+// never overflows; within the 32-bit range results are those of 32-bit times.
+using FrameTime = int64_t;
+
+constexpr int MaxVoices = 512;
+constexpr int32_t NoScope = 2147483647;
+constexpr int32_t NoSongEnd = 2147483647;
+
+// One resonant low-pass state; c and r are floats computed in long double,
+// the states are long double (80-bit on x86-64).
+struct FilterState {
+    float Cutoff = 1.0f;
+    float Resonance = 0.0f;
+    long double PosLeft = 0, PosRight = 0, VelLeft = 0, VelRight = 0;
+    bool IsOpen() const { return Resonance == 0.0f && Cutoff == 1.0f; }
+    void ClearStates() { PosLeft = PosRight = VelLeft = VelRight = 0; }
+};
+
+// One playing voice of the fixed pool.
+struct TMixChan {
+    const TWAVSample* Sample = nullptr;
+    FrameTime StartTime = 0;
+    FrameTime Length = 0;
+    int32_t TargetLength = 0;
+    int32_t GainLeft = 0;
+    int32_t GainRight = 0;
+    int32_t Group = 0;
+    FilterState Filter;
+};
+
+// Receives the MIDI side of each step (implemented by the MIDI output).
+class TMidiStepSink {
+public:
+    virtual ~TMidiStepSink() = default;
+    virtual void PlayMidiStep(int pattern) = 0;
+};
+
+// Receives each finished 16-bit block (the DSP plug-in).
+class TBlockProcessor {
+public:
+    virtual ~TBlockProcessor() = default;
+    virtual bool Active() const = 0;
+    virtual void ProcessBlock(int16_t* frames, int32_t frameCount) = 0;  // called with the engine lock held
+};
+
+// Sequencer clock, voice pool and mixer. Every member is guarded by the engine
+// lock: the mixing or render thread holds it for a whole block, the window
+// thread takes it for each operation that changes what the engine reads.
+class TEngine {
+public:
+    TEngine(TLoop& loop, TEngineLock& lock, const TSettings& settings);
+
+    TLoop& Loop;
+    TEngineLock& EL;
+    const TSettings& Settings;
+
+    // --- clock
+    int32_t StepLength = 661500 / 140;
+    FrameTime MixPosition = 0;
+    FrameTime NextStepTime = 0;
+    int32_t MixStep = -1;
+    TPatternList MixPatterns;
+    int32_t MixPattern = 1;
+    int32_t SongPosition = -1;
+    int32_t SongEnd = NoSongEnd;
+    bool Playing = false;
+    int32_t CurrentStep = -1;
+    bool UseWAVOnly = true;
+    bool SyncToInput = false;
+    TMidiStepSink* MidiSink = nullptr;
+    // Set by the display when it can take another display-update notice.
+    std::atomic<bool> DisplayUpdateFlag{true};
+    std::function<void()> PostDisplayUpdate;  // must not block; called from playback threads
+
+    void SetTempo(int bpm);
+    void StartClock();
+    void AdvanceClock();
+    void TickChannels();
+    void TriggerChannel(int channel, int32_t stepVolume, const PatternRecord& row, int step, FrameTime baseTime);
+    void StepTick();
+    void Start();                         // the transport's start
+    void Stop(bool fromTransport = true);  // the transport's stop
+    void SetSongMode(bool on);
+    void JumpToSongPosition(int pos);
+    void ChoosePattern(int pattern);
+    int32_t ShuffleDelay() const;
+    static int32_t PitchLength(int32_t n, int32_t cents);
+    void SeedRandom(uint64_t seed) { rng_ = seed ? seed : 1; }
+
+    // --- voices and mixing
+    std::array<TMixChan, MaxVoices> Voices;
+    int VoiceCount = 0;
+    FilterState MasterFilter;
+    std::atomic<bool> ScopeButton{false};
+    std::atomic<bool> ScopeFilled{false};
+    std::atomic<int32_t> PeakLeft{0}, PeakRight{0};
+    TBlockProcessor* Plugin = nullptr;
+
+    void AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r, int32_t targetLength,
+                  int32_t group, int32_t cutGroup, int32_t pan);
+    void CutVoices(FrameTime start, int32_t cutGroup);
+    void RemoveSampleVoices(const TWAVSample* sample);
+    void ClearVoices();
+    void MixBlock();
+    // 16-bit output from the mix buffer (from frame `fromFrame`), clearing it.
+    void ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount);
+    void SetMainCutOff(int position);
+    void SetMainResonance(int position);
+
+private:
+    uint64_t nextRandom();
+    uint64_t rng_ = 0x9E3779B97F4A7C15ull;
+};
+
+}  // namespace tx
