@@ -26,6 +26,8 @@ public:
 
     void Lock() override { mutex_.lock(); }
     void Unlock() override { mutex_.unlock(); }
+    // For a thread that must stay able to give up waiting (the mixing thread).
+    bool TryLock() { return mutex_.try_lock(); }
 
     // Returns with the lock held; only the outermost call stops the device.
     void SuspendOutput() {
