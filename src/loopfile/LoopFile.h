@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,11 +14,24 @@ class TEngineLock;
 // The program's own version, written into every loop file.
 inline constexpr const char* ProgramVersionText = "1.3.72";
 
+// Files older than this version store CutOff and Resonance on an older scale.
+inline constexpr int32_t OldScaleVersion = 1003061;
+
+// The most channels a loop file may bring. Event 64 carries a 16-bit index,
+// and every channel holds 1000 pattern records of 114 bytes, so 65536 channels
+// would need 7.5 GB; 256 channels (about 29 MB of records) is far beyond any
+// real loop. A file that selects a channel index of 256 or more is refused
+// with result 2.
+inline constexpr int MaxLoopChannels = 256;
+
 // Result of reading a loop: 0 read, 1 the file cannot be opened, 2 not a loop
 // file or malformed beyond what the reader tolerates.
 struct TLoopReadResult {
     int Code = 0;
-    std::string Reason;  // for codes 1 and 2: why, in words
+    std::string Reason;  // for codes 1 and 2: why, in words; for code 0 with EndedEarly: where it stopped
+    // Code 0, but the events stopped early at a truncated or malformed event;
+    // everything before it was applied.
+    bool EndedEarly = false;
     bool Ok() const { return Code == 0; }
 };
 
@@ -27,6 +41,10 @@ struct TLoopReadOptions {
     std::function<void(int channel, const std::string& storedName)> OnSampleFileName;
     // When set, output is suspended and the lock held for the whole read.
     TEngineLock* Lock = nullptr;
+    // The event data is read in blocks of this many bytes (an event larger
+    // than a block is gathered whole), so reading a file needs little more
+    // memory than the loop it builds. Tests use tiny blocks.
+    size_t BlockBytes = size_t(1) << 20;
 };
 
 // Reads a loop file into `loop` (which is first reset to a new loop).
@@ -36,9 +54,17 @@ TLoopReadResult ReadLoopFromMemory(const uint8_t* data, size_t size, TLoop& loop
 
 // The complete file image of a loop.
 std::vector<uint8_t> BuildLoopFile(const TLoop& loop);
-// Writes the loop through a temporary file renamed over the target. On success
-// clears Modified and returns an empty string; on failure returns the reason
-// (naming the file) and leaves Modified and any previous file untouched.
+
+struct TLoopWriteResult {
+    bool Ok = true;
+    std::string Reason;  // on failure: what went wrong, without the file name
+};
+
+// Writes the loop through a temporary file in the same folder, synced and
+// renamed over the target. On success clears Modified; on failure removes the
+// temporary file and leaves Modified and any previous file untouched.
+TLoopWriteResult WriteLoopFile(const std::string& fileName, TLoop& loop);
+// The same, returning an empty string on success or "<file>: <reason>".
 std::string WriteLoop(const std::string& fileName, TLoop& loop);
 
 // Version number of a version text: (major * 1000 + minor) * 1000 + build.

@@ -46,6 +46,9 @@ public:
     void DeleteBar(int pos);
     // Highest position 0..511 whose list is not empty, or -1.
     int LastUsed() const;
+    // Appends without the duplicate search, for the loop file reader, which
+    // keeps its own record of what each position holds.
+    void AppendUnchecked(int pos, int16_t pattern) { lists_[size_t(pos)].push_back(pattern); }
 
 private:
     std::array<Position, PlayListPositions> lists_;
