@@ -1,0 +1,319 @@
+// RIFF/WAVE reading: our own chunk walk finds "fmt " and "data"; libsndfile
+// decodes the data chunk from memory and soxr converts the rate once, so the
+// mixer only ever sees 44100 Hz 16-bit stereo frames.
+#include <fcntl.h>
+#include <sndfile.h>
+#include <soxr.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "samples/Samples.h"
+
+namespace tx {
+
+namespace {
+
+// A wave-format record needs at least tag, channels, rate, bytes per second,
+// block align and bits per sample.
+constexpr uint32_t MinFormatSize = 16;
+// Rates outside this range are not audio; soxr is not asked to bridge them.
+constexpr int MinSourceRate = 100;
+constexpr int MaxSourceRate = 1000000;
+// About 50 minutes at 44100 Hz (512 MB of frames): decoding stops there, so
+// a corrupt header cannot make us allocate without bound.
+constexpr int64_t MaxLoadFrames = int64_t(1) << 27;
+// Frames decoded per pass.
+constexpr int64_t DecodeChunkSamples = 65536;
+
+uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+void put32(uint8_t* p, uint32_t x) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(x >> (8 * i));
+}
+
+// A read-only view of a whole file, closed on destruction.
+class TMappedFile {
+public:
+    explicit TMappedFile(const std::string& name) {
+        int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (p != MAP_FAILED) {
+                data_ = static_cast<const uint8_t*>(p);
+                size_ = size_t(st.st_size);
+                ::posix_madvise(p, size_, POSIX_MADV_SEQUENTIAL);
+            }
+        }
+        ::close(fd);  // the mapping keeps the file open
+    }
+    ~TMappedFile() {
+        if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+    }
+    TMappedFile(const TMappedFile&) = delete;
+    TMappedFile& operator=(const TMappedFile&) = delete;
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// A WAV image for libsndfile made of our own small header followed by the data
+// chunk's body where it lies in the mapping (no copy of the frames).
+struct TVirtualWav {
+    std::vector<uint8_t> head;
+    const uint8_t* body = nullptr;
+    sf_count_t bodySize = 0;
+    sf_count_t pos = 0;
+    sf_count_t length() const { return sf_count_t(head.size()) + bodySize; }
+};
+
+sf_count_t vioLength(void* u) { return static_cast<TVirtualWav*>(u)->length(); }
+sf_count_t vioSeek(sf_count_t offset, int whence, void* u) {
+    auto* v = static_cast<TVirtualWav*>(u);
+    sf_count_t base = whence == SEEK_CUR ? v->pos : whence == SEEK_END ? v->length() : 0;
+    sf_count_t p = base + offset;
+    if (p < 0 || p > v->length()) return -1;
+    v->pos = p;
+    return p;
+}
+sf_count_t vioRead(void* dst, sf_count_t count, void* u) {
+    auto* v = static_cast<TVirtualWav*>(u);
+    auto* out = static_cast<uint8_t*>(dst);
+    sf_count_t done = 0;
+    const sf_count_t headSize = sf_count_t(v->head.size());
+    while (done < count && v->pos < v->length()) {
+        sf_count_t n;
+        if (v->pos < headSize) {
+            n = std::min(count - done, headSize - v->pos);
+            std::memcpy(out + done, v->head.data() + v->pos, size_t(n));
+        } else {
+            n = std::min(count - done, v->length() - v->pos);
+            std::memcpy(out + done, v->body + (v->pos - headSize), size_t(n));
+        }
+        done += n;
+        v->pos += n;
+    }
+    return done;
+}
+sf_count_t vioWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t vioTell(void* u) { return static_cast<TVirtualWav*>(u)->pos; }
+
+int16_t toSample16(float x) {
+    float v = x * 32768.0f;
+    if (!(v > -32768.0f)) return v != v ? 0 : -32768;  // NaN -> silence
+    if (v >= 32767.0f) return 32767;
+    return int16_t(std::lrint(v));
+}
+
+// Where decoded stereo goes: straight to 16 bits, or through soxr first.
+class TStereoSink {
+public:
+    TStereoSink(int sourceRate, std::vector<int16_t>& out) : out_(out) {
+        if (sourceRate != int(WaveFormat::SamplesPerSec)) {
+            soxr_error_t err = nullptr;
+            soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+            soxr_quality_spec_t q = soxr_quality_spec(SOXR_HQ, 0);
+            soxr_ = soxr_create(double(sourceRate), double(WaveFormat::SamplesPerSec), 2, &err, &io, &q, nullptr);
+            if (err) {
+                soxr_ = nullptr;
+                failed_ = true;
+            }
+            ratio_ = double(WaveFormat::SamplesPerSec) / sourceRate;
+        }
+    }
+    ~TStereoSink() {
+        if (soxr_) soxr_delete(soxr_);
+    }
+    TStereoSink(const TStereoSink&) = delete;
+    TStereoSink& operator=(const TStereoSink&) = delete;
+
+    bool failed() const { return failed_; }
+    bool full() const { return int64_t(out_.size() / 2) >= MaxLoadFrames; }
+
+    // frames of interleaved stereo floats; nullptr with 0 flushes the resampler.
+    void put(const float* frames, size_t count) {
+        if (failed_) return;
+        if (!soxr_) {
+            emit(frames, count);
+            return;
+        }
+        size_t outCap = size_t(double(count) * ratio_) + 1024;
+        tmp_.resize(outCap * 2);
+        const float* in = frames;
+        size_t left = count;
+        for (;;) {
+            size_t idone = 0, odone = 0;
+            soxr_error_t err = soxr_process(soxr_, in, left, &idone, tmp_.data(), outCap, &odone);
+            if (err) {
+                failed_ = true;
+                return;
+            }
+            emit(tmp_.data(), odone);
+            if (in) {
+                if (idone == 0 && odone == 0) return;  // no progress: never spin
+                in += idone * 2;
+                left -= idone;
+                if (left == 0 && odone < outCap) return;
+            } else if (odone == 0) {
+                return;
+            }
+            if (full()) return;
+        }
+    }
+    void finish() {
+        if (soxr_ && !failed_) put(nullptr, 0);
+    }
+
+private:
+    void emit(const float* frames, size_t count) {
+        int64_t room = MaxLoadFrames - int64_t(out_.size() / 2);
+        if (room <= 0) return;
+        size_t n = std::min<size_t>(count, size_t(room));
+        size_t base = out_.size();
+        out_.resize(base + n * 2);
+        for (size_t i = 0; i < n * 2; ++i) out_[base + i] = toSample16(frames[i]);
+    }
+
+    std::vector<int16_t>& out_;
+    soxr_t soxr_ = nullptr;
+    bool failed_ = false;
+    double ratio_ = 1.0;
+    std::vector<float> tmp_;
+};
+
+// Decodes a data chunk body with the file's own format record. Returns false
+// when the converter rejects it; `frames` then holds nothing.
+bool convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uint32_t factSize, const uint8_t* data,
+                  uint32_t dataSize, std::vector<int16_t>& frames) {
+    frames.clear();
+    if (fmtSize < MinFormatSize) return false;  // too short to be a wave-format record
+    TVirtualWav v;
+    // "fmt " padded to an even size so the image is a well-formed RIFF file.
+    const uint32_t fmtChunk = fmtSize + (fmtSize & 1);
+    const uint64_t riff = 4 + 8 + uint64_t(fmtChunk) + 8 + dataSize;
+    if (riff > 0xFFFFFFFFu) return false;
+    v.head.assign(size_t(12 + 8 + fmtChunk + 8), 0);
+    uint8_t* h = v.head.data();
+    std::memcpy(h, "RIFF", 4);
+    put32(h + 4, uint32_t(riff));
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    put32(h + 16, fmtChunk);
+    std::memcpy(h + 20, fmt, fmtSize);
+    std::memcpy(h + 20 + fmtChunk, "data", 4);
+    put32(h + 24 + fmtChunk, dataSize);
+    v.body = data;
+    v.bodySize = dataSize;
+
+    SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};
+    SF_INFO info{};
+    SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, &v);
+    if (!sf) return false;
+    struct Closer {
+        SNDFILE* s;
+        ~Closer() { sf_close(s); }
+    } closer{sf};
+    if (info.channels < 1 || info.samplerate < MinSourceRate || info.samplerate > MaxSourceRate) return false;
+
+    // Block-coded formats decode whole blocks; the "fact" chunk holds the true length.
+    sf_count_t limit = info.frames;
+    const int sub = info.format & SF_FORMAT_SUBMASK;
+    const bool blockCoded = sub == SF_FORMAT_IMA_ADPCM || sub == SF_FORMAT_MS_ADPCM || sub == SF_FORMAT_GSM610 ||
+                            sub == SF_FORMAT_G721_32 || sub == SF_FORMAT_G723_24 || sub == SF_FORMAT_G723_40;
+    if (blockCoded && fact && factSize >= 4) limit = std::min<sf_count_t>(limit, sf_count_t(le32(fact)));
+
+    const int ch = info.channels;
+    const sf_count_t chunkFrames = std::max<sf_count_t>(1, DecodeChunkSamples / ch);
+    try {
+        std::vector<float> in(size_t(chunkFrames * ch));
+        std::vector<float> stereo(size_t(chunkFrames) * 2);
+        double ratio = double(WaveFormat::SamplesPerSec) / info.samplerate;
+        frames.reserve(size_t(std::min<double>(double(limit) * ratio + 64, double(MaxLoadFrames))) * 2);
+        TStereoSink sink(info.samplerate, frames);
+        if (sink.failed()) return false;
+        sf_count_t remaining = limit;
+        while (remaining > 0 && !sink.full()) {
+            sf_count_t got = sf_readf_float(sf, in.data(), std::min(chunkFrames, remaining));
+            if (got <= 0) break;
+            remaining -= got;
+            // Mono goes to both sides; of more than two channels the first two
+            // (front left and right) are kept.
+            for (sf_count_t i = 0; i < got; ++i) {
+                const float* f = &in[size_t(i * ch)];
+                stereo[size_t(i) * 2] = f[0];
+                stereo[size_t(i) * 2 + 1] = ch == 1 ? f[0] : f[1];
+            }
+            sink.put(stereo.data(), size_t(got));
+            if (sink.failed()) break;
+        }
+        sink.finish();
+        if (sink.failed()) {
+            frames.clear();
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        std::vector<int16_t>().swap(frames);
+        return false;
+    }
+    frames.shrink_to_fit();
+    return true;
+}
+
+}  // namespace
+
+int LoadWAV(const std::string& fileName, TWAVSample& sample) {
+    TMappedFile file(fileName);
+    if (!file.data()) return 1;
+    const uint8_t* p = file.data();
+    const int64_t size = int64_t(file.size());
+    if (size < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0) return 1;
+
+    const int64_t end = std::min<int64_t>(int64_t(le32(p + 4)) + 8, size);
+    int state = 0;  // 0 nothing found, 1 format found, 2 data converted
+    const uint8_t* fmt = nullptr;
+    uint32_t fmtSize = 0;
+    const uint8_t* fact = nullptr;
+    uint32_t factSize = 0;
+    int64_t offset = 12;
+    while (offset + 4 < end) {
+        // A size field cut off by the end of the walk ends it.
+        if (offset + 8 > end) break;
+        const uint8_t* chunk = p + offset;
+        const uint32_t chunkSize = le32(chunk + 4);
+        // A body that runs past the end of the walk is clipped to it.
+        const uint32_t body = uint32_t(std::min<int64_t>(chunkSize, end - (offset + 8)));
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            if (state == 0) {
+                fmt = chunk + 8;
+                fmtSize = body;
+                state = 1;
+            }
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (state == 1) {
+                state = 2;
+                sample.ClearSampleData();
+                std::vector<int16_t> frames;
+                if (convertChunk(fmt, fmtSize, fact, factSize, chunk + 8, body, frames)) {
+                    sample.Length = int32_t(frames.size() / 2);
+                    sample.Data = std::move(frames);
+                }
+            }
+        } else if (std::memcmp(chunk, "fact", 4) == 0 && !fact) {
+            fact = chunk + 8;
+            factSize = body;
+        }
+        offset += 8 + int64_t(chunkSize);  // no pad byte after an odd size
+    }
+    return state == 2 ? 0 : 1;
+}
+
+}  // namespace tx
