@@ -151,7 +151,7 @@ struct TLoopOutcome {
 };
 
 TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
-                        const std::function<bool(const uint8_t*, size_t)>& write) {
+                        const std::function<bool(const uint8_t*, size_t)>& write, const std::function<void()>& onBlock) {
     TLoopOutcome outcome;
     TEngineLock& el = e.EL;
     el.SuspendOutput();
@@ -217,6 +217,7 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
         outcome.DataBytes += bytes;
         progress.GaugePosition.fetch_add(1, std::memory_order_relaxed);
         if (e.Playing) progress.PatternNumber.store(e.SongPosition + 1, std::memory_order_relaxed);
+        if (onBlock) onBlock();
     }
 
     e.SongEnd = NoSongEnd;
@@ -235,7 +236,7 @@ int64_t maxDataBytesFor(const std::vector<uint8_t>& info) {
 
 int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
                       const std::function<bool(const uint8_t*, size_t)>& write) {
-    return renderLoop(engine, plan, progress, maxDataBytes, write).DataBytes;
+    return renderLoop(engine, plan, progress, maxDataBytes, write, {}).DataBytes;
 }
 
 // ---------------------------------------------------------------- the output file
@@ -394,7 +395,7 @@ void TRenderThread::run() {
     std::vector<uint8_t> info = RenderInfoChunk(title_);
     TOutputFile& f = *file_;
     TLoopOutcome o = renderLoop(engine_, plan_, progress_, maxDataBytesFor(info),
-                                [&f](const uint8_t* p, size_t n) { return f.Append(p, n); });
+                                [&f](const uint8_t* p, size_t n) { return f.Append(p, n); }, OnBlock);
     result_.DataBytes = o.DataBytes;
     result_.Cancelled = o.Cancelled;
     if (!o.WriteFailed && f.Finish(info, o.DataBytes)) {

@@ -93,6 +93,10 @@ public:
     std::string TempoLabel() const { return RenderTempoLabel(plan_.Tempo); }
     std::string LengthLabel() const { return RenderLengthLabel(plan_.LengthMs); }
 
+    // Called on the render thread after each block, for a window that wants a
+    // nudge to poll; it must return at once (the engine lock is held).
+    std::function<void()> OnBlock;
+
 private:
     class TOutputFile;
     void run();
