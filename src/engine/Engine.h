@@ -19,8 +19,9 @@ constexpr int MaxVoices = 512;
 constexpr int32_t NoScope = 2147483647;
 constexpr int32_t NoSongEnd = 2147483647;
 
-// One resonant low-pass state; c and r are floats computed in long double,
-// the states are long double (80-bit on x86-64).
+// One two-pole resonant low-pass state; c and r are floats computed in long
+// double, the states are long double (80-bit on x86-64). Serves every voice
+// and the master filter.
 struct FilterState {
     float Cutoff = 1.0f;
     float Resonance = 0.0f;
@@ -29,7 +30,8 @@ struct FilterState {
     void ClearStates() { PosLeft = PosRight = VelLeft = VelRight = 0; }
 };
 
-// One playing voice of the fixed pool.
+// One playing voice of the fixed pool; only the engine touches it, under the
+// engine lock.
 struct TMixChan {
     const TWAVSample* Sample = nullptr;
     FrameTime StartTime = 0;
@@ -42,13 +44,15 @@ struct TMixChan {
 };
 
 // Receives the MIDI side of each step (implemented by the MIDI output).
+// Called by StepTick with the engine lock held, from whichever thread ticks.
 class TMidiStepSink {
 public:
     virtual ~TMidiStepSink() = default;
     virtual void PlayMidiStep(int pattern) = 0;
 };
 
-// Receives each finished 16-bit block (the DSP plug-in).
+// Receives each finished 16-bit block (the DSP plug-in); called by ConvertBlock
+// on the mixing or render thread with the engine lock held.
 class TBlockProcessor {
 public:
     virtual ~TBlockProcessor() = default;
@@ -85,6 +89,13 @@ public:
     std::atomic<bool> DisplayUpdateFlag{true};
     std::function<void()> PostDisplayUpdate;  // must not block; called from playback threads
 
+    // Optional hooks for the step timer of the "Midi only" mode and for MIDI
+    // clock sync; each is called with the engine lock held and must not block.
+    std::function<void(bool)> EnableLoopTimer;       // on at start, off at stop
+    std::function<void(int)> SetLoopTimerInterval;   // milliseconds, from SetTempo
+    std::function<void()> SyncStart;                 // the transport's start while synchronised
+    std::function<void()> SyncStop;                  // the transport's stop while synchronised
+
     void SetTempo(int bpm);
     void StartClock();
     void AdvanceClock();
@@ -96,6 +107,7 @@ public:
     void SetSongMode(bool on);
     void JumpToSongPosition(int pos);
     void ChoosePattern(int pattern);
+    void SetUseWAVOnly(bool on);  // stops playback first when playing
     int32_t ShuffleDelay() const;
     static int32_t PitchLength(int32_t n, int32_t cents);
     void SeedRandom(uint64_t seed) { rng_ = seed ? seed : 1; }
@@ -119,6 +131,7 @@ public:
     void ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount);
     void SetMainCutOff(int position);
     void SetMainResonance(int position);
+    void ClearMasterFilter() { MasterFilter.ClearStates(); }
 
 private:
     uint64_t nextRandom();

@@ -1,0 +1,222 @@
+// The voice mixer: the fixed pool of voices, the block mix into the 32-bit mix
+// buffer and its conversion to 16-bit output. MixBlock and ConvertBlock run on
+// the mixing or render thread with the engine lock held; they allocate nothing,
+// wait on nothing else and do no I/O.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "engine/Engine.h"
+#include "engine/MixKernels.h"
+
+namespace tx {
+
+namespace {
+
+constexpr int32_t MaxPan = 127;
+constexpr int32_t MaxMainVolume = 128;  // unity
+constexpr int32_t MixShift = 7;         // the mix carries 128 x the 16-bit amplitude
+constexpr int32_t MaxMainCutOff = 1008;
+constexpr int32_t MaxMainReso = 992;
+
+using Ld = long double;
+
+void raiseTo(std::atomic<int32_t>& held, int32_t v) {
+    int32_t cur = held.load(std::memory_order_relaxed);
+    while (cur < v && !held.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+void TEngine::AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+                       int32_t targetLength, int32_t group, int32_t cutGroup, int32_t pan) {
+    if (!sample || FrameTime(sample->Length) + start <= MixPosition || VoiceCount >= MaxVoices) return;
+    constexpr Ld pi = std::numbers::pi_v<Ld>;
+    const Ld a = Ld(std::clamp(pan, 0, MaxPan)) * pi / 254;
+    TMixChan& v = Voices[size_t(VoiceCount)];
+    v.Sample = sample;
+    v.StartTime = start;
+    v.Length = targetLength;
+    v.TargetLength = targetLength;
+    // Ties to even: the FPU's default rounding.
+    v.GainLeft = int32_t(std::nearbyint(Ld(volume) * std::cos(a)));
+    v.GainRight = int32_t(std::nearbyint(Ld(volume) * std::sin(a)));
+    v.Group = group;
+    v.Filter.Cutoff = c;
+    v.Filter.Resonance = r;
+    v.Filter.ClearStates();
+    CutVoices(start, cutGroup);
+    ++VoiceCount;
+}
+
+void TEngine::CutVoices(FrameTime start, int32_t cutGroup) {
+    if (cutGroup == 0) return;
+    for (int i = VoiceCount - 1; i >= 0; --i) {
+        TMixChan& v = Voices[size_t(i)];
+        if (v.Group == cutGroup && v.StartTime != start && start < v.StartTime + v.Length)
+            v.Length = start - v.StartTime;
+    }
+}
+
+void TEngine::RemoveSampleVoices(const TWAVSample* sample) {
+    TLockGuard g(&EL);
+    for (int i = 0; i < VoiceCount;) {
+        if (Voices[size_t(i)].Sample == sample) {
+            Voices[size_t(i)] = Voices[size_t(VoiceCount - 1)];
+            --VoiceCount;
+        } else {
+            ++i;
+        }
+    }
+}
+
+void TEngine::ClearVoices() {
+    TLockGuard g(&EL);
+    VoiceCount = 0;
+    // A render's last block converts only part of the mix; what it left must
+    // not sound in the next block.
+    std::fill(EL.MixBuffer.begin(), EL.MixBuffer.end(), 0);
+}
+
+void TEngine::MixBlock() {
+    TLockGuard g(&EL);
+    const int32_t blockFrames = EL.BlockFrames;
+    const FrameTime blockEnd = MixPosition + blockFrames;
+    AdvanceClock();
+
+    int32_t* mixBuf = EL.MixBuffer.data();
+    int16_t* scratch = EL.ScratchBuffer.data();
+    const int64_t mainVolume = std::clamp(Loop.MainVolume, 0, MaxMainVolume);
+
+    for (int i = 0; i < VoiceCount;) {
+        TMixChan& v = Voices[size_t(i)];
+        if (blockEnd <= v.StartTime) {
+            ++i;
+            continue;
+        }
+        FrameTime off = MixPosition - v.StartTime;
+        if (off < v.Length && v.Length >= 1) {
+            FrameTime skip = 0;
+            if (off < 0) {
+                skip = -off;
+                off = 0;
+            }
+            const auto n = int32_t(std::min(v.Length - off, blockEnd - MixPosition - skip));
+            const TWAVSample& s = *v.Sample;
+            // Frames really present, in case a sample's lengths disagree with its data.
+            const int64_t have = std::min<int64_t>(s.Length, int64_t(s.Data.size() / 2));
+            const int64_t playLength = std::min<int64_t>(s.PlayLength, have);
+            const int16_t* src = nullptr;
+            if (s.PlayLength != v.TargetLength) {
+                if (playLength > 0) {
+                    mix::Resample(s.Data.data(), playLength, v.TargetLength, off, n, scratch);
+                    src = scratch;
+                }
+            } else if (off + n <= have) {
+                src = s.Data.data() + off * 2;
+            }
+            if (src) {
+                int32_t* dst = mixBuf + skip * 2;
+                FilterState& f = v.Filter;
+                if (f.IsOpen()) {
+                    const int64_t gL = mainVolume * v.GainLeft, gR = mainVolume * v.GainRight;
+                    if (gL + gR != 0) mix::MixInteger(dst, src, n, gL, gR);
+                } else {
+                    mix::FilterSide<Ld> L{f.PosLeft, f.VelLeft}, R{f.PosRight, f.VelRight};
+                    mix::MixFiltered<Ld>(dst, src, n, Ld(mainVolume * v.GainLeft) / 65536,
+                                         Ld(mainVolume * v.GainRight) / 65536, Ld(f.Cutoff), Ld(f.Resonance), L, R);
+                    f.PosLeft = std::nearbyint(L.pos);
+                    f.VelLeft = L.vel;
+                    f.PosRight = std::nearbyint(R.pos);
+                    f.VelRight = R.vel;
+                }
+            }
+        }
+        if (blockEnd >= v.StartTime + v.Length) {
+            v = Voices[size_t(VoiceCount - 1)];
+            --VoiceCount;
+        } else {
+            ++i;
+        }
+    }
+    MixPosition = blockEnd;
+}
+
+void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount) {
+    TLockGuard g(&EL);
+    const int32_t blockFrames = EL.BlockFrames;
+    if (fromFrame < 0 || fromFrame >= blockFrames || byteCount <= 0 || !out) return;
+    const int32_t count = std::min(byteCount / 4, blockFrames - fromFrame);
+    int32_t* mixBuf = EL.MixBuffer.data() + size_t(fromFrame) * 2;
+    const bool surround = Settings.Surround;
+
+    FilterState& mf = MasterFilter;
+    if (!mf.IsOpen()) {
+        mix::FilterSide<Ld> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
+        mix::FilterInPlace<Ld>(mixBuf, count, Ld(mf.Cutoff), Ld(mf.Resonance), L, R);
+        mf.PosLeft = std::nearbyint(L.pos);
+        mf.VelLeft = L.vel;
+        mf.PosRight = std::nearbyint(R.pos);
+        mf.VelRight = R.vel;
+    }
+
+    const bool scope = ScopeButton.load(std::memory_order_relaxed) && scopeOffset != NoScope;
+    int32_t peakLeft = 0, peakRight = 0;
+    if (scope) {
+        int32_t lowL = 0, highL = 0, lowR = 0, highR = 0;
+        for (int32_t k = 0; k < count; ++k) {
+            lowL = std::min(lowL, mixBuf[2 * k]);
+            highL = std::max(highL, mixBuf[2 * k]);
+            lowR = std::min(lowR, mixBuf[2 * k + 1]);
+            highR = std::max(highR, mixBuf[2 * k + 1]);
+        }
+        peakLeft = std::max(-(lowL >> MixShift), highL >> MixShift);
+        peakRight = std::max(-(lowR >> MixShift), highR >> MixShift);
+    }
+
+    for (int32_t k = 0; k < count; ++k) {
+        const int64_t l = int64_t(mixBuf[2 * k]) >> MixShift;
+        const int64_t rv = int64_t(mixBuf[2 * k + 1]);
+        const int64_t r = (surround ? -rv : rv) >> MixShift;
+        out[2 * k] = int16_t(std::clamp<int64_t>(l, -32768, 32767));
+        out[2 * k + 1] = int16_t(std::clamp<int64_t>(r, -32768, 32767));
+        mixBuf[2 * k] = 0;
+        mixBuf[2 * k + 1] = 0;
+    }
+
+    if (Plugin && Plugin->Active()) Plugin->ProcessBlock(out, count);
+
+    if (scope) {
+        if (!ScopeFilled.load(std::memory_order_acquire)) {
+            auto& data = EL.ScopeSample.Data;
+            if (scopeOffset >= 0) {
+                const size_t at = size_t(scopeOffset / 2);
+                const size_t values = std::min(size_t(count) * 2, data.size() > at ? data.size() - at : 0);
+                if (values) std::memcpy(data.data() + at, out, values * sizeof(int16_t));
+            }
+            ScopeFilled.store(true, std::memory_order_release);
+        }
+        raiseTo(PeakLeft, peakLeft);
+        raiseTo(PeakRight, peakRight);
+    }
+}
+
+void TEngine::SetMainCutOff(int position) {
+    position = std::clamp(position, 0, MaxMainCutOff);
+    constexpr Ld pi = std::numbers::pi_v<Ld>;
+    TLockGuard g(&EL);
+    Loop.MainCutOff = position;
+    MasterFilter.Cutoff = position == MaxMainCutOff ? 1.0f : float(1 - std::cos((position + 16) * pi / 2048));
+}
+
+void TEngine::SetMainResonance(int position) {
+    position = std::clamp(position, 0, MaxMainReso);
+    constexpr Ld pi = std::numbers::pi_v<Ld>;
+    TLockGuard g(&EL);
+    Loop.MainResonance = position;
+    MasterFilter.Resonance = position == MaxMainReso ? 0.0f : float(std::cos((position + 32) * pi / 2048));
+}
+
+}  // namespace tx
