@@ -1,0 +1,348 @@
+// A channel's offline effect chain, run on the raw frames of the work sample
+// whenever the sample is loaded or an effect changes. Integer arithmetic
+// truncating toward zero throughout, floating point only for the filter
+// coefficients and the time warp. Called on the window thread (or a loader
+// thread); it touches nothing the mixer reads.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <numbers>
+#include <vector>
+
+#include "samples/Samples.h"
+
+namespace tx {
+
+namespace {
+
+constexpr int32_t StereoDelayCentre = 2048;  // no delay between the sides
+constexpr int32_t FXThirdCentre = 256;       // no time warp
+constexpr int32_t FXFirstCentre = 128;       // no feedback colour
+constexpr int32_t SineScale = 16384;         // SineTable entries are sin x 16384
+constexpr int32_t GainUnity = 256;           // ramps and mixes in 1/256 steps
+
+// Entry d = integer part of sin(d degrees) x 16384; built once.
+const std::array<int32_t, 360>& sineTable() {
+    static const std::array<int32_t, 360> table = [] {
+        std::array<int32_t, 360> t{};
+        for (int d = 0; d < 360; ++d) t[size_t(d)] = int32_t(std::trunc(std::sin(d * std::numbers::pi / 180) * SineScale));
+        return t;
+    }();
+    return table;
+}
+
+// (a x b) div c with a wide intermediate, truncating toward zero.
+inline int64_t mulDiv(int64_t a, int64_t b, int64_t c) { return int64_t((__int128(a) * b) / c); }
+
+// MulDiv(a, b, 1024) for |b| <= 2048: a 64-bit product unless a is huge.
+inline int64_t mulDiv1024(int64_t a, int64_t b) {
+    constexpr int64_t limit = int64_t(1) << 50;
+    if (a > -limit && a < limit) return (a * b) / 1024;
+    return mulDiv(a, b, 1024);
+}
+
+// MulDiv(x, i, last) for a fixed last: x x i / last as x x R / 2^53 with
+// R = ceil(i x 2^53 / last), exact while |x| < 2^21 and last < 2^31 (the
+// error x (R last - i 2^53) / (last 2^53) stays below 1 / last, the least
+// distance of x i / last from the next integer). R is stepped exactly.
+class TFadeScale {
+public:
+    static constexpr int Shift = 53;
+    explicit TFadeScale(int64_t last)
+        : last_(last),
+          step_(last > 0 ? (uint64_t(1) << Shift) / uint64_t(last) : 0),
+          stepRem_(last > 0 ? (uint64_t(1) << Shift) % uint64_t(last) : 0) {}
+
+    // x x i / last and x x (last - i) / last for the current frame i.
+    int64_t right(int64_t x) const { return scale(x, floor_ + (rem_ != 0), i_); }
+    int64_t left(int64_t x) const { return scale(x, (uint64_t(1) << Shift) - floor_, last_ - i_); }
+    void next() {
+        ++i_;
+        floor_ += step_;
+        rem_ += stepRem_;
+        if (rem_ >= uint64_t(last_)) {
+            rem_ -= uint64_t(last_);
+            ++floor_;
+        }
+    }
+
+private:
+    int64_t scale(int64_t x, uint64_t r, int64_t num) const {
+        constexpr int64_t limit = int64_t(1) << 21;
+        if (x <= -limit || x >= limit) return mulDiv(x, num, last_);
+        const uint64_t a = uint64_t(x < 0 ? -x : x);
+        const uint64_t q = uint64_t((unsigned __int128)a * r >> Shift);
+        return x < 0 ? -int64_t(q) : int64_t(q);
+    }
+    int64_t last_;
+    uint64_t step_, stepRem_;
+    int64_t i_ = 0;
+    uint64_t floor_ = 0, rem_ = 0;  // i x 2^53 = floor_ x last + rem_
+};
+
+inline int64_t clamp16(int64_t x) { return x < -32768 ? -32768 : x > 32767 ? 32767 : x; }
+
+// Values a loop file may bring out of range are limited to the controls' ranges.
+struct TEffectValues {
+    int32_t StereoDelay, FXThird, FXSecondMix, FXSecondSine, CutOff, Resonance, Attack, Decay, PreAmp, FXFirst;
+    bool ReverseSample, FadeLR, RevStereo;
+    explicit TEffectValues(const TChannel& c)
+        : StereoDelay(std::clamp(c.StereoDelay, 0, 4096)),
+          FXThird(std::clamp(c.FXThird, 0, 512)),
+          FXSecondMix(std::clamp(c.FXSecondMix, 0, 256)),
+          FXSecondSine(std::clamp(c.FXSecondSine, 0, 256)),
+          CutOff(std::clamp(c.CutOff, 0, 1020)),
+          Resonance(std::clamp(c.Resonance, 0, 1020)),
+          Attack(std::clamp(c.Attack, 0, 1024)),
+          Decay(std::clamp(c.Decay, 0, 1024)),
+          PreAmp(std::clamp(c.PreAmp, 0, 256)),
+          FXFirst(std::clamp(c.FXFirst, 0, 256)),
+          ReverseSample(c.ReverseSample),
+          FadeLR(c.FadeLR),
+          RevStereo(c.RevStereo) {}
+};
+
+// Fast sin on [0, pi/2] and asin on [-1, 1], within 1e-13 of the library's.
+// The warp only needs the integer part of a scaled value, so where a fast
+// result lies close to an integer the library is asked instead (below).
+constexpr int SinTerms = 10;   // next term x^21 / 21! < 1e-15 at pi / 2
+constexpr int AsinTerms = 20;  // series in w <= 1/4: tail below 1e-14
+
+constexpr std::array<double, SinTerms> SinCoefficients = [] {
+    std::array<double, SinTerms> a{};
+    double f = 1;
+    for (int k = 0; k < SinTerms; ++k) {
+        if (k > 0) f *= double(2 * k) * double(2 * k + 1);
+        a[size_t(k)] = (k % 2 ? -1.0 : 1.0) / f;
+    }
+    return a;
+}();
+
+// asin(s) / s = sum of (2n)! / (4^n (n!)^2 (2n + 1)) s^2n
+constexpr std::array<double, AsinTerms> AsinCoefficients = [] {
+    std::array<double, AsinTerms> a{};
+    double binom = 1;
+    for (int n = 0; n < AsinTerms; ++n) {
+        if (n > 0) binom *= double(2 * n - 1) / double(2 * n);
+        a[size_t(n)] = binom / double(2 * n + 1);
+    }
+    return a;
+}();
+
+inline double fastSin(double x) {
+    const double x2 = x * x;
+    double p = SinCoefficients[SinTerms - 1];
+#pragma GCC unroll 16
+    for (int k = SinTerms - 2; k >= 0; --k) p = p * x2 + SinCoefficients[size_t(k)];
+    return x * p;
+}
+
+inline double asinSeries(double w) {
+    double p = AsinCoefficients[AsinTerms - 1];
+#pragma GCC unroll 32
+    for (int n = AsinTerms - 2; n >= 0; --n) p = p * w + AsinCoefficients[size_t(n)];
+    return p;
+}
+
+inline double fastAsin(double u) {
+    const double a = std::fabs(u);
+    double r;
+    if (a <= 0.5) {
+        r = a * asinSeries(a * a);
+    } else {
+        const double z = (1 - a) / 2;
+        const double s = std::sqrt(z);
+        r = std::numbers::pi / 2 - 2 * (s * asinSeries(z));
+    }
+    return u < 0 ? -r : r;
+}
+
+// Integer part (toward zero) of a value known as `fast` to well within `tol`;
+// `exact` computes it with the library where `fast` is that close to an integer.
+template <class Exact>
+inline int64_t truncChecked(double fast, double tol, Exact exact) {
+    const int64_t t = int64_t(fast);
+    const double frac = std::fabs(fast - double(t));
+    if (frac < tol || frac > 1 - tol) return int64_t(exact());
+    return t;
+}
+
+// The time warp's source frame for output frame i (the same for both sides).
+// Both curves lie on or above the straight reading (sine and arcsine are
+// concave here), so j >= i: the warp can read ahead in place.
+class TWarp {
+public:
+    TWarp(int32_t fxThird, int32_t last)
+        : below_(fxThird < FXThirdCentre),
+          w_(std::abs(fxThird - FXThirdCentre)),
+          last_(last),
+          L_(double(last)),
+          k_(double(last) * (2 / std::numbers::pi)),
+          // The fast functions are within 1e-13 of the library's; scaled by
+          // L that stays far below this margin.
+          tol_(1e-9 * double(last) + 1e-9) {}
+
+    int32_t operator()(int32_t i) const {
+        if (last_ == 0) return 0;  // one frame reads itself
+        const double pi = std::numbers::pi;
+        int64_t t;
+        if (below_) {
+            const double u = double(i) / L_ - 1;
+            t = int64_t(last_) + truncChecked(k_ * fastAsin(u), tol_, [&] { return k_ * std::asin(u); });
+        } else {
+            const double a = double(i) / L_ * pi / 2;
+            t = truncChecked(L_ * fastSin(a), tol_, [&] { return L_ * std::sin(a); });
+        }
+        const int64_t j = ((GainUnity - w_) * i + t * w_) / GainUnity;
+        return int32_t(std::clamp<int64_t>(j, i, last_));
+    }
+
+private:
+    bool below_;
+    int64_t w_;
+    int32_t last_;
+    double L_, k_, tol_;
+};
+
+// The per-sample chain. The two sides are independent (each has its own
+// filter and feedback state and reads only its own values), so both run in
+// one pass over the frames, in place.
+void runChain(const TEffectValues& fx, std::vector<int16_t>& data, int32_t n) {
+    const int32_t last = n - 1;
+    const bool warp = fx.FXThird != FXThirdCentre;
+    const bool ring = fx.FXSecondMix > 0;
+    const bool filter = fx.CutOff > 0 || fx.Resonance > 0;
+    const bool attack = fx.Attack > 0;
+    const bool decay = fx.Decay > 0;
+    const bool preAmp = fx.PreAmp > 0;
+    const bool fade = fx.FadeLR;
+    const int64_t k = int64_t((uint32_t(fx.FXFirst) * 192u) >> 8) - 96;
+    const uint32_t rate = (uint32_t(fx.FXSecondSine) >> 2) + 2;
+    const double pi = std::numbers::pi;
+    const int64_t cc = 1024 - int64_t(std::nearbyint(1024 * std::cos((1024 - fx.CutOff) * pi / 2048)));
+    const int64_t rr = int64_t(std::nearbyint(1024 * std::cos((1024 - fx.Resonance) * pi / 2048)));
+    const int64_t m = fx.FXSecondMix;
+    const int64_t pre = fx.PreAmp;
+    const auto& sine = sineTable();
+    const TWarp warpAt(fx.FXThird, last);
+    TFadeScale fadeScale(last);
+
+    // A one-frame sample (last = 0) counts as the start of its own ramps:
+    // attack at full strength, decay none, fade all left.
+    const int64_t lastDiv = last > 0 ? last : 1;
+    const int64_t aStep = last > 0 ? fx.Attack / lastDiv : 0, aStepRem = last > 0 ? fx.Attack % lastDiv : 0;
+    const int64_t dStep = last > 0 ? fx.Decay / lastDiv : 0, dStepRem = last > 0 ? fx.Decay % lastDiv : 0;
+    // MulDiv(last - i, Attack, last) and MulDiv(i, Decay, last) kept as
+    // quotient and remainder, stepped exactly frame by frame.
+    int64_t aq = fx.Attack, ar = 0;
+    int64_t dq = 0, dr = 0;
+
+    struct TSide {
+        int64_t pos = 0, vel = 0, prev = 0;
+    } sides[2];
+
+    // The warp indices of a block are computed first: independent of each
+    // other, their arithmetic overlaps.
+    constexpr int32_t WarpBlock = 256;
+    std::array<int32_t, WarpBlock> warpJ{};
+    int16_t* frames = data.data();
+    for (int32_t i = 0; i <= last; ++i) {
+        if (warp && i % WarpBlock == 0) {
+            const int32_t end = std::min(last, i + WarpBlock - 1);
+            for (int32_t b = i; b <= end; ++b) warpJ[size_t(b - i)] = warpAt(b);
+        }
+        const int32_t j = warp ? warpJ[size_t(i % WarpBlock)] : i;
+        const uint32_t angle = ring ? ((uint32_t(i) * rate) >> 2) : 0;
+        const int64_t gAttack = std::max<int64_t>(0, GainUnity - aq);
+        const int64_t gDecay = std::max<int64_t>(0, GainUnity - dq);
+        for (int s = 0; s < 2; ++s) {
+            TSide& st = sides[s];
+            int64_t x = frames[size_t(j) * 2 + size_t(s)];
+            if (ring) {
+                const uint32_t a = (angle + 90u * uint32_t(s)) % 360u;
+                const int64_t y = (sine[a] * x) / SineScale;
+                x = (y * m + (GainUnity - m) * x) / GainUnity;
+            }
+            if (filter) {
+                st.vel += mulDiv1024(x - st.pos, cc);
+                st.pos += st.vel;
+                st.vel = mulDiv1024(st.vel, rr);
+                x = st.pos;
+            }
+            if (attack) x = (gAttack * x) / GainUnity;
+            if (decay) x = (gDecay * x) / GainUnity;
+            if (preAmp) x = x + (x * pre) / 16;
+            x = x + (st.prev * k) / 128;
+            if (fade) {
+                if (last == 0)
+                    x = s == 1 ? 0 : x;
+                else
+                    x = s == 1 ? fadeScale.right(x) : fadeScale.left(x);
+            }
+            x = clamp16(x);
+            frames[size_t(i) * 2 + size_t(s)] = int16_t(x);
+            st.prev = x;
+        }
+        if (fade) fadeScale.next();
+        aq -= aStep;
+        ar -= aStepRem;
+        if (ar < 0) {
+            ar += lastDiv;
+            --aq;
+        }
+        dq += dStep;
+        dr += dStepRem;
+        if (dr >= lastDiv) {
+            dr -= lastDiv;
+            ++dq;
+        }
+    }
+}
+
+}  // namespace
+
+void ProcessChannelEffects(const TChannel& channel, TWAVSample& work) {
+    int32_t n = std::min<int32_t>(work.Length, int32_t(work.Data.size() / 2));
+    if (n <= 0) {
+        work.PlayLength = 0;
+        return;
+    }
+    const TEffectValues fx(channel);
+    std::vector<int16_t>& data = work.Data;
+
+    // 1. Stereo delay between the sides: the late side moves d frames on, in place.
+    if (fx.StereoDelay != StereoDelayCentre) {
+        const int32_t d = std::abs(fx.StereoDelay - StereoDelayCentre);
+        const size_t late = fx.StereoDelay < StereoDelayCentre ? 1 : 0;  // 0 left, 1 right
+        data.resize((size_t(n) + size_t(d)) * 2, 0);
+        for (size_t i = size_t(n); i-- > 0;) data[(i + size_t(d)) * 2 + late] = data[i * 2 + late];
+        for (size_t i = 0; i < size_t(d); ++i) data[i * 2 + late] = 0;
+        n += d;
+    }
+    // 2. Reverse.
+    if (fx.ReverseSample) {
+        for (size_t a = 0, b = size_t(n) - 1; a < b; ++a, --b) {
+            std::swap(data[a * 2], data[b * 2]);
+            std::swap(data[a * 2 + 1], data[b * 2 + 1]);
+        }
+    }
+
+    // 3. The per-sample chain.
+    if (fx.CutOff > 0 || fx.Resonance > 0 || fx.FXFirst != FXFirstCentre || fx.FXSecondMix != 0 || fx.PreAmp > 0 ||
+        fx.Attack > 0 || fx.Decay > 0 || fx.FadeLR || fx.FXThird != FXThirdCentre)
+        runChain(fx, data, n);
+
+    // 4. Side swap.
+    if (fx.RevStereo)
+        for (size_t i = 0; i < size_t(n); ++i) std::swap(data[i * 2], data[i * 2 + 1]);
+
+    // 5. The natural playing length: trailing digital silence is not played.
+    int32_t play = n;
+    while (play > 0 && data[size_t(play - 1) * 2] == 0 && data[size_t(play - 1) * 2 + 1] == 0) --play;
+    work.Length = n;
+    work.PlayLength = play;
+}
+
+}  // namespace tx
