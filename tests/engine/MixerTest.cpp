@@ -3,10 +3,14 @@
 // worked out by hand from the mixing rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "EngineTestSupport.h"
+#include "engine/MixKernels.h"
 
 using namespace tx;
 using txtest::EngineRig;
@@ -514,6 +518,46 @@ TEST_F(Mixer, VoicesPlayBeyondThe32BitFrameRange) {
         r2.engine->AddVoice(&a, base + 1500, Unity, 1.0f, 0.0f, 1000, 0, 512, 0);
         EXPECT_EQ(r2.engine->Voices[0].Length, 300);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The vector integer path against the literal 64-bit formula, over random
+// samples, gains (up to 16 x unity x main volume, negative too), lengths and
+// starting sums near the 32-bit limits.
+TEST(MixerIntegerKernel, MatchesThe64BitFormulaForRandomInputs) {
+    std::mt19937_64 rng(2024);
+    auto pick = [&](int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t>(lo, hi)(rng); };
+    for (int trial = 0; trial < 400; ++trial) {
+        const int32_t n = int32_t(pick(0, 70));
+        std::vector<int16_t> src(size_t(n) * 2);
+        for (auto& v : src) v = int16_t(trial % 5 == 0 ? (pick(0, 1) ? 32767 : -32768) : pick(-32768, 32767));
+        std::vector<int32_t> mix(size_t(n) * 2);
+        for (auto& v : mix)
+            v = int32_t(trial % 3 == 0 ? pick(INT32_MAX - 3000000, INT32_MAX) * (pick(0, 1) ? 1 : -1)
+                                       : pick(-1000000, 1000000));
+        const int64_t limit = trial % 4 == 0 ? (int64_t(1) << 27) - 1 : 128 * 65536;
+        const int64_t gL = pick(-limit, limit), gR = trial % 7 == 0 ? pick(0, 3) : pick(0, limit);
+        std::vector<int32_t> want = mix;
+        for (int32_t k = 0; k < 2 * n; ++k) {
+            const int64_t g = k % 2 ? gR : gL;
+            const int64_t sum = int64_t(want[size_t(k)]) + ((int64_t(src[size_t(k)]) * 65536 * g) >> 32);
+            want[size_t(k)] = int32_t(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+        }
+        mix::MixInteger(mix.data(), src.data(), n, gL, gR);
+        ASSERT_EQ(mix, want) << "trial " << trial << " n " << n << " gains " << gL << " " << gR;
+    }
+}
+
+TEST(MixerIntegerKernel, GainsBeyondTheVectorRangeStillFollowTheFormula) {
+    const std::vector<int16_t> src = {32767, -32768, -1, 1, 12345, -12345};
+    std::vector<int32_t> mix(6, 0);
+    const int64_t g = int64_t(1) << 29;  // volume 4 x 16 x unity, main volume 128
+    mix::MixInteger(mix.data(), src.data(), 3, g, g);
+    // (x x 65536 x 2^29) >> 32 = x x 8192
+    EXPECT_EQ(mix, (std::vector<int32_t>{32767 * 8192, -32768 * 8192, -8192, 8192, 12345 * 8192, -12345 * 8192}));
 }
 
 }  // namespace
