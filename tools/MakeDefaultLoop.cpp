@@ -24,6 +24,7 @@ struct TVoiceSetup {
     tx::TColor Color;
 };
 
+// clang-format off
 const TVoiceSetup Setup[ChannelTotal] = {
     {"Kick", "\\kick.wav", 78, 64, {232, 196, 176}},
     {"Snare", "\\snare.wav", 62, 60, {232, 220, 176}},
@@ -36,6 +37,7 @@ const TVoiceSetup Setup[ChannelTotal] = {
     {"Cymbal", "\\cymbal.wav", 40, 72, {232, 176, 206}},
     {"Bass", "\\bass.wav", 66, 64, {210, 210, 200}},
 };
+// clang-format on
 
 // Switches steps on with one step volume each: {step, volume} pairs.
 void hits(tx::TLoop& loop, int ch, int pattern, std::initializer_list<std::pair<int, int>> steps) {
@@ -68,8 +70,10 @@ void buildPatterns(tx::TLoop& l) {
     hits(l, Kick, 2, {{0, 127}, {4, 124}, {8, 127}, {12, 124}, {14, 56}});
     hits(l, Clap, 2, {{4, 112}, {12, 118}});
     hits(l, Snare, 2, {{7, 46}, {11, 38}, {15, 58}});
+    // clang-format off
     hits(l, ClosedHat, 2, {{0, 96}, {1, 62}, {3, 70}, {4, 96}, {5, 60}, {7, 72}, {8, 96}, {9, 62}, {11, 70},
                            {12, 96}, {13, 60}, {15, 78}});
+    // clang-format on
     hits(l, OpenHat, 2, {{2, 104}, {6, 100}, {10, 104}, {14, 100}});
     notes(l, 2, 112, {{2, KeyA}, {6, KeyA}, {10, KeyC}, {14, KeyG}});
 

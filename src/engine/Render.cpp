@@ -15,8 +15,8 @@ namespace {
 
 constexpr int32_t FramesPerStepPattern = StepsPerPattern;  // a pattern is 16 steps
 constexpr int32_t MsPerPatternBeats = 240000;              // four beats of 60000 ms per pattern at 1 BPM
-constexpr int64_t MaxRiffSize = 0xFFFFFFFFll;               // the 32-bit size fields cap the file
-constexpr size_t WriteBufferBytes = size_t(1) << 20;        // frames are written in pieces of about 1 MB
+constexpr int64_t MaxRiffSize = 0xFFFFFFFFll;              // the 32-bit size fields cap the file
+constexpr size_t WriteBufferBytes = size_t(1) << 20;       // frames are written in pieces of about 1 MB
 
 void putU32(std::vector<uint8_t>& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
@@ -151,7 +151,8 @@ struct TLoopOutcome {
 };
 
 TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
-                        const std::function<bool(const uint8_t*, size_t)>& write, const std::function<void()>& onBlock) {
+                        const std::function<bool(const uint8_t*, size_t)>& write,
+                        const std::function<void()>& onBlock) {
     TLoopOutcome outcome;
     TEngineLock& el = e.EL;
     el.SuspendOutput();
@@ -394,8 +395,9 @@ bool TRenderThread::StartRender(const std::string& fileName) {
 void TRenderThread::run() {
     std::vector<uint8_t> info = RenderInfoChunk(title_);
     TOutputFile& f = *file_;
-    TLoopOutcome o = renderLoop(engine_, plan_, progress_, maxDataBytesFor(info),
-                                [&f](const uint8_t* p, size_t n) { return f.Append(p, n); }, OnBlock);
+    TLoopOutcome o = renderLoop(
+        engine_, plan_, progress_, maxDataBytesFor(info), [&f](const uint8_t* p, size_t n) { return f.Append(p, n); },
+        OnBlock);
     result_.DataBytes = o.DataBytes;
     result_.Cancelled = o.Cancelled;
     if (!o.WriteFailed && f.Finish(info, o.DataBytes)) {

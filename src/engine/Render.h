@@ -12,10 +12,10 @@
 namespace tx {
 
 // Texts of the render window ("WAV rendering").
-std::string RenderPatternLabel(int position, int count);  // "Pattern: 2/8"
-std::string RenderTempoLabel(int tempo);                  // "Tempo: 140"
-std::string RenderLengthLabel(int32_t milliseconds);      // "Length: 1.7sec"
-std::string RenderCaption(const std::string& fileName);   // "Rendering " + name without folder
+std::string RenderPatternLabel(int position, int count);     // "Pattern: 2/8"
+std::string RenderTempoLabel(int tempo);                     // "Tempo: 140"
+std::string RenderLengthLabel(int32_t milliseconds);         // "Length: 1.7sec"
+std::string RenderCaption(const std::string& fileName);      // "Rendering " + name without folder
 std::string RenderDoneCaption(const std::string& fileName);  // the caption + " (done)"
 
 // Playlist positions a render covers: in song mode the highest non-empty

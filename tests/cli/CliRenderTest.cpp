@@ -125,18 +125,18 @@ TEST_P(CliRenderUsage, IsRefusedWith64AndWritesNothing) {
     EXPECT_FALSE(fs::exists(dir / "out.wav"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BadArguments, CliRenderUsage,
-    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"LOOP"},
-                      std::vector<std::string>{"LOOP", "-o"}, std::vector<std::string>{"-o", "OUT"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--song", "--pattern"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--remainder", "chop"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--remainder"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "0"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "12ab"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "99999999999"},
-                      std::vector<std::string>{"LOOP", "-o", "OUT", "--loud"},
-                      std::vector<std::string>{"LOOP", "LOOP", "-o", "OUT"}));
+INSTANTIATE_TEST_SUITE_P(BadArguments, CliRenderUsage,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"LOOP"},
+                                           std::vector<std::string>{"LOOP", "-o"},
+                                           std::vector<std::string>{"-o", "OUT"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--song", "--pattern"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--remainder", "chop"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--remainder"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "0"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "12ab"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--buffer", "99999999999"},
+                                           std::vector<std::string>{"LOOP", "-o", "OUT", "--loud"},
+                                           std::vector<std::string>{"LOOP", "LOOP", "-o", "OUT"}));
 
 // ------------------------------------------------------------ failures
 
@@ -204,8 +204,8 @@ TEST_P(CliRenderMode, PatternsRendered) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SongOrPattern, CliRenderMode,
-                         ::testing::Values(ModeCase{true, "", 3}, ModeCase{false, "", 1}, ModeCase{true, "--pattern", 1},
-                                           ModeCase{false, "--song", 3}));
+                         ::testing::Values(ModeCase{true, "", 3}, ModeCase{false, "", 1},
+                                           ModeCase{true, "--pattern", 1}, ModeCase{false, "--song", 3}));
 
 TEST_F(CliRender, RemainderAndBufferOptions) {
     // A 10000-frame sample on the last step: leave extends to its end.

@@ -18,13 +18,15 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int32_t Step140 = 4725;              // 661500 div 140
-constexpr int32_t Pattern140 = 16 * Step140;   // 75600 frames
+constexpr int32_t Step140 = 4725;             // 661500 div 140
+constexpr int32_t Pattern140 = 16 * Step140;  // 75600 frames
 
 uint32_t u32(const std::vector<unsigned char>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
-std::string id(const std::vector<unsigned char>& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
+std::string id(const std::vector<unsigned char>& b, size_t at) {
+    return std::string(b.begin() + at, b.begin() + at + 4);
+}
 
 // A parsed render file: its frames and the texts of its INFO list.
 struct TRendered {
@@ -129,6 +131,7 @@ TEST_F(RenderTest, HeaderBytesAndListChunkAreExact) {
     const uint32_t n = uint32_t(Pattern140) * 4;  // 302400
     // LIST body: "INFO" + ICMT (8 + 30) + INAM "Beat" (8 + 5) + ISFT (8 + 9) = 72
     const uint32_t fileSize = 46 + n + 8 + 72;
+    // clang-format off
     const unsigned char expected[46] = {
         'R', 'I', 'F', 'F', uint8_t(fileSize - 8), uint8_t((fileSize - 8) >> 8), uint8_t((fileSize - 8) >> 16), 0,
         'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
@@ -138,6 +141,7 @@ TEST_F(RenderTest, HeaderBytesAndListChunkAreExact) {
         0x10, 0xB1, 0x02, 0,    // 176400
         4, 0, 16, 0, 0, 0,      // block align, bits, extra size
         'd', 'a', 't', 'a', uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), 0};
+    // clang-format on
     ASSERT_EQ(r.bytes.size(), fileSize);
     EXPECT_EQ(std::vector<unsigned char>(r.bytes.begin(), r.bytes.begin() + 46),
               std::vector<unsigned char>(expected, expected + 46));
@@ -370,7 +374,8 @@ TEST_F(RenderTest, WriteFailureKeepsTheExistingFileIntact) {
     const std::vector<unsigned char> old = {'o', 'l', 'd'};
     txtest::WriteFileBytes(target, old);
 
-    struct sigaction ignore {}, saved {};
+    struct sigaction ignore {
+    }, saved{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &saved);
     rlimit savedLimit{};
@@ -434,10 +439,10 @@ TEST_P(RenderPlanTest, LengthAndGaugeOfOnePattern) {
 
 // L = 240000 div T; gauge = (L x 441 div 10) div B
 INSTANTIATE_TEST_SUITE_P(Tempos, RenderPlanTest,
-                         ::testing::Values(PlanCase{140, 4032, 1714, 18},     // 75587 div 4032
-                                           PlanCase{140, 576, 1714, 131},     // 75587 div 576
-                                           PlanCase{10, 4032, 24000, 262},    // 1058400 div 4032
-                                           PlanCase{500, 4032, 480, 5}));     // 21168 div 4032
+                         ::testing::Values(PlanCase{140, 4032, 1714, 18},   // 75587 div 4032
+                                           PlanCase{140, 576, 1714, 131},   // 75587 div 576
+                                           PlanCase{10, 4032, 24000, 262},  // 1058400 div 4032
+                                           PlanCase{500, 4032, 480, 5}));   // 21168 div 4032
 
 TEST(RenderCountTest, PositionsInUse) {
     tx::TLoop loop;
