@@ -17,9 +17,9 @@
 #include "engine/Engine.h"
 #include "engine/EngineLock.h"
 #include "engine/Render.h"
+#include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 #include "model/Settings.h"
-#include "samples/Samples.h"
 
 namespace txcli {
 
@@ -134,23 +134,9 @@ int CmdRender(const Args& args) {
 
     tx::TLoopReadOptions options;
     options.Lock = &lock;
-    options.OnSampleFileName = [&](int ch, const std::string& stored) {
-        tx::TChannel& c = loop.Channel(ch);
-        tx::TLocateContext where{paths.ProgramFolder, loop.LoopFileName, {}};
-        std::string located = tx::LocateSample(stored, where);
-        if (located.empty()) {
-            c.SampleFileName = stored;  // kept, so nothing is lost; the channel is silent
-            return;
-        }
-        tx::TWAVSample work;
-        if (tx::LoadWAV(located, work) == 0 && work.HasData()) {
-            tx::ProcessChannelEffects(c, work);
-            c.Sample.Data = std::move(work.Data);
-            c.Sample.Length = work.Length;
-            c.Sample.PlayLength = work.PlayLength;
-        }
-        c.SampleFileName = tx::StoredSampleName(located, paths.ProgramFolder);
-    };
+    // Samples are located and loaded exactly as the desktop program does it.
+    options.OnSampleFileName =
+        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine);
     const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
     if (!read.Ok()) {
         Fail(a.Loop, read.Reason);
