@@ -63,7 +63,9 @@ void CheckAnyInput(const Bytes& input) {
     tx::TLoopReadOptions small;
     small.BlockBytes = 3;
     tx::TLoop blocks;
-    ASSERT_EQ(tx::ReadLoopFromMemory(input.data(), input.size(), blocks, small).Code, r.Code);
+    const auto rb = tx::ReadLoopFromMemory(input.data(), input.size(), blocks, small);
+    ASSERT_EQ(rb.Code, r.Code);
+    ASSERT_EQ(rb.EndedEarly, r.EndedEarly);
     ASSERT_EQ(tx::BuildLoopFile(blocks), image);
 }
 
