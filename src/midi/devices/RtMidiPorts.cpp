@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <semaphore>
 #include <thread>
 
@@ -25,12 +26,55 @@ void keepError(RtMidiError::Type type, const std::string& text, void* where) {
     *static_cast<std::string*>(where) = text;
 }
 
+// RtMidi's JACK output frees its message queue before it closes its client,
+// so a process cycle running at that moment reads freed memory (seen as a
+// crash under load). Output objects therefore live as long as the process:
+// a released one waits here, its port closed, for the next user of the same
+// client name. The pool itself is never destroyed, not even at exit.
+struct TIdleOut {
+    TMidiApi Api;
+    std::string Client;
+    RtMidiOut* Out;
+};
+std::mutex& poolMutex() {
+    static auto* m = new std::mutex;
+    return *m;
+}
+std::vector<TIdleOut>& idleOuts() {
+    static auto* v = new std::vector<TIdleOut>;
+    return *v;
+}
+std::string& discardedErrors() {
+    static auto* s = new std::string;
+    return *s;
+}
+
+RtMidiOut* acquireOut(TMidiApi api, const std::string& client) {
+    {
+        std::lock_guard<std::mutex> g(poolMutex());
+        auto& idle = idleOuts();
+        for (auto it = idle.begin(); it != idle.end(); ++it)
+            if (it->Api == api && it->Client == client) {
+                RtMidiOut* out = it->Out;
+                idle.erase(it);
+                return out;
+            }
+    }
+    return new RtMidiOut(rtApi(api), client);  // may throw RtMidiError
+}
+
+void releaseOut(TMidiApi api, const std::string& client, RtMidiOut* out) {
+    std::lock_guard<std::mutex> g(poolMutex());
+    out->setErrorCallback(&keepError, &discardedErrors());
+    idleOuts().push_back({api, client, out});
+}
+
 class TRtMidiOutPort : public TMidiOutPort {
 public:
     TRtMidiOutPort(TMidiApi api, std::string client) : api_(api), client_(std::move(client)) {}
     ~TRtMidiOutPort() override {
         Close();
-        out_.reset();
+        if (out_) releaseOut(api_, client_, out_);
     }
 
     std::vector<std::string> PortNames() override {
@@ -96,7 +140,7 @@ private:
     bool ensure(std::string& error) {
         if (out_) return true;
         try {
-            out_ = std::make_unique<RtMidiOut>(rtApi(api_), client_);
+            out_ = acquireOut(api_, client_);
             out_->setErrorCallback(&keepError, &lastError_);
             return true;
         } catch (const RtMidiError& e) {
@@ -107,7 +151,7 @@ private:
 
     TMidiApi api_;
     std::string client_;
-    std::unique_ptr<RtMidiOut> out_;
+    RtMidiOut* out_ = nullptr;  // owned by the pool once released
     std::string lastError_;
     bool open_ = false;
 };
