@@ -4,9 +4,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "cli/Commands.h"
+#include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 #include "loopfile/LoopText.h"
 #include "model/Settings.h"
@@ -245,13 +249,17 @@ void writeLoop(TJsonOut& j, const tx::TLoop& loop) {
 }
 
 // The one place that decides how `info` reads a loop: the tool runs with the
-// settings store's defaults, and sample names are kept as stored. A sample
-// locator is hooked in here through OnSampleFileName.
+// settings store's defaults, and each channel's sample is located and loaded
+// as the program does; a sample found is named in its stored form, one not
+// found keeps its name as stored.
 tx::TLoopReadOptions infoReadOptions(const std::string& loopFile, tx::TLoop& loop, const tx::TSettings& settings) {
-    (void)loopFile;
-    (void)loop;
     (void)settings;
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(loopFile, ec);
+    tx::TLocateContext where{tx::TAppPaths::ForExecutable().ProgramFolder,
+                             ec ? loopFile : path.lexically_normal().string(), {}};
     tx::TLoopReadOptions options;
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where));
     return options;
 }
 
