@@ -22,7 +22,7 @@ constexpr int32_t MaxEchoVolume = 1048576;         // 16 x unity (65536)
 constexpr int32_t MaxEchoes = 9;
 constexpr int32_t MaxDelayValue = 256;  // DelayFeed, DelayPan, DelayTime, DelayReso, DelayCutOff, DelayShift
 constexpr int32_t MaxDelayPitch = 240;
-constexpr int32_t NeutralDelayPitch = 120;  // no pitch change between echoes
+constexpr int32_t NeutralDelayPitch = 120;   // no pitch change between echoes
 constexpr int32_t NeutralDelayFilter = 128;  // DelayReso / DelayCutOff leaving the filter as it is
 constexpr int32_t NeutralStepPitch = 120;    // StepPitch giving no fine pitch
 constexpr int32_t MaxPitch = 1200;           // MainPitch range in cents, either side
@@ -61,9 +61,11 @@ int32_t TEngine::ShuffleDelay() const {
 
 int32_t TEngine::PitchLength(int32_t n, int32_t cents) {
     if (cents == 0) return n;
-    long double len = std::nearbyint(static_cast<long double>(n) / std::exp2(static_cast<long double>(cents) / 1200.0L));
+    long double len =
+        std::nearbyint(static_cast<long double>(n) / std::exp2(static_cast<long double>(cents) / 1200.0L));
     // Extreme pitch-downs of long samples could pass the 32-bit range.
-    if (len >= static_cast<long double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
+    if (len >= static_cast<long double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
     if (len <= 0) return 0;
     return int32_t(len);
 }
@@ -144,8 +146,8 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
     int64_t volume = ((int64_t(clampTo(ch.Volume, 0, MaxChannelValue)) * sv) << 16) / 12700;
     const FrameTime start =
         baseTime + FrameTime((uint32_t(StepLength) * uint32_t(clampTo(ch.DelayShift, 0, MaxDelayValue))) >> 8);
-    int32_t pan = clampTo(clampTo(at(RowPan), 0, MaxChannelValue) + clampTo(ch.Pan, 0, MaxChannelValue) - 64, 0,
-                          MaxChannelValue);
+    int32_t pan =
+        clampTo(clampTo(at(RowPan), 0, MaxChannelValue) + clampTo(ch.Pan, 0, MaxChannelValue) - 64, 0, MaxChannelValue);
     const int32_t stretch = clampTo(ch.Stretch, 0, MaxStretch);
     int32_t cents = 0;
     int32_t length;
@@ -207,6 +209,7 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
 }
 
 void TEngine::StepTick() {
+    bool sendMidi;
     {
         TLockGuard g(&EL);
         if (CurrentStep == 15 && Loop.SongMode) {
@@ -216,11 +219,13 @@ void TEngine::StepTick() {
             Loop.PatternsAt(Loop.SongPosition, Loop.PlayingPatterns);
         }
         CurrentStep = (CurrentStep + 1) & 15;
+        sendMidi = !UseWAVOnly && MidiSink;
     }
-    if (!UseWAVOnly && MidiSink) {
+    if (sendMidi) {
         TLockGuard g(&EL);
-        for (int k = Loop.PlayingPatterns.count - 1; k >= 0; --k)
-            MidiSink->PlayMidiStep(Loop.PlayingPatterns.items[size_t(k)]);
+        if (MidiSink)
+            for (int k = Loop.PlayingPatterns.count - 1; k >= 0; --k)
+                MidiSink->PlayMidiStep(Loop.PlayingPatterns.items[size_t(k)]);
     }
     if (DisplayUpdateFlag.exchange(false)) {
         if (PostDisplayUpdate) PostDisplayUpdate();

@@ -37,8 +37,8 @@ struct TDspModule {
 };
 
 struct TDspHeader {
-    intptr_t Version;                      // 1
-    const char* Description;               // 2
+    intptr_t Version;                     // 1
+    const char* Description;              // 2
     TDspModule* (*GetModule)(int index);  // 3
 };
 

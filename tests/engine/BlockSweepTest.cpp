@@ -45,8 +45,9 @@ void buildBusyLoop(EngineRig& rig) {
     for (int c = 0; c < 6; ++c) {
         TChannel& ch = loop.Channel(c);
         const int32_t len = 2000 + 3100 * c;
-        FillSample(ch.Sample, len, [c](int32_t i) { return int16_t(((i * (7 + 3 * c)) % 4000 - 2000) * (c + 1)); },
-                   [c](int32_t i) { return int16_t(((i * (5 + c)) % 3000 - 1500) * (6 - c)); });
+        FillSample(
+            ch.Sample, len, [c](int32_t i) { return int16_t(((i * (7 + 3 * c)) % 4000 - 2000) * (c + 1)); },
+            [c](int32_t i) { return int16_t(((i * (5 + c)) % 3000 - 1500) * (6 - c)); });
         ch.Volume = 60 + 10 * c;
         ch.Pan = 10 + 20 * c;
         for (int p : {1, 2, 3}) {

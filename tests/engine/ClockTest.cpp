@@ -340,12 +340,12 @@ TEST_F(Clock, Stretch16LastsOnePatternAtAnyTempo) {
 
 TEST(ClockPitchLength, RoundsToNearestWithTiesToEven) {
     EXPECT_EQ(TEngine::PitchLength(1000, 0), 1000);
-    EXPECT_EQ(TEngine::PitchLength(5, 1200), 2);   // 2.5
-    EXPECT_EQ(TEngine::PitchLength(7, 1200), 4);   // 3.5
-    EXPECT_EQ(TEngine::PitchLength(3, 1200), 2);   // 1.5
-    EXPECT_EQ(TEngine::PitchLength(9, 2400), 2);   // 2.25
+    EXPECT_EQ(TEngine::PitchLength(5, 1200), 2);  // 2.5
+    EXPECT_EQ(TEngine::PitchLength(7, 1200), 4);  // 3.5
+    EXPECT_EQ(TEngine::PitchLength(3, 1200), 2);  // 1.5
+    EXPECT_EQ(TEngine::PitchLength(9, 2400), 2);  // 2.25
     EXPECT_EQ(TEngine::PitchLength(1000, -1200), 2000);
-    EXPECT_EQ(TEngine::PitchLength(1000, 100), 944);   // 943.87
+    EXPECT_EQ(TEngine::PitchLength(1000, 100), 944);    // 943.87
     EXPECT_EQ(TEngine::PitchLength(1000, -700), 1498);  // 1498.31
     EXPECT_EQ(TEngine::PitchLength(0, 500), 0);
     // Far below the 32-bit range it saturates instead of overflowing.
@@ -369,7 +369,7 @@ TEST_F(Clock, StepFilterValuesChooseThePath) {
 
 TEST_F(Clock, EchoesFollowTimeVolumePanAndPitch) {
     TChannel& ch = loop.Channel(0);
-    ch.DelayFeed = 64;    // each echo half the previous
+    ch.DelayFeed = 64;  // each echo half the previous
     ch.DelayEchoes = 3;
     ch.DelayTime = 48;    // three steps: (k x 4725 x 48) shr 4 = 14175 k
     ch.DelayPan = 148;    // +20 per echo

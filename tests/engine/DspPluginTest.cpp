@@ -50,8 +50,9 @@ protected:
         reset = reinterpret_cast<void (*)(int)>(dlsym(handle, "testDspReset"));
         reset(0);
         rig.engine->Plugin = &plugin;
-        FillSample(sample, 100000, [](int32_t i) { return int16_t(i % 30000); },
-                   [](int32_t i) { return int16_t(-(i % 20000)); });
+        FillSample(
+            sample, 100000, [](int32_t i) { return int16_t(i % 30000); },
+            [](int32_t i) { return int16_t(-(i % 20000)); });
     }
     void TearDown() override {
         plugin.Unload();
@@ -172,7 +173,8 @@ TEST(DspPluginAbsent, NoLibraryLeavesThePluginAbsentAndTheOutputUntouched) {
     EXPECT_FALSE(plugin.Active());
     rig.engine->Plugin = &plugin;
     TWAVSample s;
-    FillSample(s, 5000, [](int32_t i) { return int16_t(i * 3); }, [](int32_t i) { return int16_t(-i); });
+    FillSample(
+        s, 5000, [](int32_t i) { return int16_t(i * 3); }, [](int32_t i) { return int16_t(-i); });
     for (EngineRig* r : {&rig, &plain}) r->engine->AddVoice(&s, 10, 65536, 1.0f, 0.0f, 5000, 0, 0, 40);
     EXPECT_EQ(rig.Run(2), plain.Run(2));
 }

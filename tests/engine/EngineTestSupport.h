@@ -28,7 +28,8 @@ inline void FillSample(tx::TWAVSample& s, int32_t n, const std::function<int16_t
 }
 
 inline void FillConstant(tx::TWAVSample& s, int32_t n, int16_t l, int16_t r) {
-    FillSample(s, n, [l](int32_t) { return l; }, [r](int32_t) { return r; });
+    FillSample(
+        s, n, [l](int32_t) { return l; }, [r](int32_t) { return r; });
 }
 
 struct EngineRig {

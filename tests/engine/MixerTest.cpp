@@ -56,8 +56,7 @@ TEST_P(MixerGains, AreRoundedCosineAndSineOfPanOver254) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pans, MixerGains,
-                         ::testing::Values(GainCase{0, 65536, 0}, GainCase{64, 46053, 46627},
-                                           GainCase{127, 0, 65536}));
+                         ::testing::Values(GainCase{0, 65536, 0}, GainCase{64, 46053, 46627}, GainCase{127, 0, 65536}));
 
 TEST(MixerGainsMiddle, AreAbout0703And0711NotHalf) {
     EngineRig rig;
@@ -72,8 +71,11 @@ TEST(MixerGainsMiddle, AreAbout0703And0711NotHalf) {
 // --- integer path
 
 TEST_F(Mixer, UnityLeftSampleComesOutUnchangedAndRightSilent) {
-    FillSample(a, 4, [](int32_t i) { return int16_t(i == 0 ? 32767 : i == 1 ? -32768 : 1234 * i); },
-               [](int32_t) { return int16_t(20000); });
+    FillSample(
+        a, 4, [](int32_t i) { return int16_t(i == 0   ? 32767
+                                             : i == 1 ? -32768
+                                                      : 1234 * i); },
+        [](int32_t) { return int16_t(20000); });
     addPlain(a, 0, Unity, 0);
     auto out = rig.Run(1);
     EXPECT_EQ(LeftAt(out, 0), 32767);
@@ -151,7 +153,8 @@ TEST_F(Mixer, TwoFullScaleVoicesClipInTheOutputNotInTheMix) {
 
 TEST_F(Mixer, SurroundNegatesTheRightSideBeforeClipping) {
     rig.settings.Surround = true;
-    FillSample(a, 2, [](int32_t) { return int16_t(1000); }, [](int32_t i) { return int16_t(i ? -32768 : 1000); });
+    FillSample(
+        a, 2, [](int32_t) { return int16_t(1000); }, [](int32_t i) { return int16_t(i ? -32768 : 1000); });
     addPlain(a, 0, Unity, 127);
     addPlain(a, 0, Unity, 0);
     auto out = rig.Run(1);
@@ -172,7 +175,7 @@ TEST_F(Mixer, The513thVoiceIsDropped) {
 
 TEST_F(Mixer, AVoiceThatWouldAlreadyBeOverIsDropped) {
     FillConstant(a, 100, 1000, 0);
-    rig.Run(2);  // MixPosition 1152
+    rig.Run(2);                      // MixPosition 1152
     addPlain(a, 1152 - 100, Unity);  // ends exactly at MixPosition
     EXPECT_EQ(e.VoiceCount, 0);
     addPlain(a, 1152 - 99, Unity);
@@ -258,7 +261,8 @@ protected:
     TWAVSample ramp;  // left = 10 x source index
     void SetUp() override {}
     void make(int32_t s) {
-        FillSample(ramp, s, [](int32_t i) { return int16_t(10 * i); }, [](int32_t i) { return int16_t(-i); });
+        FillSample(
+            ramp, s, [](int32_t i) { return int16_t(10 * i); }, [](int32_t i) { return int16_t(-i); });
     }
     std::vector<int> indices(const std::vector<int16_t>& out, int64_t from, int count) {
         std::vector<int> r;
@@ -411,7 +415,7 @@ TEST_F(Mixer, MasterFilterCoefficientsFromTheSliders) {
     e.SetMainCutOff(1008);
     e.SetMainResonance(992);
     EXPECT_TRUE(e.MasterFilter.IsOpen());
-    e.SetMainCutOff(0);    // 1 - cos(16 pi / 2048)
+    e.SetMainCutOff(0);     // 1 - cos(16 pi / 2048)
     e.SetMainResonance(0);  // cos(32 pi / 2048)
     EXPECT_FLOAT_EQ(e.MasterFilter.Cutoff, 0.000301181304f);
     EXPECT_FLOAT_EQ(e.MasterFilter.Resonance, 0.998795456f);
@@ -436,8 +440,9 @@ TEST_F(Mixer, MasterFilterRunsOverTheMixAndKeepsItsState) {
 }
 
 TEST_F(Mixer, ScopeTakesTheOutputOnceAndRaisesThePeaks) {
-    FillSample(a, 576, [](int32_t i) { return int16_t(i == 10 ? -20000 : 300); },
-               [](int32_t i) { return int16_t(i == 20 ? 12345 : -5); });
+    FillSample(
+        a, 576, [](int32_t i) { return int16_t(i == 10 ? -20000 : 300); },
+        [](int32_t i) { return int16_t(i == 20 ? 12345 : -5); });
     addPlain(a, 0, Unity, 0);
     addPlain(a, 0, Unity, 127);
     e.ScopeButton = true;
@@ -485,7 +490,8 @@ TEST_F(Mixer, NoScopeOffsetOrButtonUpLeavesTheScopeAlone) {
 }
 
 TEST_F(Mixer, ConvertingInTwoRegionsCoversTheBlock) {
-    FillSample(a, 576, [](int32_t i) { return int16_t(i); }, [](int32_t i) { return int16_t(-i); });
+    FillSample(
+        a, 576, [](int32_t i) { return int16_t(i); }, [](int32_t i) { return int16_t(-i); });
     addPlain(a, 0, Unity, 0);
     e.MixBlock();
     std::vector<int16_t> first(200 * 2), second(376 * 2);
@@ -500,7 +506,8 @@ TEST_F(Mixer, ConvertingInTwoRegionsCoversTheBlock) {
 // --- 64-bit frame times
 
 TEST_F(Mixer, VoicesPlayBeyondThe32BitFrameRange) {
-    FillSample(a, 1000, [](int32_t i) { return int16_t(i); }, [](int32_t) { return int16_t(0); });
+    FillSample(
+        a, 1000, [](int32_t i) { return int16_t(i); }, [](int32_t) { return int16_t(0); });
     for (FrameTime base : {FrameTime(1) << 31, (FrameTime(1) << 32) + 123, FrameTime(2147483647) - 300}) {
         EngineRig r2;
         r2.engine->MixPosition = base;

@@ -103,8 +103,9 @@ TEST(NoAlloc, MixingABusyLoopAllocatesNothingAndLocksOnlyTheEngineLock) {
     while (loop.ChannelCount() < 8) loop.AddChannel();
     for (int c = 0; c < 8; ++c) {
         TChannel& ch = loop.Channel(c);
-        FillSample(ch.Sample, 3000 + 700 * c, [c](int32_t i) { return int16_t((i * (c + 3)) % 20000 - 10000); },
-                   [c](int32_t i) { return int16_t((i * (c + 5)) % 16000 - 8000); });
+        FillSample(
+            ch.Sample, 3000 + 700 * c, [c](int32_t i) { return int16_t((i * (c + 3)) % 20000 - 10000); },
+            [c](int32_t i) { return int16_t((i * (c + 5)) % 16000 - 8000); });
         ch.Sample.CutGroup = c % 3;
         ch.Sample.CutByGroup = (c + 1) % 3;
         ch.DelayFeed = 100;
