@@ -23,7 +23,8 @@ static int usage() {
                  "       trovamix-cli render LOOP.txp -o OUT.wav [--song|--pattern] [--remainder cut|leave|wrap] "
                  "[--buffer FRAMES]\n"
                  "       trovamix-cli midi LOOP.txp -o OUT.mid [--pattern]\n"
-                 "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME]\n");
+                 "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME] "
+                 "[--buffer FRAMES] [--ahead FRAMES]\n");
     return txcli::ExitUsage;
 }
 
