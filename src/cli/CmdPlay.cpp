@@ -22,7 +22,7 @@
 #include "engine/Streaming.h"
 #include "loopfile/LoopFile.h"
 #include "model/Settings.h"
-#include "samples/Samples.h"
+#include "engine/SampleInstall.h"
 #if TROVAMIX_HAVE_DEVICES
 #include "engine/devices/RtAudioDevice.h"
 #endif
@@ -148,30 +148,15 @@ int parse(const Args& args, TPlayArgs& out) {
 
 // Reads the loop and its samples as the render command does, so live and
 // rendered sound come from the same data.
-int loadLoop(const std::string& file, tx::TLoop& loop, tx::TEngineLock& lock) {
+int loadLoop(const std::string& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine) {
     const tx::TAppPaths paths = tx::TAppPaths::ForExecutable();
     std::error_code ec;
     std::filesystem::path loopPath = std::filesystem::absolute(file, ec);
     loop.LoopFileName = ec ? file : loopPath.lexically_normal().string();
     tx::TLoopReadOptions options;
     options.Lock = &lock;
-    options.OnSampleFileName = [&](int ch, const std::string& stored) {
-        tx::TChannel& c = loop.Channel(ch);
-        tx::TLocateContext where{paths.ProgramFolder, loop.LoopFileName, {}};
-        std::string located = tx::LocateSample(stored, where);
-        if (located.empty()) {
-            c.SampleFileName = stored;  // kept; the channel is silent
-            return;
-        }
-        tx::TWAVSample work;
-        if (tx::LoadWAV(located, work) == 0 && work.HasData()) {
-            tx::ProcessChannelEffects(c, work);
-            c.Sample.Data = std::move(work.Data);
-            c.Sample.Length = work.Length;
-            c.Sample.PlayLength = work.PlayLength;
-        }
-        c.SampleFileName = tx::StoredSampleName(located, paths.ProgramFolder);
-    };
+    options.OnSampleFileName =
+        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine);
     const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
     if (!read.Ok()) {
         Fail(file, read.Reason);
@@ -208,7 +193,7 @@ int CmdPlay(const Args& args) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    if (int rc = loadLoop(a.Loop, loop, lock); rc != ExitOk) return rc;
+    if (int rc = loadLoop(a.Loop, loop, lock, engine); rc != ExitOk) return rc;
     engine.SetTempo(loop.Tempo);
     engine.SetMainCutOff(loop.MainCutOff);
     engine.SetMainResonance(loop.MainResonance);

@@ -1,6 +1,8 @@
 #include "engine/Streaming.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -27,6 +29,7 @@ constexpr int32_t WatchdogBaseMs = 2000;    // silence from the device longer th
 constexpr int32_t WatchdogCycles = 4;       // plus this many buffer cycles
 constexpr int SpinTries = 50;               // lock attempts with a bare yield before sleeping
 constexpr int ShortSleepTries = 200;        // then attempts 100 us apart, then 1 ms apart
+constexpr int MixThreadRtPriority = 4;      // real-time priority 5: below the sound servers' own threads (10 and up)
 
 int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -447,11 +450,17 @@ bool TStreaming::lockOrQuit() {
 }
 
 void TStreaming::threadLoop() {
-    // One step above normal priority where the system lets us.
-    const id_t tid = id_t(::syscall(SYS_gettid));
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, tid);
-    if (errno == 0) (void)::setpriority(PRIO_PROCESS, tid, nice - 1);
+    // Above normal priority: a low real-time priority where the system grants
+    // one (as Linux audio programs run their mixing threads), else one nice
+    // step up. The thread only ever runs for one block at a time.
+    sched_param sp{};
+    sp.sched_priority = sched_get_priority_min(SCHED_RR) + MixThreadRtPriority;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &sp) != 0) {
+        const id_t tid = id_t(::syscall(SYS_gettid));
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, tid);
+        if (errno == 0) (void)::setpriority(PRIO_PROCESS, tid, nice - 1);
+    }
 
     uint64_t seenPulls = buffer_.Pulls();
     while (!terminate_.load()) {

@@ -29,7 +29,7 @@
 #include "engine/Streaming.h"
 #include "engine/devices/RtAudioDevice.h"
 #include "loopfile/LoopFile.h"
-#include "samples/Samples.h"
+#include "engine/SampleInstall.h"
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -159,23 +159,13 @@ std::vector<int16_t> render(const fs::path& loop, const char* remainder, const f
 }
 
 // Loads the loop and its samples as trovamix-cli does.
-void loadLoop(const fs::path& file, tx::TLoop& loop, tx::TEngineLock& lock) {
+void loadLoop(const fs::path& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine) {
     loop.LoopFileName = file.string();
     tx::TLoopReadOptions options;
     options.Lock = &lock;
-    options.OnSampleFileName = [&](int ch, const std::string& stored) {
-        tx::TChannel& c = loop.Channel(ch);
-        std::string located = tx::LocateSample(stored, {"/nonexistent/", loop.LoopFileName, {}});
-        ASSERT_FALSE(located.empty()) << stored;
-        tx::TWAVSample work;
-        ASSERT_EQ(tx::LoadWAV(located, work), 0);
-        tx::ProcessChannelEffects(c, work);
-        c.Sample.Data = std::move(work.Data);
-        c.Sample.Length = work.Length;
-        c.Sample.PlayLength = work.PlayLength;
-        c.SampleFileName = stored;
-    };
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, {"/nonexistent/", loop.LoopFileName, {}}, &engine);
     ASSERT_TRUE(tx::ReadLoop(loop.LoopFileName, loop, options).Ok());
+    for (int ch = 0; ch < 3; ++ch) ASSERT_TRUE(loop.Channel(ch).Sample.HasData()) << "sample of channel " << ch;
 }
 
 size_t firstSounding(const std::vector<int16_t>& pcm) {
@@ -254,7 +244,7 @@ void recordInProcess(const fs::path& loopFile, TTake& take) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    loadLoop(loopFile, loop, lock);
+    loadLoop(loopFile, loop, lock, engine);
     engine.SetTempo(loop.Tempo);
     engine.SetMainCutOff(loop.MainCutOff);
     engine.SetMainResonance(loop.MainResonance);
@@ -410,7 +400,7 @@ TEST(JackStreaming, AServerThatStopsEndsStreamingAndRenderingStillWorks) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    loadLoop(loopFile, loop, lock);
+    loadLoop(loopFile, loop, lock, engine);
     engine.SetTempo(loop.Tempo);
     {
         tx::TRtAudioSystem system;
