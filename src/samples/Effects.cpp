@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "samples/Samples.h"
@@ -38,8 +39,8 @@ inline int64_t mulDiv(int64_t a, int64_t b, int64_t c) { return int64_t((__int12
 
 // MulDiv(a, b, 1024) for |b| <= 2048: a 64-bit product unless a is huge.
 inline int64_t mulDiv1024(int64_t a, int64_t b) {
-    constexpr int64_t limit = int64_t(1) << 50;
-    if (a > -limit && a < limit) return (a * b) / 1024;
+    constexpr uint64_t limit = uint64_t(1) << 50;
+    if (uint64_t(a) + limit < 2 * limit) return (a * b) / 1024;
     return mulDiv(a, b, 1024);
 }
 
@@ -131,34 +132,6 @@ constexpr std::array<double, AsinTerms> AsinCoefficients = [] {
     return a;
 }();
 
-inline double fastSin(double x) {
-    const double x2 = x * x;
-    double p = SinCoefficients[SinTerms - 1];
-#pragma GCC unroll 16
-    for (int k = SinTerms - 2; k >= 0; --k) p = p * x2 + SinCoefficients[size_t(k)];
-    return x * p;
-}
-
-inline double asinSeries(double w) {
-    double p = AsinCoefficients[AsinTerms - 1];
-#pragma GCC unroll 32
-    for (int n = AsinTerms - 2; n >= 0; --n) p = p * w + AsinCoefficients[size_t(n)];
-    return p;
-}
-
-inline double fastAsin(double u) {
-    const double a = std::fabs(u);
-    double r;
-    if (a <= 0.5) {
-        r = a * asinSeries(a * a);
-    } else {
-        const double z = (1 - a) / 2;
-        const double s = std::sqrt(z);
-        r = std::numbers::pi / 2 - 2 * (s * asinSeries(z));
-    }
-    return u < 0 ? -r : r;
-}
-
 // Integer part (toward zero) of a value known as `fast` to well within `tol`;
 // `exact` computes it with the library where `fast` is that close to an integer.
 template <class Exact>
@@ -184,19 +157,60 @@ public:
           // L that stays far below this margin.
           tol_(1e-9 * double(last) + 1e-9) {}
 
-    int32_t operator()(int32_t i) const {
-        if (last_ == 0) return 0;  // one frame reads itself
-        const double pi = std::numbers::pi;
-        int64_t t;
-        if (below_) {
-            const double u = double(i) / L_ - 1;
-            t = int64_t(last_) + truncChecked(k_ * fastAsin(u), tol_, [&] { return k_ * std::asin(u); });
-        } else {
-            const double a = double(i) / L_ * pi / 2;
-            t = truncChecked(L_ * fastSin(a), tol_, [&] { return L_ * std::sin(a); });
+    // Source frames for output frames first .. first + count - 1 (count <= Lanes x n).
+    // The fast values are computed a few lanes at a time, without branches,
+    // so their arithmetic overlaps; each is then checked against its integer.
+    static constexpr int Lanes = 4;
+    void block(int32_t first, int32_t count, int32_t* out) const {
+        if (last_ == 0) {  // one frame reads itself
+            for (int32_t b = 0; b < count; ++b) out[b] = 0;
+            return;
         }
-        const int64_t j = ((GainUnity - w_) * i + t * w_) / GainUnity;
-        return int32_t(std::clamp<int64_t>(j, i, last_));
+        const double pi = std::numbers::pi;
+        for (int32_t g = 0; g < count; g += Lanes) {
+            double x[Lanes], v[Lanes];
+            for (int l = 0; l < Lanes; ++l) x[l] = double(std::min(first + g + l, last_)) / L_;
+            if (below_) {
+                double u[Lanes], a[Lanes], w[Lanes], sq[Lanes], p[Lanes];
+                for (int l = 0; l < Lanes; ++l) {
+                    u[l] = x[l] - 1;
+                    a[l] = std::fabs(u[l]);
+                    const double z = (1 - a[l]) / 2;
+                    w[l] = a[l] <= 0.5 ? a[l] * a[l] : z;
+                    sq[l] = std::sqrt(z);
+                }
+                for (int l = 0; l < Lanes; ++l) p[l] = AsinCoefficients[AsinTerms - 1];
+                for (int n = AsinTerms - 2; n >= 0; --n)
+                    for (int l = 0; l < Lanes; ++l) p[l] = p[l] * w[l] + AsinCoefficients[size_t(n)];
+                for (int l = 0; l < Lanes; ++l) {
+                    const double r = a[l] <= 0.5 ? a[l] * p[l] : pi / 2 - 2 * (sq[l] * p[l]);
+                    v[l] = k_ * (u[l] < 0 ? -r : r);
+                }
+            } else {
+                double ang[Lanes], w[Lanes], p[Lanes];
+                for (int l = 0; l < Lanes; ++l) {
+                    ang[l] = x[l] * pi / 2;
+                    w[l] = ang[l] * ang[l];
+                    p[l] = SinCoefficients[SinTerms - 1];
+                }
+                for (int n = SinTerms - 2; n >= 0; --n)
+                    for (int l = 0; l < Lanes; ++l) p[l] = p[l] * w[l] + SinCoefficients[size_t(n)];
+                for (int l = 0; l < Lanes; ++l) v[l] = L_ * (ang[l] * p[l]);
+            }
+            for (int l = 0; l < Lanes && g + l < count; ++l) {
+                const int32_t i = first + g + l;
+                int64_t t;
+                if (below_) {
+                    const double u = double(i) / L_ - 1;
+                    t = int64_t(last_) + truncChecked(v[l], tol_, [&] { return k_ * std::asin(u); });
+                } else {
+                    const double a = double(i) / L_ * pi / 2;
+                    t = truncChecked(v[l], tol_, [&] { return L_ * std::sin(a); });
+                }
+                const int64_t j = ((GainUnity - w_) * i + t * w_) / GainUnity;
+                out[g + l] = int32_t(std::clamp<int64_t>(j, i, last_));
+            }
+        }
     }
 
 private:
@@ -206,99 +220,149 @@ private:
     double L_, k_, tol_;
 };
 
+// Which stages of the chain run; the loop is compiled for each combination
+// so that no stage that is off costs anything per frame.
+enum TStage : unsigned {
+    StageWarp = 1,
+    StageRing = 2,
+    StageFilter = 4,
+    StageRamps = 8,  // attack or decay
+    StagePreAmp = 16,
+    StageFeedback = 32,
+    StageFade = 64,
+    StageCount = 128,
+};
+
+struct TChainSetup {
+    int32_t last;
+    int64_t k, cc, rr, m, pre;
+    uint32_t rate;
+    int32_t attack, decay;
+    int32_t fxThird;
+};
+
+struct TSideState {
+    int64_t pos = 0, vel = 0, prev = 0;
+};
+
+// One side's chain for frame i, from its input value x.
+template <unsigned Stages, int Side>
+inline int64_t chainStep(const TChainSetup& c, TSideState& st, int64_t x, uint32_t angle, int64_t gAttack,
+                         int64_t gDecay, const TFadeScale& fade) {
+    if constexpr ((Stages & StageRing) != 0) {
+        const int64_t y = (sineTable()[angle] * x) / SineScale;
+        x = (y * c.m + (GainUnity - c.m) * x) / GainUnity;
+    }
+    if constexpr ((Stages & StageFilter) != 0) {
+        st.vel += mulDiv1024(x - st.pos, c.cc);
+        st.pos += st.vel;
+        st.vel = mulDiv1024(st.vel, c.rr);
+        x = st.pos;
+    }
+    if constexpr ((Stages & StageRamps) != 0) {
+        if (c.attack > 0) x = (gAttack * x) / GainUnity;
+        if (c.decay > 0) x = (gDecay * x) / GainUnity;
+    }
+    if constexpr ((Stages & StagePreAmp) != 0) x = x + (x * c.pre) / 16;
+    if constexpr ((Stages & StageFeedback) != 0) x = x + (st.prev * c.k) / 128;
+    if constexpr ((Stages & StageFade) != 0) {
+        if (c.last == 0)
+            x = Side == 1 ? 0 : x;
+        else
+            x = Side == 1 ? fade.right(x) : fade.left(x);
+    }
+    x = clamp16(x);
+    st.prev = x;
+    return x;
+}
+
 // The per-sample chain. The two sides are independent (each has its own
 // filter and feedback state and reads only its own values), so both run in
 // one pass over the frames, in place.
-void runChain(const TEffectValues& fx, std::vector<int16_t>& data, int32_t n) {
-    const int32_t last = n - 1;
-    const bool warp = fx.FXThird != FXThirdCentre;
-    const bool ring = fx.FXSecondMix > 0;
-    const bool filter = fx.CutOff > 0 || fx.Resonance > 0;
-    const bool attack = fx.Attack > 0;
-    const bool decay = fx.Decay > 0;
-    const bool preAmp = fx.PreAmp > 0;
-    const bool fade = fx.FadeLR;
-    const int64_t k = int64_t((uint32_t(fx.FXFirst) * 192u) >> 8) - 96;
-    const uint32_t rate = (uint32_t(fx.FXSecondSine) >> 2) + 2;
-    const double pi = std::numbers::pi;
-    const int64_t cc = 1024 - int64_t(std::nearbyint(1024 * std::cos((1024 - fx.CutOff) * pi / 2048)));
-    const int64_t rr = int64_t(std::nearbyint(1024 * std::cos((1024 - fx.Resonance) * pi / 2048)));
-    const int64_t m = fx.FXSecondMix;
-    const int64_t pre = fx.PreAmp;
-    const auto& sine = sineTable();
-    const TWarp warpAt(fx.FXThird, last);
-    TFadeScale fadeScale(last);
+template <unsigned Stages>
+void runChainT(const TChainSetup& c, int16_t* frames) {
+    const int32_t last = c.last;
+    const TWarp warpAt(c.fxThird, last);
+    TFadeScale fade(last);
 
     // A one-frame sample (last = 0) counts as the start of its own ramps:
     // attack at full strength, decay none, fade all left.
     const int64_t lastDiv = last > 0 ? last : 1;
-    const int64_t aStep = last > 0 ? fx.Attack / lastDiv : 0, aStepRem = last > 0 ? fx.Attack % lastDiv : 0;
-    const int64_t dStep = last > 0 ? fx.Decay / lastDiv : 0, dStepRem = last > 0 ? fx.Decay % lastDiv : 0;
+    const int64_t aStep = last > 0 ? c.attack / lastDiv : 0, aStepRem = last > 0 ? c.attack % lastDiv : 0;
+    const int64_t dStep = last > 0 ? c.decay / lastDiv : 0, dStepRem = last > 0 ? c.decay % lastDiv : 0;
     // MulDiv(last - i, Attack, last) and MulDiv(i, Decay, last) kept as
     // quotient and remainder, stepped exactly frame by frame.
-    int64_t aq = fx.Attack, ar = 0;
+    int64_t aq = c.attack, ar = 0;
     int64_t dq = 0, dr = 0;
-
-    struct TSide {
-        int64_t pos = 0, vel = 0, prev = 0;
-    } sides[2];
+    TSideState left, right;
 
     // The warp indices of a block are computed first: independent of each
     // other, their arithmetic overlaps.
     constexpr int32_t WarpBlock = 256;
     std::array<int32_t, WarpBlock> warpJ{};
-    int16_t* frames = data.data();
-    for (int32_t i = 0; i <= last; ++i) {
-        if (warp && i % WarpBlock == 0) {
-            const int32_t end = std::min(last, i + WarpBlock - 1);
-            for (int32_t b = i; b <= end; ++b) warpJ[size_t(b - i)] = warpAt(b);
-        }
-        const int32_t j = warp ? warpJ[size_t(i % WarpBlock)] : i;
-        const uint32_t angle = ring ? ((uint32_t(i) * rate) >> 2) : 0;
-        const int64_t gAttack = std::max<int64_t>(0, GainUnity - aq);
-        const int64_t gDecay = std::max<int64_t>(0, GainUnity - dq);
-        for (int s = 0; s < 2; ++s) {
-            TSide& st = sides[s];
-            int64_t x = frames[size_t(j) * 2 + size_t(s)];
-            if (ring) {
-                const uint32_t a = (angle + 90u * uint32_t(s)) % 360u;
-                const int64_t y = (sine[a] * x) / SineScale;
-                x = (y * m + (GainUnity - m) * x) / GainUnity;
+    for (int32_t block = 0; block <= last; block += WarpBlock) {
+        const int32_t end = std::min(last, block + WarpBlock - 1);
+        if constexpr ((Stages & StageWarp) != 0) warpAt.block(block, end - block + 1, warpJ.data());
+        for (int32_t i = block; i <= end; ++i) {
+            const int32_t j = (Stages & StageWarp) != 0 ? warpJ[size_t(i - block)] : i;
+            uint32_t angleL = 0, angleR = 0;
+            if constexpr ((Stages & StageRing) != 0) {
+                angleL = ((uint32_t(i) * c.rate) >> 2) % 360u;
+                angleR = angleL + 90u >= 360u ? angleL + 90u - 360u : angleL + 90u;  // 90 degrees ahead
             }
-            if (filter) {
-                st.vel += mulDiv1024(x - st.pos, cc);
-                st.pos += st.vel;
-                st.vel = mulDiv1024(st.vel, rr);
-                x = st.pos;
+            const int64_t gAttack = std::max<int64_t>(0, GainUnity - aq);
+            const int64_t gDecay = std::max<int64_t>(0, GainUnity - dq);
+            const int64_t xl = frames[size_t(j) * 2], xr = frames[size_t(j) * 2 + 1];
+            frames[size_t(i) * 2] = int16_t(chainStep<Stages, 0>(c, left, xl, angleL, gAttack, gDecay, fade));
+            frames[size_t(i) * 2 + 1] = int16_t(chainStep<Stages, 1>(c, right, xr, angleR, gAttack, gDecay, fade));
+            if constexpr ((Stages & StageFade) != 0) fade.next();
+            if constexpr ((Stages & StageRamps) != 0) {
+                aq -= aStep;
+                ar -= aStepRem;
+                if (ar < 0) {
+                    ar += lastDiv;
+                    --aq;
+                }
+                dq += dStep;
+                dr += dStepRem;
+                if (dr >= lastDiv) {
+                    dr -= lastDiv;
+                    ++dq;
+                }
             }
-            if (attack) x = (gAttack * x) / GainUnity;
-            if (decay) x = (gDecay * x) / GainUnity;
-            if (preAmp) x = x + (x * pre) / 16;
-            x = x + (st.prev * k) / 128;
-            if (fade) {
-                if (last == 0)
-                    x = s == 1 ? 0 : x;
-                else
-                    x = s == 1 ? fadeScale.right(x) : fadeScale.left(x);
-            }
-            x = clamp16(x);
-            frames[size_t(i) * 2 + size_t(s)] = int16_t(x);
-            st.prev = x;
-        }
-        if (fade) fadeScale.next();
-        aq -= aStep;
-        ar -= aStepRem;
-        if (ar < 0) {
-            ar += lastDiv;
-            --aq;
-        }
-        dq += dStep;
-        dr += dStepRem;
-        if (dr >= lastDiv) {
-            dr -= lastDiv;
-            ++dq;
         }
     }
+}
+
+template <unsigned... S>
+constexpr std::array<void (*)(const TChainSetup&, int16_t*), sizeof...(S)> chainTable(
+    std::integer_sequence<unsigned, S...>) {
+    return {&runChainT<S>...};
+}
+
+void runChain(const TEffectValues& fx, std::vector<int16_t>& data, int32_t n) {
+    const double pi = std::numbers::pi;
+    TChainSetup c;
+    c.last = n - 1;
+    c.k = int64_t((uint32_t(fx.FXFirst) * 192u) >> 8) - 96;
+    c.rate = (uint32_t(fx.FXSecondSine) >> 2) + 2;
+    c.cc = 1024 - int64_t(std::nearbyint(1024 * std::cos((1024 - fx.CutOff) * pi / 2048)));
+    c.rr = int64_t(std::nearbyint(1024 * std::cos((1024 - fx.Resonance) * pi / 2048)));
+    c.m = fx.FXSecondMix;
+    c.pre = fx.PreAmp;
+    c.attack = fx.Attack;
+    c.decay = fx.Decay;
+    c.fxThird = fx.FXThird;
+    unsigned stages = 0;
+    if (fx.FXThird != FXThirdCentre) stages |= StageWarp;
+    if (fx.FXSecondMix > 0) stages |= StageRing;
+    if (fx.CutOff > 0 || fx.Resonance > 0) stages |= StageFilter;
+    if (fx.Attack > 0 || fx.Decay > 0) stages |= StageRamps;
+    if (fx.PreAmp > 0) stages |= StagePreAmp;
+    if (c.k != 0) stages |= StageFeedback;
+    if (fx.FadeLR) stages |= StageFade;
+    static constexpr auto table = chainTable(std::make_integer_sequence<unsigned, StageCount>{});
+    table[stages](c, data.data());
 }
 
 }  // namespace

@@ -348,7 +348,9 @@ TEST_F(LoadBytes, TruncatedAndCorruptedFilesNeverCrash) {
             int flips = 1 + int(rng() % 4);
             for (int j = 0; j < flips; ++j) b[rng() % std::min<size_t>(b.size(), 96)] = uint8_t(rng());
             TWAVSample s;
-            if (load(b, s) == 0) EXPECT_EQ(s.Data.size(), size_t(s.Length) * 2);
+            if (load(b, s) == 0) {
+                EXPECT_EQ(s.Data.size(), size_t(s.Length) * 2);
+            }
         }
     }
 }

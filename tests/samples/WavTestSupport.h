@@ -22,14 +22,19 @@ inline void Put32(Bytes& b, uint32_t v) {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-inline void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void Append(Bytes& b, const Bytes& more) {
+    for (unsigned char c : more) b.push_back(c);
+}
+inline void PutId(Bytes& b, const char* id) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(id[i]));
+}
 
 // A chunk with its id, body and the size its header claims (body size unless given).
 inline Bytes Chunk(const char* id, const Bytes& body, int64_t claimedSize = -1) {
     Bytes b;
     PutId(b, id);
     Put32(b, uint32_t(claimedSize < 0 ? body.size() : uint64_t(claimedSize)));
-    b.insert(b.end(), body.begin(), body.end());
+    Append(b, body);
     return b;
 }
 
@@ -49,12 +54,12 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bi
 // "RIFF" size "WAVE" then the chunks; the RIFF size is the true one unless given.
 inline Bytes Riff(const std::vector<Bytes>& chunks, int64_t claimedRiffSize = -1) {
     Bytes body;
-    for (const auto& c : chunks) body.insert(body.end(), c.begin(), c.end());
+    for (const auto& c : chunks) Append(body, c);
     Bytes b;
     PutId(b, "RIFF");
     Put32(b, uint32_t(claimedRiffSize < 0 ? body.size() + 4 : uint64_t(claimedRiffSize)));
     PutId(b, "WAVE");
-    b.insert(b.end(), body.begin(), body.end());
+    Append(b, body);
     return b;
 }
 
