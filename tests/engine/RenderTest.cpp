@@ -327,6 +327,25 @@ TEST_F(RenderTest, EngineIsLeftStoppedWithAnEmptyMixBuffer) {
     EXPECT_EQ(lock.SuspendCount, 0);
 }
 
+// The 32-bit size fields cap a render; the loop stops at the cap, also when
+// leaving the remainder would go on.
+TEST_F(RenderTest, RenderStopsAtTheLargestDataTheFileCanDescribe) {
+    settings.RenderingRemainder = tx::TRemainder::Leave;
+    fillConstant(loop.Channel(0).Sample, 30000, 100, 100);
+    step(0, 1, 15);
+    for (int64_t cap : {int64_t(40000), int64_t(70875 + 20000) * 4}) {
+        tx::TRenderProgress progress;
+        tx::TRenderPlan plan = tx::PlanRender(loop, lock.BlockFrames);
+        int64_t got = 0;
+        int64_t written = tx::RunRenderLoop(*engine, plan, progress, cap, [&](const uint8_t*, size_t n) {
+            got += int64_t(n);
+            return true;
+        });
+        EXPECT_EQ(written, cap);
+        EXPECT_EQ(got, cap);
+    }
+}
+
 // ------------------------------------------------------------ cancel and failures
 
 TEST_F(RenderTest, CancelAfterAFewBlocksGivesAShorterValidFile) {
