@@ -66,6 +66,9 @@ public:
 class TEngine {
 public:
     TEngine(TLoop& loop, TEngineLock& lock, const TSettings& settings);
+    ~TEngine();
+    TEngine(const TEngine&) = delete;
+    TEngine& operator=(const TEngine&) = delete;
 
     TLoop& Loop;
     TEngineLock& EL;

@@ -22,6 +22,8 @@ void TLoop::notifyChannels() {
 void TLoop::ResetToNew() {
     {
         TLockGuard g(lock_);
+        if (SampleFreeing)
+            for (auto& c : channels_) SampleFreeing(c->Sample);
         channels_.clear();
         for (int i = 0; i < MinChannels; ++i) channels_.push_back(std::make_unique<TChannel>(i));
         SongPosition = SongMode ? 0 : -1;
@@ -98,6 +100,7 @@ bool TLoop::DeleteChannel(int i) {
     if (!CanDeleteChannel() || i < 0 || i >= ChannelCount()) return false;
     {
         TLockGuard g(lock_);
+        if (SampleFreeing) SampleFreeing(Channel(i).Sample);
         channels_.erase(channels_.begin() + i);
         for (auto& c : channels_) {
             if (c->MixWith >= i) --c->MixWith;

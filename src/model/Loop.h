@@ -63,6 +63,9 @@ public:
 
     TPlayList PlayList;
     TLoopEvents Events;
+    // Called under the engine lock just before a channel (and its sample) is
+    // freed, so the engine can drop voices that still play that sample.
+    std::function<void(const TWAVSample&)> SampleFreeing;
 
     void SetEngineLock(TLockable* lock) { lock_ = lock; }
     TLockable* EngineLock() const { return lock_; }

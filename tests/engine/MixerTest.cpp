@@ -568,3 +568,47 @@ TEST(MixerIntegerKernel, GainsBeyondTheVectorRangeStillFollowTheFormula) {
 }
 
 }  // namespace
+
+namespace {
+
+// Voices hold plain pointers to channel samples; freeing a channel must drop
+// them first (run under the address sanitizer this would otherwise read freed data).
+TEST(MixerChannelFreeing, DeletingAChannelDropsTheVoicesOfItsSample) {
+    EngineRig rig;
+    TLoop& loop = rig.loop;
+    loop.AddChannel();
+    for (int c = 0; c < 5; ++c) FillConstant(loop.Channel(c).Sample, 100000, int16_t(100 * (c + 1)), 0);
+    for (int c = 0; c < 5; ++c) rig.engine->AddVoice(&loop.Channel(c).Sample, 0, Unity, 1.0f, 0.0f, 100000, 0, 0, 0);
+    rig.Run(1);
+    ASSERT_TRUE(loop.DeleteChannel(2));
+    EXPECT_EQ(rig.engine->VoiceCount, 4);
+    auto out = rig.Run(1);
+    EXPECT_EQ(LeftAt(out, 0), 100 + 200 + 400 + 500);
+}
+
+TEST(MixerChannelFreeing, ANewLoopDropsEveryChannelsVoices) {
+    EngineRig rig;
+    TWAVSample preview;
+    FillConstant(preview, 100000, 7, 0);
+    for (int c = 0; c < 4; ++c) {
+        FillConstant(rig.loop.Channel(c).Sample, 100000, 1000, 0);
+        rig.engine->AddVoice(&rig.loop.Channel(c).Sample, 0, Unity, 1.0f, 0.0f, 100000, 0, 0, 0);
+    }
+    rig.engine->AddVoice(&preview, 0, Unity, 1.0f, 0.0f, 100000, 0, 0, 0);
+    rig.loop.ResetToNew();
+    EXPECT_EQ(rig.engine->VoiceCount, 1);  // the preview sample is not the loop's
+    auto out = rig.Run(1);
+    EXPECT_EQ(LeftAt(out, 0), 7);
+}
+
+TEST(MixerChannelFreeing, AGoneEngineLeavesNoHookBehind) {
+    TLoop loop;
+    TEngineLock lock;
+    TSettings settings;
+    loop.SetEngineLock(&lock);
+    { TEngine e(loop, lock, settings); }
+    EXPECT_FALSE(loop.SampleFreeing);
+    loop.ResetToNew();
+}
+
+}  // namespace
