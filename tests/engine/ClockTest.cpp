@@ -490,6 +490,31 @@ TEST_F(Clock, ShuffledEchoesFollowTheShuffleOfTheirStep) {
     EXPECT_EQ(e.Voices[1].StartTime, 1181 + 4725);
 }
 
+TEST_F(Clock, OutOfRangeLoopValuesAreLimitedWhereTheyAreUsed) {
+    TChannel& ch = loop.Channel(0);
+    loop.MainPitch = 99999;       // limited to 1200 cents
+    ch.MiddleNote = 500;          // limited to 127
+    ch.Sample.CutByGroup = 5000;  // limited to 99
+    ch.DelayShift = 9999;         // limited to 256: a whole step late
+    rig.SetStep(0, 1, 0);
+    auto& rec = ch.Pattern(1);
+    rec.StepPitch()[0] = 255;   // limited to 240: +1200 cents
+    rec.StepNote()[0] = 127;    // 127 - 127: no transposition
+    rec.StepVolume()[0] = 200;  // limited to 127
+    startAndTrigger();
+    auto v = voicesOf(0);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0]->TargetLength, 250);  // 2400 cents: a quarter of 1000
+    EXPECT_EQ(v[0]->Group, 99 * 512);
+    EXPECT_EQ(v[0]->StartTime, 4725);
+    EXPECT_EQ(v[0]->GainLeft, noteVolume(100, 127));
+
+    e.ClearVoices();
+    ch.Stretch = 1000;  // limited to 128 steps
+    e.TriggerChannel(0, 127, rec, 0, 0);
+    EXPECT_EQ(e.Voices[0].TargetLength, 128 * 4725);
+}
+
 // --- cuts
 
 TEST_F(Clock, AChannelWithoutSampleDataStillCutsItsGroup) {
