@@ -103,8 +103,8 @@ void BM_FilterKernel256(benchmark::State& state) {
     int64_t frames = 0;
     for (auto _ : state) {
         for (int v = 0; v < 256; ++v)
-            tx::mix::MixFiltered<T>(mix.data(), src.data(), BlockFrames, T(30), T(40), T(0.3f), T(0.6f),
-                                    states[size_t(2 * v)], states[size_t(2 * v + 1)]);
+            tx::mix::MixFiltered<T>(mix.data(), src.data(), BlockFrames, 30.0, 40.0, 0.3f, 0.6f, states[size_t(2 * v)],
+                                    states[size_t(2 * v + 1)]);
         std::fill(mix.begin(), mix.end(), 0);
         benchmark::DoNotOptimize(mix.data());
         frames += BlockFrames;

@@ -138,9 +138,12 @@ struct FilterSide {
 
 // Filtered path: per side vel += (x - pos) x c; pos += vel; out += pos x g
 // (rounded when stored); vel = vel x r. The caller rounds pos at block end.
+// The gains are exact as doubles (an integer below 2^53 over 65536) and c, r
+// are floats by definition, so passing them narrower loses nothing; it lets
+// the extended-precision loop take them straight from memory.
 template <typename T>
-inline void MixFiltered(int32_t* mix, const int16_t* src, int32_t n, T gL, T gR, T c, T r, FilterSide<T>& L,
-                        FilterSide<T>& R) {
+inline void MixFiltered(int32_t* mix, const int16_t* src, int32_t n, double gL, double gR, float c, float r,
+                        FilterSide<T>& L, FilterSide<T>& R) {
     T pl = L.pos, vl = L.vel, pr = R.pos, vr = R.vel;
     for (int32_t k = 0; k < n; ++k) {
         vl += (T(src[2 * k]) - pl) * c;
@@ -158,7 +161,7 @@ inline void MixFiltered(int32_t* mix, const int16_t* src, int32_t n, T gL, T gR,
 
 // The master filter over the mix in place: x = pos rounded.
 template <typename T>
-inline void FilterInPlace(int32_t* mix, int32_t n, T c, T r, FilterSide<T>& L, FilterSide<T>& R) {
+inline void FilterInPlace(int32_t* mix, int32_t n, float c, float r, FilterSide<T>& L, FilterSide<T>& R) {
     T pl = L.pos, vl = L.vel, pr = R.pos, vr = R.vel;
     for (int32_t k = 0; k < n; ++k) {
         vl += (T(mix[2 * k]) - pl) * c;

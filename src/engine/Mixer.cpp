@@ -125,8 +125,8 @@ void TEngine::MixBlock() {
                     if (gL + gR != 0) mix::MixInteger(dst, src, n, gL, gR);
                 } else {
                     mix::FilterSide<Ld> L{f.PosLeft, f.VelLeft}, R{f.PosRight, f.VelRight};
-                    mix::MixFiltered<Ld>(dst, src, n, Ld(mainVolume * v.GainLeft) / 65536,
-                                         Ld(mainVolume * v.GainRight) / 65536, Ld(f.Cutoff), Ld(f.Resonance), L, R);
+                    mix::MixFiltered<Ld>(dst, src, n, double(mainVolume * v.GainLeft) / 65536,
+                                         double(mainVolume * v.GainRight) / 65536, f.Cutoff, f.Resonance, L, R);
                     f.PosLeft = std::nearbyint(L.pos);
                     f.VelLeft = L.vel;
                     f.PosRight = std::nearbyint(R.pos);
@@ -155,7 +155,7 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
     FilterState& mf = MasterFilter;
     if (!mf.IsOpen()) {
         mix::FilterSide<Ld> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
-        mix::FilterInPlace<Ld>(mixBuf, count, Ld(mf.Cutoff), Ld(mf.Resonance), L, R);
+        mix::FilterInPlace<Ld>(mixBuf, count, mf.Cutoff, mf.Resonance, L, R);
         mf.PosLeft = std::nearbyint(L.pos);
         mf.VelLeft = L.vel;
         mf.PosRight = std::nearbyint(R.pos);
