@@ -76,6 +76,10 @@ public:
         U8(0);
     }
 
+    // Direct writing into room reserved before.
+    uint8_t* Cursor() { return buf_.data() + n_; }
+    void SetCursor(const uint8_t* p) { n_ = size_t(p - buf_.data()); }
+
     size_t Size() const { return n_; }
     uint8_t* At(size_t i) { return buf_.data() + i; }
     std::vector<uint8_t> Take() {
@@ -167,12 +171,19 @@ void writeChannel(TEventWriter& w, const TChannel& c, int index) {
         w.Reserve(PatternBytes);
         w.Word(ev::SelectPattern, uint32_t(p));
         w.Word(ev::StepMask, rec.StepMask);
+        // The hot loop of large loops: every event is stored, and kept only
+        // when its value differs from the default.
+        uint8_t* out = w.Cursor();
         for (int s = 0; s < StepsPerPattern; ++s) {
             for (const auto& e : stepEvents) {
                 const uint8_t v = rec.Rows[size_t(e.Row)][size_t(s)];
-                if (v != StepParamTable[size_t(e.Row)].Default) w.Word(e.Id, uint32_t(s) | (uint32_t(v) << 8));
+                out[0] = e.Id;
+                out[1] = uint8_t(s);
+                out[2] = v;
+                out += v != StepParamTable[size_t(e.Row)].Default ? 3 : 0;
             }
         }
+        w.SetCursor(out);
     }
 }
 
