@@ -119,6 +119,11 @@ public:
     std::array<TMixChan, MaxVoices> Voices;
     int VoiceCount = 0;
     FilterState MasterFilter;
+    // Shared with the display without the lock. ConvertBlock copies a block
+    // into the engine lock's ScopeSample only while ScopeFilled is false and
+    // then sets it (release); the display reads the scope after seeing it set
+    // (acquire) and clears it to ask for the next. The peaks are held maxima
+    // that ConvertBlock only raises and the display lowers.
     std::atomic<bool> ScopeButton{false};
     std::atomic<bool> ScopeFilled{false};
     std::atomic<int32_t> PeakLeft{0}, PeakRight{0};
