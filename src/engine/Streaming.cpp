@@ -433,7 +433,8 @@ std::string TStreaming::LostMessage() const {
 }
 
 int32_t TStreaming::watchdogFor() const {
-    if (watchdogMs_ >= 0) return watchdogMs_;
+    const int32_t set = watchdogMs_.load();
+    if (set >= 0) return set;
     return WatchdogBaseMs + WatchdogCycles * cycleMs_.load();
 }
 

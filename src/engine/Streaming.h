@@ -223,7 +223,7 @@ public:
     int64_t LastBlockWritten();  // absolute number of the block written last (under the engine lock)
     // Nothing from the device for this long while playing means it has gone
     // (0: never). Default 2 s plus four buffer cycles.
-    void SetWatchdog(int32_t milliseconds) { watchdogMs_ = milliseconds; }
+    void SetWatchdog(int32_t milliseconds) { watchdogMs_.store(milliseconds); }
 
     // The buffer half written last (under the engine lock).
     int32_t WriteOffset = 0;
@@ -261,7 +261,7 @@ private:
     std::atomic<bool> terminate_{false};
     std::atomic<bool> threadDone_{false};
     std::atomic<bool> lost_{false};
-    int32_t watchdogMs_ = -1;  // -1: the default
+    std::atomic<int32_t> watchdogMs_{-1};  // -1: the default
     std::atomic<int32_t> cycleMs_{0};  // one buffer cycle, for the default watchdog
     std::string lostReason_;
 
