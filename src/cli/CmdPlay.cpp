@@ -1,5 +1,6 @@
 // `trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null]
-//  [--device NAME] [--buffer FRAMES] [--ahead FRAMES]`: plays the loop live,
+//  [--device NAME] [--buffer FRAMES] [--ahead FRAMES] [--midi-out PORT]
+//  [--sync-in PORT]`: plays the loop live,
 // the pattern or the song as the loop's song mode says, until the time is up
 // or Ctrl+C, then prints the underrun count and the mixing thread's CPU load.
 #include <csignal>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/PlayMidi.h"
 #include "engine/Engine.h"
 #include "engine/EngineLock.h"
 #include "engine/NullAudioDevice.h"
@@ -46,11 +48,12 @@ struct TPlayArgs {
     std::string Device;
     int32_t BufferFrames = tx::TSettings{}.BufferLength;
     int32_t AheadFrames = tx::TSettings{}.AheadLength;
+    std::string MidiOut, SyncIn;  // JACK MIDI ports: "Midi only" mode
 };
 
 const char* UsageText =
     "trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME] [--buffer FRAMES] "
-    "[--ahead FRAMES]";
+    "[--ahead FRAMES] [--midi-out PORT] [--sync-in PORT]";
 
 int usage(const std::string& why) {
     Fail("play", "bad usage: " + why + " (expected " + UsageText + ")");
@@ -109,6 +112,18 @@ const std::vector<TOption>& playOptions() {
          [](TPlayArgs& a, const std::string& v) -> std::string {
              if (!parseFrames(v, a.AheadFrames))
                  return "--ahead must be a number of frames from 1 to " + std::to_string(MaxFrames);
+             return {};
+         }},
+        {"--midi-out", true,
+         [](TPlayArgs& a, const std::string& v) -> std::string {
+             if (v.empty()) return "--midi-out needs a MIDI port name";
+             a.MidiOut = v;
+             return {};
+         }},
+        {"--sync-in", true,
+         [](TPlayArgs& a, const std::string& v) -> std::string {
+             if (v.empty()) return "--sync-in needs a MIDI port name";
+             a.SyncIn = v;
              return {};
          }},
     };
@@ -197,6 +212,13 @@ int CmdPlay(const Args& args) {
     engine.SetTempo(loop.Tempo);
     engine.SetMainCutOff(loop.MainCutOff);
     engine.SetMainResonance(loop.MainResonance);
+    TPlayMidi midi;
+    if (!a.MidiOut.empty() || !a.SyncIn.empty()) {
+        if (std::string why = midi.Open(engine, a.MidiOut, a.SyncIn); !why.empty()) {
+            Fail("play", why);
+            return ExitCannotOpen;
+        }
+    }
 
     std::unique_ptr<tx::TAudioSystem> system = makeSystem(a);
     if (!system) {
@@ -249,12 +271,13 @@ int CmdPlay(const Args& args) {
 
     interrupted.store(false);
     auto previous = std::signal(SIGINT, onInterrupt);
-    engine.Start();
+    if (!midi.Syncing()) engine.Start();  // when synchronised the clock's start starts it
     const auto started = std::chrono::steady_clock::now();
     const auto limit = std::chrono::duration<double>(a.Seconds);
     while (!interrupted.load() && !lost.load() &&
            (a.Seconds == 0 || std::chrono::steady_clock::now() - started < limit)) {
         std::this_thread::sleep_for(PollInterval);
+        midi.Poll(stderr);
     }
     engine.Stop();
     const int32_t underruns = streaming.UnderrunCount();

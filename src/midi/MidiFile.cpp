@@ -118,8 +118,11 @@ std::vector<uint8_t> BuildMidiFile(TLoop& loop, const TSettings& settings, bool 
     if (song) {
         loop.ComputeSongLength();
         int positions = std::clamp(loop.SongLength, 0, PlayListPositions - 1) + 1;
-        // Roughly what a busy song needs, so the image rarely moves.
-        out.reserve(out.size() + size_t(positions) * 1024);
+        // About what a song needs when every step of every MIDI channel is on
+        // (pan, note-on, note-off: 12 bytes), so the image rarely moves.
+        size_t midiChannels = 0;
+        for (int c = 0; c < loop.ChannelCount(); ++c) midiChannels += IsMidiSet(loop.Channel(c).MidiNote);
+        out.reserve(out.size() + size_t(positions) * midiChannels * StepsPerPattern * 12);
         for (int pos = 0; pos < positions; ++pos) {
             loop.PatternsAt(pos, patterns);
             writePosition(w, loop, patterns, rng, offs);

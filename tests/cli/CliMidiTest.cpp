@@ -140,3 +140,25 @@ INSTANTIATE_TEST_SUITE_P(BadArguments, CliMidiUsage,
                                            std::vector<std::string>{"LOOP", "-o", "OUT", "-o", "OUT"}));
 
 }  // namespace
+
+namespace {
+
+TEST(CliPlayMidiOptions, NeedAPortName) {
+    txtest::TempDir dir;
+    tx::TLoop loop;
+    ASSERT_EQ(tx::WriteLoop((dir / "l.txp").string(), loop), "");
+    for (std::string opts : {"--midi-out", "--sync-in", "--midi-out=", "--sync-in="}) {
+        std::string cmd = std::string(TROVAMIX_BINARY_DIR) + "/trovamix-cli play '" + (dir / "l.txp").string() +
+                          "' --api null " + opts + " </dev/null >/dev/null 2>'" + (dir / "err").string() + "'";
+        int raw = std::system(cmd.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 64) << opts;
+        std::ifstream f(dir / "err");
+        std::stringstream ss;
+        ss << f.rdbuf();
+        std::string err = ss.str();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(err.find("bad usage: " + opts.substr(0, opts.find('=')) + " needs a"), std::string::npos) << err;
+    }
+}
+
+}  // namespace

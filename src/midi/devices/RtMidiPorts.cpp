@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <semaphore>
 #include <thread>
@@ -34,8 +35,14 @@ void keepError(RtMidiError::Type type, const std::string& text, void* where) {
 struct TIdleOut {
     TMidiApi Api;
     std::string Client;
+    std::string Server;  // a client stays with the JACK server it was made on
     RtMidiOut* Out;
 };
+
+std::string jackServerName() {
+    const char* s = std::getenv("JACK_DEFAULT_SERVER");
+    return s ? s : "";
+}
 std::mutex& poolMutex() {
     static auto* m = new std::mutex;
     return *m;
@@ -53,8 +60,9 @@ RtMidiOut* acquireOut(TMidiApi api, const std::string& client) {
     {
         std::lock_guard<std::mutex> g(poolMutex());
         auto& idle = idleOuts();
+        const std::string server = jackServerName();
         for (auto it = idle.begin(); it != idle.end(); ++it)
-            if (it->Api == api && it->Client == client) {
+            if (it->Api == api && it->Client == client && it->Server == server) {
                 RtMidiOut* out = it->Out;
                 idle.erase(it);
                 return out;
@@ -63,10 +71,10 @@ RtMidiOut* acquireOut(TMidiApi api, const std::string& client) {
     return new RtMidiOut(rtApi(api), client);  // may throw RtMidiError
 }
 
-void releaseOut(TMidiApi api, const std::string& client, RtMidiOut* out) {
+void releaseOut(TMidiApi api, const std::string& client, const std::string& server, RtMidiOut* out) {
     std::lock_guard<std::mutex> g(poolMutex());
     out->setErrorCallback(&keepError, &discardedErrors());
-    idleOuts().push_back({api, client, out});
+    idleOuts().push_back({api, client, server, out});
 }
 
 class TRtMidiOutPort : public TMidiOutPort {
@@ -74,7 +82,7 @@ public:
     TRtMidiOutPort(TMidiApi api, std::string client) : api_(api), client_(std::move(client)) {}
     ~TRtMidiOutPort() override {
         Close();
-        if (out_) releaseOut(api_, client_, out_);
+        if (out_) releaseOut(api_, client_, server_, out_);
     }
 
     std::vector<std::string> PortNames() override {
@@ -140,6 +148,7 @@ private:
     bool ensure(std::string& error) {
         if (out_) return true;
         try {
+            server_ = jackServerName();
             out_ = acquireOut(api_, client_);
             out_->setErrorCallback(&keepError, &lastError_);
             return true;
@@ -151,6 +160,7 @@ private:
 
     TMidiApi api_;
     std::string client_;
+    std::string server_;
     RtMidiOut* out_ = nullptr;  // owned by the pool once released
     std::string lastError_;
     bool open_ = false;
