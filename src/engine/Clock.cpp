@@ -79,7 +79,7 @@ void TEngine::StartClock() {
 }
 
 void TEngine::AdvanceClock() {
-    if (!Playing) return;
+    if (!Playing || StepLength <= 0) return;
     const FrameTime blockEnd = MixPosition + EL.BlockFrames;
     while (blockEnd > NextStepTime) {
         if (MixStep == 15) {
