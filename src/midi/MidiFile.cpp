@@ -100,11 +100,13 @@ void writePosition(TMidiTrackWriter& w, const TLoop& loop, const TPatternList& p
 }  // namespace
 
 std::vector<uint8_t> BuildMidiFile(TLoop& loop, const TSettings& settings, bool song, TMidiRandom& rng) {
+    // clang-format off
     std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6,  // header chunk of 6 bytes
                                 0, 0,                            // format 0
                                 0, 1,                            // one track
                                 uint8_t(MidiFileDivision >> 8), uint8_t(MidiFileDivision & 0xFF),
                                 'M', 'T', 'r', 'k', 0, 0, 0, 0};  // length filled in at the end
+    // clang-format on
     TMidiTrackWriter w(out);
 
     // A tempo a file brought outside 10..500 (0 would divide by zero) is held to it.

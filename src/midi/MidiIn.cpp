@@ -35,8 +35,8 @@ bool TMidiInput::Open() {
         return false;
     }
     std::string why;
-    if (!port_->Open(int(it - now.begin()), [this](const uint8_t* d, size_t n, int64_t ms) { received(d, n, ms); },
-                     why)) {
+    if (!port_->Open(
+            int(it - now.begin()), [this](const uint8_t* d, size_t n, int64_t ms) { received(d, n, ms); }, why)) {
         error_ = MidiErrorUnspecified;
         LastErrorText = why.empty() ? MidiErrorText(error_) : why;
         return false;

@@ -112,8 +112,8 @@ public:
     int64_t ClockCount() const;
     int64_t LastClockTime() const;
 
-    static constexpr int ClocksPerStep = 6;       // 24 clocks a quarter note, a step is a sixteenth
-    static constexpr int ClocksPerMeasure = 48;   // tempo measured over two quarter notes
+    static constexpr int ClocksPerStep = 6;          // 24 clocks a quarter note, a step is a sixteenth
+    static constexpr int ClocksPerMeasure = 48;      // tempo measured over two quarter notes
     static constexpr int64_t MeasureMsBpm = 120000;  // 2 quarters x 60000 ms: tempo = this / ms
     static constexpr int64_t ClockCountAtStart = 5;  // the first clock after start plays step 0
 

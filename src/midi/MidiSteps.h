@@ -18,7 +18,7 @@ constexpr int MidiVelocityDivisor = 12800;   // Volume 100 x step 100 x MainVolu
 constexpr int MidiOffVelocityDivisor = 128;  // note-off velocity = MainVolume x Volume / 128
 constexpr int CentsPerSemitone = 100;
 constexpr int MainVolumeMax = 128;
-constexpr int StepMixFull = 127;  // StepMix at which the whole step goes to MixWith
+constexpr int StepMixFull = 127;          // StepMix at which the whole step goes to MixWith
 constexpr int32_t StepLightOn = 288;      // display level of a step just played
 constexpr int32_t ActivityLightOn = 320;  // display level of a channel just played
 constexpr uint8_t MidiPanController = 10;
@@ -30,7 +30,9 @@ constexpr uint8_t MidiAllSoundOffController = 120;
 // as signed bytes: 128 and more (255 included) count as not set.
 inline bool IsMidiSet(uint8_t v) { return v < 128; }
 inline uint8_t MidiData(int64_t v) { return uint8_t(std::clamp<int64_t>(v, 0, MidiDataMax)); }
-inline uint8_t MidiChannelOf(const TChannel& c) { return uint8_t(std::clamp<int32_t>(c.MidiChannel, 0, MidiChannelMax)); }
+inline uint8_t MidiChannelOf(const TChannel& c) {
+    return uint8_t(std::clamp<int32_t>(c.MidiChannel, 0, MidiChannelMax));
+}
 
 // Uniform picks for RandomWith (xorshift64*: cheap, no allocation, seedable).
 class TMidiRandom {
@@ -61,8 +63,7 @@ struct TMidiStepNote {
 // True when channel c's step s of `pattern` sounds on MIDI: Enabled, a note
 // set and the step bit on.
 inline bool MidiStepSounds(const TLoop& loop, int c, int pattern, int s) {
-    if (c < 0 || c >= loop.ChannelCount() || pattern < 0 || pattern >= PatternCount || s < 0 ||
-        s >= StepsPerPattern)
+    if (c < 0 || c >= loop.ChannelCount() || pattern < 0 || pattern >= PatternCount || s < 0 || s >= StepsPerPattern)
         return false;
     const TChannel& ch = loop.Channel(c);
     return ch.Enabled && IsMidiSet(ch.MidiNote) && ch.Pattern(pattern).GetStep(s);
@@ -78,8 +79,8 @@ namespace detail {
 // One note of a step whose channel's record `rec` gives pan and key,
 // sounding on channel i or, with RandomWith, on one picked at random.
 template <typename Emit>
-void midiNote(const TLoop& loop, const PatternRecord& rec, int s, int i, int stepVelocity,
-              TMidiRandom& rng, Emit& emit) {
+void midiNote(const TLoop& loop, const PatternRecord& rec, int s, int i, int stepVelocity, TMidiRandom& rng,
+              Emit& emit) {
     const TChannel& own = loop.Channel(i);
     if (own.RandomWith.size() > 1)
         i = ValidChannelOr(loop, own.RandomWith[size_t(rng.Below(int(own.RandomWith.size())))], i);

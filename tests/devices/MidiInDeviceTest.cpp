@@ -1,7 +1,6 @@
 // Following a MIDI clock from another JACK client: start, clocks 25 ms apart,
 // stop; the steps come every sixth clock and the tempo is measured as 100.
 #include <gtest/gtest.h>
-
 #include <pthread.h>
 
 #include <atomic>
@@ -112,8 +111,7 @@ TEST(MidiInDevice, FollowsAClockStreamFromAnotherClient) {
     std::lock_guard<std::mutex> g(m);
     EXPECT_EQ(states, (std::vector<bool>{true, false}));
     ASSERT_EQ(tempi.size(), 1u);  // measured at clock 91, over clocks 43..91
-    std::printf("tempo measured from the clock stream: %d BPM (clocks 43..91 sent %.2f ms apart)\n", tempi[0],
-                spanMs);
+    std::printf("tempo measured from the clock stream: %d BPM (clocks 43..91 sent %.2f ms apart)\n", tempi[0], spanMs);
     // 48 clocks of 25 ms: 120000 / 1200. JACK hands MIDI over once per period
     // (2.9 ms at 128 frames), so the span seen may be a few ms longer: 99.
     EXPECT_NEAR(tempi[0], 120000.0 / spanMs, 1.0);

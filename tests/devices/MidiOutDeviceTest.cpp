@@ -57,10 +57,10 @@ TEST_F(MidiOutDevice, StepsAndPanicArriveInOrder) {
     }
     out.Panic();
     Messages expected = {
-        {0xB9, 10, 64}, {0x99, 36, 100},                                                      // step 0
-        {0x89, 36, 100}, {0xB9, 10, 64}, {0x99, 36, 100}, {0xB1, 10, 64}, {0x91, 38, 50},  // step 1
-        {0x89, 36, 100}, {0xB9, 10, 64}, {0x99, 36, 100},                                   // step 2
-        {0x89, 36, 100}, {0xB9, 10, 64}, {0x99, 36, 100},                                   // step 3
+        {0xB9, 10, 64},  {0x99, 36, 100},                                                   // step 0
+        {0x89, 36, 100}, {0xB9, 10, 64},  {0x99, 36, 100}, {0xB1, 10, 64}, {0x91, 38, 50},  // step 1
+        {0x89, 36, 100}, {0xB9, 10, 64},  {0x99, 36, 100},                                  // step 2
+        {0x89, 36, 100}, {0xB9, 10, 64},  {0x99, 36, 100},                                  // step 3
     };
     for (int ch = 0; ch < 16; ++ch) expected.push_back({uint8_t(0xB0 + ch), 120, 0});
     EXPECT_EQ(sink.WaitFor(expected.size(), milliseconds(2000)), expected);

@@ -51,8 +51,8 @@ protected:
     }
     // Runs the play command; returns its exit status, stderr in `err`.
     int play(const std::vector<std::string>& args, std::string& err) {
-        std::string cmd = quote(std::string(TROVAMIX_BINARY_DIR) + "/trovamix-cli") + " play " + quote(loopFile) +
-                          " --api null";
+        std::string cmd =
+            quote(std::string(TROVAMIX_BINARY_DIR) + "/trovamix-cli") + " play " + quote(loopFile) + " --api null";
         for (const auto& a : args) cmd += " " + quote(a);
         cmd += " </dev/null >/dev/null 2>" + quote(errFile().string());
         int raw = std::system(cmd.c_str());

@@ -122,7 +122,7 @@ TEST(LoopTimerTest, AChangedIntervalCountsFromTheLastTick) {
     t.SetEnabled(true);
     Clock::time_point anchor = t.Anchor();
     std::this_thread::sleep_for(milliseconds(75));  // ticks at 30 and 60
-    t.SetInterval(100);                              // next at 60 + 100
+    t.SetInterval(100);                             // next at 60 + 100
     std::this_thread::sleep_for(milliseconds(140));
     t.SetEnabled(false);
     std::vector<Clock::time_point> times = log.get();

@@ -120,12 +120,12 @@ TEST_P(MidiFileTempoTest, TempoIsMicrosecondsPerQuarterNote) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tempi, MidiFileTempoTest,
-                         ::testing::Values(TempoCase{140, {0x06, 0x8A, 0x1B}},   // 428571
-                                           TempoCase{120, {0x07, 0xA1, 0x20}},   // 500000
-                                           TempoCase{500, {0x01, 0xD4, 0xC0}},   // 120000
-                                           TempoCase{10, {0x5B, 0x8D, 0x80}},    // 6000000
-                                           TempoCase{0, {0x5B, 0x8D, 0x80}},     // held to 10
-                                           TempoCase{9999, {0x01, 0xD4, 0xC0}})); // held to 500
+                         ::testing::Values(TempoCase{140, {0x06, 0x8A, 0x1B}},     // 428571
+                                           TempoCase{120, {0x07, 0xA1, 0x20}},     // 500000
+                                           TempoCase{500, {0x01, 0xD4, 0xC0}},     // 120000
+                                           TempoCase{10, {0x5B, 0x8D, 0x80}},      // 6000000
+                                           TempoCase{0, {0x5B, 0x8D, 0x80}},       // held to 10
+                                           TempoCase{9999, {0x01, 0xD4, 0xC0}}));  // held to 500
 
 TEST_F(MidiFileTest, ChannelSetupOfEveryChannelAtTimeZero) {
     tx::TChannel& c = midi(0, 36, 9);
@@ -163,8 +163,8 @@ TEST_F(MidiFileTest, TwoStepsInARowGiveDeltas0And14And16) {
     loop.Channel(0).Pattern(1).SetStep(1, true);
     Bytes expected = Tempo140;
     // pan, note-on at 0; note-off at 14 (velocity 128 x 100 / 128); pan at 30, note-on, note-off at 44.
-    for (Bytes e : {Bytes{0, 0xB9, 10, 64}, Bytes{0, 0x99, 36, 100}, Bytes{14, 0x89, 36, 100},
-                    Bytes{16, 0xB9, 10, 64}, Bytes{0, 0x99, 36, 100}, Bytes{14, 0x89, 36, 100}})
+    for (Bytes e : {Bytes{0, 0xB9, 10, 64}, Bytes{0, 0x99, 36, 100}, Bytes{14, 0x89, 36, 100}, Bytes{16, 0xB9, 10, 64},
+                    Bytes{0, 0x99, 36, 100}, Bytes{14, 0x89, 36, 100}})
         expected.insert(expected.end(), e.begin(), e.end());
     expected.insert(expected.end(), EndOfTrack.begin(), EndOfTrack.end());
     EXPECT_EQ(track(build(false)), expected);
@@ -198,8 +198,8 @@ TEST_F(MidiFileTest, SeveralPatternsAtAPositionPlayLastEntryFirst) {
     loop.SetPatternAt(1, 0, true);
     loop.SetPatternAt(2, 0, true);
     std::vector<Ev> n = noteEvents(readTrack(build(true)));
-    EXPECT_EQ(n, (std::vector<Ev>{{0, {0x91, 38, 100}}, {0, {0x99, 36, 100}}, {14, {0x81, 38, 100}},
-                                  {14, {0x89, 36, 100}}}));
+    EXPECT_EQ(
+        n, (std::vector<Ev>{{0, {0x91, 38, 100}}, {0, {0x99, 36, 100}}, {14, {0x81, 38, 100}}, {14, {0x89, 36, 100}}}));
 }
 
 TEST_F(MidiFileTest, PatternExportWritesOnlyTheCurrentPattern) {
@@ -211,10 +211,8 @@ TEST_F(MidiFileTest, PatternExportWritesOnlyTheCurrentPattern) {
     std::vector<Ev> pattern = noteEvents(readTrack(build(false)));
     EXPECT_EQ(pattern, (std::vector<Ev>{{150, {0x99, 36, 100}}, {164, {0x89, 36, 100}}}));
     std::vector<Ev> song = noteEvents(readTrack(build(true)));
-    EXPECT_EQ(song, (std::vector<Ev>{{0, {0x99, 36, 100}},
-                                     {14, {0x89, 36, 100}},
-                                     {630, {0x99, 36, 100}},
-                                     {644, {0x89, 36, 100}}}));
+    EXPECT_EQ(song, (std::vector<Ev>{
+                        {0, {0x99, 36, 100}}, {14, {0x89, 36, 100}}, {630, {0x99, 36, 100}}, {644, {0x89, 36, 100}}}));
 }
 
 TEST_F(MidiFileTest, AnEmptyPlaylistPositionIsASilentBar) {
@@ -360,7 +358,7 @@ TEST_F(MidiFileTest, MidoReadsTheExportedSongBack) {
     EXPECT_EQ(j["last"], "end_of_track");
     // tick, channel, key, velocity, length, note-off velocity
     std::vector<std::array<int, 6>> expected = {
-        {0, 9, 36, 100, 14, 100},  {120, 9, 36, 100, 14, 100}, {120, 1, 40, 80, 14, 80},
+        {0, 9, 36, 100, 14, 100},   {120, 9, 36, 100, 14, 100}, {120, 1, 40, 80, 14, 80},
         {240, 9, 36, 100, 14, 100}, {360, 9, 36, 100, 14, 100}, {540, 9, 36, 64, 14, 100},
     };
     ASSERT_EQ(j["notes"].size(), expected.size());

@@ -143,12 +143,12 @@ TEST_P(MidiSyncTempoTest, MeasuredTempoStaysWithin10To500) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, MidiSyncTempoTest,
-                         ::testing::Values(TempoCase{20, 125},   // 120000 / 960
-                                           TempoCase{21, 119},   // 120000 / 1008 = 119.04
-                                           TempoCase{1, 500},    // 2500, held
-                                           TempoCase{5, 500},    // exactly 500
-                                           TempoCase{300, 10},   // 8, held
-                                           TempoCase{250, 10})); // exactly 10
+                         ::testing::Values(TempoCase{20, 125},    // 120000 / 960
+                                           TempoCase{21, 119},    // 120000 / 1008 = 119.04
+                                           TempoCase{1, 500},     // 2500, held
+                                           TempoCase{5, 500},     // exactly 500
+                                           TempoCase{300, 10},    // 8, held
+                                           TempoCase{250, 10}));  // exactly 10
 
 TEST_F(MidiSyncTest, ATimeStampGoingBackwardsSetsNoTempo) {
     send({0xFA});
@@ -176,16 +176,16 @@ TEST_F(MidiSyncTest, NotesAndMalformedMessagesAreIgnored) {
     clocks(1);
     ASSERT_EQ(engine->CurrentStep, 0);
     const std::vector<Bytes> junk = {
-        {0x90, 60, 100},               // a note
-        {0xB0, 7, 100},                // a controller
-        {},                            // empty
-        {0x12},                        // a stray data byte
-        {0x7F, 0x7F, 0x7F},            // data bytes only
-        {0xF8, 0x00},                  // a clock with a data byte is no clock
-        {0xFC, 0x10, 0x20},            // nor a stop
-        {0x90, 60},                    // too short
-        {0x90, 60, 100, 5},            // too long
-        {0xC0, 0x80},                  // a status where data belongs
+        {0x90, 60, 100},                 // a note
+        {0xB0, 7, 100},                  // a controller
+        {},                              // empty
+        {0x12},                          // a stray data byte
+        {0x7F, 0x7F, 0x7F},              // data bytes only
+        {0xF8, 0x00},                    // a clock with a data byte is no clock
+        {0xFC, 0x10, 0x20},              // nor a stop
+        {0x90, 60},                      // too short
+        {0x90, 60, 100, 5},              // too long
+        {0xC0, 0x80},                    // a status where data belongs
         {0xF0, 0x7E, 0xF8, 0x09, 0xF7},  // system exclusive with a clock byte inside
         {0xF0, 0xFA, 0xF7},
         {0xF7},
