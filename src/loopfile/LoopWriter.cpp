@@ -1,6 +1,8 @@
-// Writing loop files: the whole file is built in memory in the fixed event
-// order, then written to a temporary file in the target's folder, synced and
-// renamed over the target, so a failed save never damages the previous file.
+// Writing loop files in the fixed event order. BuildLoopFile makes the whole
+// image in memory; a save streams the same bytes through a small buffer into
+// a temporary file in the target's folder, fills in the header, syncs and
+// renames it over the target, so a failed save never damages the previous
+// file and a large loop needs no second copy of itself in memory.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,14 +22,22 @@ namespace {
 
 namespace ev = loopev;
 
-// The event stream under construction. Callers reserve room for a group of
+constexpr size_t StreamBlockBytes = size_t(1) << 20;  // buffer of a save; flushed when full
+
+// The event stream under construction: in memory, or (with a file) flushed to
+// the file whenever the buffer fills. Callers reserve room for a group of
 // events first and then write without further checks.
 class TEventWriter {
 public:
-    explicit TEventWriter(size_t expected) : buf_(expected) {}
+    explicit TEventWriter(size_t expected, int fd = -1) : buf_(expected), fd_(fd) {}
 
     void Reserve(size_t bytes) {
-        if (n_ + bytes > buf_.size()) buf_.resize(std::max(buf_.size() * 2, n_ + bytes));
+        if (n_ + bytes <= buf_.size()) return;
+        if (fd_ >= 0 && n_ > 0) {
+            flush();
+            if (n_ + bytes <= buf_.size()) return;
+        }
+        buf_.resize(std::max(buf_.size() * 2, n_ + bytes));
     }
     void Raw(const void* p, size_t len) {
         Reserve(len);
@@ -80,12 +90,29 @@ public:
     uint8_t* Cursor() { return buf_.data() + n_; }
     void SetCursor(const uint8_t* p) { n_ = size_t(p - buf_.data()); }
 
-    size_t Size() const { return n_; }
-    uint8_t* At(size_t i) { return buf_.data() + i; }
+    // Fills in the channel count and the data length. In memory, the image is
+    // then ready for Take; with a file, the rest is written and the header
+    // patched in place. False (with errno in Error) when writing failed.
+    bool Finish(uint16_t channels) {
+        const uint64_t total = flushed_ + n_;
+        const uint32_t n = uint32_t(total - ev::EventsOffset);
+        const uint8_t count[2] = {uint8_t(channels), uint8_t(channels >> 8)};
+        const uint8_t length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
+        if (fd_ < 0) {
+            std::memcpy(buf_.data() + 10, count, 2);
+            std::memcpy(buf_.data() + 18, length, 4);
+            return true;
+        }
+        flush();
+        if (Error == 0 && (::pwrite(fd_, count, 2, 10) != 2 || ::pwrite(fd_, length, 4, 18) != 4))
+            Error = errno ? errno : EIO;
+        return Error == 0;
+    }
     std::vector<uint8_t> Take() {
         buf_.resize(n_);
         return std::move(buf_);
     }
+    int Error = 0;
 
 private:
     // 7-bit groups, least significant first, bit 7 set when another follows.
@@ -97,8 +124,29 @@ private:
         } while (l);
     }
 
+    void flush() {
+        if (Error == 0) {
+            const uint8_t* p = buf_.data();
+            size_t left = n_;
+            while (left > 0) {
+                const ssize_t r = ::write(fd_, p, left);
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) {
+                    Error = r < 0 ? errno : EIO;
+                    break;
+                }
+                p += r;
+                left -= size_t(r);
+            }
+        }
+        flushed_ += n_;  // after a failure the rest is dropped; Error tells
+        n_ = 0;
+    }
+
     std::vector<uint8_t> buf_;
     size_t n_ = 0;
+    int fd_;
+    uint64_t flushed_ = 0;  // bytes already in the file
 };
 
 constexpr size_t FixedChannelBytes = 400;                          // every fixed event of one channel, with room
@@ -201,24 +249,7 @@ size_t expectedSize(const TLoop& loop) {
 
 std::string errnoText(int e) { return std::strerror(e); }
 
-bool writeAll(int fd, const uint8_t* p, size_t n, int& err) {
-    while (n > 0) {
-        const ssize_t r = ::write(fd, p, std::min<size_t>(n, size_t(1) << 30));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            err = r < 0 ? errno : EIO;
-            return false;
-        }
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
-}
-
-}  // namespace
-
-std::vector<uint8_t> BuildLoopFile(const TLoop& loop) {
-    TEventWriter w(expectedSize(loop));
+void writeLoop(TEventWriter& w, const TLoop& loop) {
     static constexpr uint8_t header[ev::EventsOffset] = {'T', 'X', 'h', 'd', 6, 0, 0, 0, 0, 0, 0, 0, 16, 0,
                                                          'T', 'X', 'd', 't', 0, 0, 0, 0};
     w.Raw(header, sizeof header);
@@ -248,18 +279,19 @@ std::vector<uint8_t> BuildLoopFile(const TLoop& loop) {
     w.Reserve(16);
     w.Word(ev::SongLoopPosition, uint32_t(loop.SongLoopPosition));
     w.Dword(ev::WindowHeight, uint32_t(loop.WindowHeight));
+}
 
-    const uint16_t channels = uint16_t(loop.ChannelCount());
-    w.At(10)[0] = uint8_t(channels);
-    w.At(11)[0] = uint8_t(channels >> 8);
-    const uint32_t n = uint32_t(w.Size() - ev::EventsOffset);
-    for (int b = 0; b < 4; ++b) w.At(18 + size_t(b))[0] = uint8_t(n >> (8 * b));
+}  // namespace
+
+std::vector<uint8_t> BuildLoopFile(const TLoop& loop) {
+    TEventWriter w(expectedSize(loop));
+    writeLoop(w, loop);
+    w.Finish(uint16_t(loop.ChannelCount()));
     return w.Take();
 }
 
 TLoopWriteResult WriteLoopFile(const std::string& fileName, TLoop& loop) {
     TLoopWriteResult r;
-    const std::vector<uint8_t> image = BuildLoopFile(loop);
 
     namespace fs = std::filesystem;
     const fs::path target(fileName);
@@ -287,7 +319,10 @@ TLoopWriteResult WriteLoopFile(const std::string& fileName, TLoop& loop) {
     struct stat st {};
     if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
 
-    bool ok = writeAll(fd, image.data(), image.size(), err);
+    TEventWriter w(StreamBlockBytes, fd);
+    writeLoop(w, loop);
+    bool ok = w.Finish(uint16_t(loop.ChannelCount()));
+    err = w.Error;
     if (ok && ::fsync(fd) != 0) {
         err = errno;
         ok = false;

@@ -182,6 +182,24 @@ TEST(LoopRoundTrip, ThroughAFileClearsModified) {
     EXPECT_EQ(entries, 1);
 }
 
+// A save streams the file through a buffer of its own; the bytes must be the
+// image's, also across buffer boundaries and with an event larger than the buffer.
+TEST(LoopRoundTrip, SavedFileEqualsTheImage) {
+    tx::TLoop a;
+    FillEveryField(a);
+    a.InfoRich.assign(3 << 20, 'i');
+    for (int ch = 0; ch < a.ChannelCount(); ++ch)
+        for (int p = 1; p <= 999; ++p) {
+            a.Channel(ch).Pattern(p).StepMask = uint16_t(p);
+            a.Channel(ch).Pattern(p).StepVolume()[size_t(p % 16)] = uint8_t(ch);
+        }
+    txtest::TempDir dir;
+    ASSERT_EQ(tx::WriteLoop((dir / "big.txp").string(), a), "");
+    const auto image = tx::BuildLoopFile(a);
+    EXPECT_GT(image.size(), size_t(3) << 20);
+    EXPECT_TRUE(txtest::ReadFileBytes(dir / "big.txp") == image);
+}
+
 TEST(LoopRoundTrip, ReplacingAFileKeepsItsPermissions) {
     txtest::TempDir dir;
     const auto file = dir / "perm.txp";
