@@ -31,12 +31,14 @@ void FillLargeLoop(tx::TLoop& loop) {
             for (int row = 0; row < tx::StepRowCount; ++row) {
                 const auto& param = tx::StepParamTable[size_t(row)];
                 for (int s = 0; s < tx::StepsPerPattern; ++s)
-                    r.Rows[size_t(row)][size_t(s)] = uint8_t((param.Default + 1 + (p + s + ch) % 5) % (param.Maximum + 1));
+                    r.Rows[size_t(row)][size_t(s)] =
+                        uint8_t((param.Default + 1 + (p + s + ch) % 5) % (param.Maximum + 1));
             }
         }
     }
     for (int pos = 0; pos < tx::PlayListPositions; ++pos)
-        for (int k = 0; k < PatternsPerBar; ++k) loop.SetPatternAt(1 + (pos * PatternsPerBar + k) % tx::MaxPattern, pos, true);
+        for (int k = 0; k < PatternsPerBar; ++k)
+            loop.SetPatternAt(1 + (pos * PatternsPerBar + k) % tx::MaxPattern, pos, true);
 }
 
 const std::vector<uint8_t>& LargeImage() {

@@ -256,8 +256,8 @@ tx::TLoopReadOptions infoReadOptions(const std::string& loopFile, tx::TLoop& loo
     (void)settings;
     std::error_code ec;
     const std::filesystem::path path = std::filesystem::absolute(loopFile, ec);
-    tx::TLocateContext where{tx::TAppPaths::ForExecutable().ProgramFolder,
-                             ec ? loopFile : path.lexically_normal().string(), {}};
+    tx::TLocateContext where{
+        tx::TAppPaths::ForExecutable().ProgramFolder, ec ? loopFile : path.lexically_normal().string(), {}};
     tx::TLoopReadOptions options;
     options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where));
     return options;

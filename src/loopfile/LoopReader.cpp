@@ -75,14 +75,22 @@ bool isText(uint8_t id) { return id != ev::InfoRich && id != ev::ControllerTable
 
 int stepRowOf(uint8_t id) {
     switch (id) {
-        case ev::StepVolume: return RowVolume;
-        case ev::StepPan: return RowPan;
-        case ev::StepNote: return RowNote;
-        case ev::StepPitch: return RowPitch;
-        case ev::StepMix: return RowMix;
-        case ev::StepReso: return RowReso;
-        case ev::StepCutoff: return RowCutoff;
-        default: return -1;
+        case ev::StepVolume:
+            return RowVolume;
+        case ev::StepPan:
+            return RowPan;
+        case ev::StepNote:
+            return RowNote;
+        case ev::StepPitch:
+            return RowPitch;
+        case ev::StepMix:
+            return RowMix;
+        case ev::StepReso:
+            return RowReso;
+        case ev::StepCutoff:
+            return RowCutoff;
+        default:
+            return -1;
     }
 }
 
@@ -204,22 +212,53 @@ private:
     void applyByte(uint8_t id, uint8_t v) {
         TChannel& c = *ch_;
         switch (id) {
-            case ev::Enabled: c.Enabled = v == 1; break;
-            case ev::Volume: c.Volume = v; break;
-            case ev::Pan: c.Pan = v; break;
-            case ev::MidiChannel: c.MidiChannel = v; break;
-            case ev::MidiNote: c.MidiNote = v; break;
-            case ev::MidiPatch: c.MidiPatch = v; break;
-            case ev::MidiBank: c.MidiBank = v; break;
-            case ev::SongMode: loop_.SongMode = v == 1; break;
-            case ev::ShowInfo: loop_.ShowInfo = v == 1; break;
-            case ev::Shuffle: loop_.Shuffle = std::min<int>(v, MaxShuffle); break;
-            case ev::MainVolume: loop_.MainVolume = std::min<int>(v, MaxMainVolume); break;
-            case ev::Stretch: c.Stretch = v; break;
-            case ev::Pitchable: c.Pitchable = v == 1; break;
-            case ev::Minimized: loop_.SetMinimized(chIndex_, true); break;
-            case ev::DelayShuffled: c.DelayShuffled = v == 1; break;
-            default: break;
+            case ev::Enabled:
+                c.Enabled = v == 1;
+                break;
+            case ev::Volume:
+                c.Volume = v;
+                break;
+            case ev::Pan:
+                c.Pan = v;
+                break;
+            case ev::MidiChannel:
+                c.MidiChannel = v;
+                break;
+            case ev::MidiNote:
+                c.MidiNote = v;
+                break;
+            case ev::MidiPatch:
+                c.MidiPatch = v;
+                break;
+            case ev::MidiBank:
+                c.MidiBank = v;
+                break;
+            case ev::SongMode:
+                loop_.SongMode = v == 1;
+                break;
+            case ev::ShowInfo:
+                loop_.ShowInfo = v == 1;
+                break;
+            case ev::Shuffle:
+                loop_.Shuffle = std::min<int>(v, MaxShuffle);
+                break;
+            case ev::MainVolume:
+                loop_.MainVolume = std::min<int>(v, MaxMainVolume);
+                break;
+            case ev::Stretch:
+                c.Stretch = v;
+                break;
+            case ev::Pitchable:
+                c.Pitchable = v == 1;
+                break;
+            case ev::Minimized:
+                loop_.SetMinimized(chIndex_, true);
+                break;
+            case ev::DelayShuffled:
+                c.DelayShuffled = v == 1;
+                break;
+            default:
+                break;
         }
     }
 
@@ -243,13 +282,21 @@ private:
                 while (int(v) >= loop_.ChannelCount()) loop_.AddChannel();
                 selectChannel(v);
                 break;
-            case ev::SelectPattern: selectPattern(std::min<int>(v, MaxPattern)); break;
-            case ev::Tempo: loop_.Tempo = std::clamp<int>(v, MinTempo, MaxTempo); break;
-            case ev::CurrentPattern: loop_.CurrentPattern = std::clamp<int>(v, 1, MaxPattern); break;
+            case ev::SelectPattern:
+                selectPattern(std::min<int>(v, MaxPattern));
+                break;
+            case ev::Tempo:
+                loop_.Tempo = std::clamp<int>(v, MinTempo, MaxTempo);
+                break;
+            case ev::CurrentPattern:
+                loop_.CurrentPattern = std::clamp<int>(v, 1, MaxPattern);
+                break;
             case ev::StepMask:
                 if (rec_) rec_->StepMask = v;
                 break;
-            case ev::FXFirst: c.FXFirst = v; break;
+            case ev::FXFirst:
+                c.FXFirst = v;
+                break;
             case ev::Flags:
                 c.FadeLR = (v & ev::FlagFadeLR) != 0;
                 c.ReverseSample = (v & ev::FlagReverseSample) != 0;
@@ -260,25 +307,44 @@ private:
                 c.CutOff = std::clamp(x, 0, MaxCutOff);
                 break;
             }
-            case ev::PreAmp: c.PreAmp = v; break;
-            case ev::Decay: c.Decay = v; break;
-            case ev::Attack: c.Attack = v; break;
-            case ev::MainPitch: loop_.MainPitch = std::clamp<int>(int16_t(v), -MaxMainPitch, MaxMainPitch); break;
+            case ev::PreAmp:
+                c.PreAmp = v;
+                break;
+            case ev::Decay:
+                c.Decay = v;
+                break;
+            case ev::Attack:
+                c.Attack = v;
+                break;
+            case ev::MainPitch:
+                loop_.MainPitch = std::clamp<int>(int16_t(v), -MaxMainPitch, MaxMainPitch);
+                break;
             case ev::RandomWith:
                 // Repeated entries must not grow the list without bound.
                 if (c.RandomWith.size() < size_t(MaxLoopChannels)) c.RandomWith.push_back(v);
                 break;
-            case ev::MixWith: c.MixWith = v; break;
+            case ev::MixWith:
+                c.MixWith = v;
+                break;
             case ev::Resonance: {
                 const int32_t x = loop_.LoadedVersion < OldScaleVersion ? convertOldResonance(v) : int32_t(v);
                 c.Resonance = std::min(x, MaxResonance);
                 break;
             }
-            case ev::SongLoopPosition: loop_.SongLoopPosition = std::min<int>(v, PlayListPositions - 1); break;
-            case ev::StereoDelay: c.StereoDelay = v; break;
-            case ev::FXThird: c.FXThird = v; break;
-            case ev::DelayShift: c.DelayShift = v; break;
-            default: break;
+            case ev::SongLoopPosition:
+                loop_.SongLoopPosition = std::min<int>(v, PlayListPositions - 1);
+                break;
+            case ev::StereoDelay:
+                c.StereoDelay = v;
+                break;
+            case ev::FXThird:
+                c.FXThird = v;
+                break;
+            case ev::DelayShift:
+                c.DelayShift = v;
+                break;
+            default:
+                break;
         }
         return true;
     }
@@ -287,8 +353,12 @@ private:
         TChannel& c = *ch_;
         const uint16_t low = uint16_t(v), high = uint16_t(v >> 16);
         switch (id) {
-            case ev::Color: c.Color = TColor::FromInt(v); break;
-            case ev::PlayListEntry: addPlayListEntry(std::min<int>(low, PlayListPositions - 1), high); break;
+            case ev::Color:
+                c.Color = TColor::FromInt(v);
+                break;
+            case ev::PlayListEntry:
+                addPlayListEntry(std::min<int>(low, PlayListPositions - 1), high);
+                break;
             case ev::OldDelay:
                 if (low != 0) {
                     c.DelayEchoes = low;
@@ -304,8 +374,12 @@ private:
                 c.Sample.CutGroup = low;
                 c.Sample.CutByGroup = high;
                 break;
-            case ev::WindowHeight: loop_.WindowHeight = int32_t(v); break;
-            case ev::MiddleNote: c.MiddleNote = int32_t(v); break;
+            case ev::WindowHeight:
+                loop_.WindowHeight = int32_t(v);
+                break;
+            case ev::MiddleNote:
+                c.MiddleNote = int32_t(v);
+                break;
             case ev::MainFilter:
                 loop_.MainResonance = std::min<int>(low, MainResoMax);
                 loop_.MainCutOff = std::min<int>(high, MainCutOffMax);
@@ -314,7 +388,8 @@ private:
                 c.DelayReso = low;
                 c.DelayCutOff = high;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -336,18 +411,30 @@ private:
         TChannel& c = *ch_;
         auto text = [&] { return std::string(reinterpret_cast<const char*>(v)); };  // zero byte checked
         switch (id) {
-            case ev::Name: loop_.SetChannelName(chIndex_, text()); break;
-            case ev::Title: loop_.Title = text(); break;
-            case ev::InfoPlain: loop_.InfoPlain = text(); break;
+            case ev::Name:
+                loop_.SetChannelName(chIndex_, text());
+                break;
+            case ev::Title:
+                loop_.Title = text();
+                break;
+            case ev::InfoPlain:
+                loop_.InfoPlain = text();
+                break;
             case ev::SampleFileName:
                 if (options_.OnSampleFileName)
                     options_.OnSampleFileName(chIndex_, text());
                 else
                     c.SampleFileName = text();
                 break;
-            case ev::URL: loop_.URL = text(); break;
-            case ev::InfoRich: loop_.InfoRich.assign(reinterpret_cast<const char*>(v), len); break;
-            case ev::Version: loop_.LoadedVersion = VersionNumber(text()); break;
+            case ev::URL:
+                loop_.URL = text();
+                break;
+            case ev::InfoRich:
+                loop_.InfoRich.assign(reinterpret_cast<const char*>(v), len);
+                break;
+            case ev::Version:
+                loop_.LoadedVersion = VersionNumber(text());
+                break;
             case ev::ControllerTable:
                 std::memcpy(c.ControllerTable.data(), v, std::min<size_t>(len, ev::ControllerTableBytes));
                 break;
@@ -365,7 +452,8 @@ private:
                 if (n >= 8) c.DelayPan = int32_t(uint32_t(c.DelayPan) + ev::DelayPanOffset);
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -551,7 +639,8 @@ int32_t VersionNumber(const std::string& text) {
         if (b != std::string_view::npos) p3 = rest.substr(b + 1);
     }
     // The arithmetic of a 32-bit integer, wrapping as the stored value does.
-    const uint64_t v = (uint64_t(versionPart(p1)) * 1000 + uint64_t(versionPart(p2))) * 1000 + uint64_t(versionPart(p3));
+    const uint64_t v =
+        (uint64_t(versionPart(p1)) * 1000 + uint64_t(versionPart(p2))) * 1000 + uint64_t(versionPart(p3));
     return int32_t(uint32_t(v));
 }
 
@@ -573,8 +662,9 @@ TLoopReadResult ReadLoop(const std::string& fileName, TLoop& loop, const TLoopRe
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return refuse(r, 1, S_ISDIR(st.st_mode) ? "cannot be opened: it is a folder"
-                                                : "cannot be opened: it is not a regular file");
+        return refuse(
+            r, 1,
+            S_ISDIR(st.st_mode) ? "cannot be opened: it is a folder" : "cannot be opened: it is not a regular file");
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     TFileSource src(fd, uint64_t(st.st_size));

@@ -149,7 +149,7 @@ private:
     uint64_t flushed_ = 0;  // bytes already in the file
 };
 
-constexpr size_t FixedChannelBytes = 400;                          // every fixed event of one channel, with room
+constexpr size_t FixedChannelBytes = 400;                                // every fixed event of one channel, with room
 constexpr size_t PatternBytes = 6 + StepsPerPattern * StepRowCount * 3;  // 65, 68 and every per-step event
 
 void writeChannel(TEventWriter& w, const TChannel& c, int index) {
@@ -250,8 +250,8 @@ size_t expectedSize(const TLoop& loop) {
 std::string errnoText(int e) { return std::strerror(e); }
 
 void writeLoop(TEventWriter& w, const TLoop& loop) {
-    static constexpr uint8_t header[ev::EventsOffset] = {'T', 'X', 'h', 'd', 6, 0, 0, 0, 0, 0, 0, 0, 16, 0,
-                                                         'T', 'X', 'd', 't', 0, 0, 0, 0};
+    static constexpr uint8_t header[ev::EventsOffset] = {'T', 'X', 'h', 'd', 6,   0,   0,   0, 0, 0, 0,
+                                                         0,   16,  0,   'T', 'X', 'd', 't', 0, 0, 0, 0};
     w.Raw(header, sizeof header);
 
     w.Text(ev::Version, ProgramVersionText);

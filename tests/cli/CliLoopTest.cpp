@@ -1,7 +1,6 @@
 // `trovamix-cli info` and `resave`, run as the built program: the JSON they
 // print, their exit statuses and their one line of error output.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -111,8 +110,8 @@ TEST_F(CliLoop, InfoPrintsTheLoopAsJson) {
     std::set<std::string> top;
     for (auto it = j.begin(); it != j.end(); ++it) top.insert(it.key());
     EXPECT_EQ(top, (std::set<std::string>{"LoadedVersion", "Tempo", "CurrentPattern", "SongMode", "Shuffle",
-                                          "MainVolume", "MainPitch", "MainResonance", "MainCutOff",
-                                          "SongLoopPosition", "Title", "URL", "ShowInfo", "Channels", "PlayList"}));
+                                          "MainVolume", "MainPitch", "MainResonance", "MainCutOff", "SongLoopPosition",
+                                          "Title", "URL", "ShowInfo", "Channels", "PlayList"}));
     EXPECT_EQ(j["LoadedVersion"], 1003072);
     EXPECT_EQ(j["Tempo"], 125);
     EXPECT_EQ(j["CurrentPattern"], 3);
@@ -133,13 +132,15 @@ TEST_F(CliLoop, InfoPrintsTheLoopAsJson) {
     std::set<std::string> keys;
     for (auto it = ch.begin(); it != ch.end(); ++it) keys.insert(it.key());
     EXPECT_EQ(keys, (std::set<std::string>{
-                        "Name",        "SampleFileName", "Volume",      "Pan",          "MidiChannel", "MidiNote",
-                        "MidiPatch",   "MidiBank",       "Color",       "ControllerTable", "DelayFeed", "DelayPan",
-                        "DelayPitch",  "DelayEchoes",    "DelayTime",   "DelayReso",    "DelayCutOff", "DelayShift",
-                        "MixWith",     "RandomWith",     "FXFirst",     "FXSecondMix",  "FXSecondSine", "CutOff",
-                        "Resonance",   "Stretch",        "PreAmp",      "Decay",        "Attack",      "StereoDelay",
-                        "FXThird",     "MiddleNote",     "Enabled",     "RevStereo",    "FadeLR",      "ReverseSample",
-                        "Pitchable",   "DelayShuffled",  "Minimized",   "CutGroup",     "CutByGroup",  "Patterns"}));
+                        "Name",          "SampleFileName", "Volume",        "Pan",         "MidiChannel",
+                        "MidiNote",      "MidiPatch",      "MidiBank",      "Color",       "ControllerTable",
+                        "DelayFeed",     "DelayPan",       "DelayPitch",    "DelayEchoes", "DelayTime",
+                        "DelayReso",     "DelayCutOff",    "DelayShift",    "MixWith",     "RandomWith",
+                        "FXFirst",       "FXSecondMix",    "FXSecondSine",  "CutOff",      "Resonance",
+                        "Stretch",       "PreAmp",         "Decay",         "Attack",      "StereoDelay",
+                        "FXThird",       "MiddleNote",     "Enabled",       "RevStereo",   "FadeLR",
+                        "ReverseSample", "Pitchable",      "DelayShuffled", "Minimized",   "CutGroup",
+                        "CutByGroup",    "Patterns"}));
     EXPECT_EQ(ch["Name"], "Bass");
     EXPECT_EQ(ch["SampleFileName"], "\\bass.wav");
     EXPECT_EQ(ch["Color"], json::parse("[1,2,3]"));
@@ -187,8 +188,8 @@ TEST_F(CliLoop, InfoListsPatternsThatDifferFromAResetRecord) {
 
 TEST_F(CliLoop, InfoShowsUtf8AndDecodesOtherTextsAsWindows1252) {
     tx::TLoop loop;
-    loop.SetChannelName(0, "Caf\xE9 \x80");                  // Windows-1252 bytes
-    loop.SetChannelName(1, "Caf\xC3\xA9 \xE2\x82\xAC");      // the same in UTF-8
+    loop.SetChannelName(0, "Caf\xE9 \x80");              // Windows-1252 bytes
+    loop.SetChannelName(1, "Caf\xC3\xA9 \xE2\x82\xAC");  // the same in UTF-8
     loop.Title = "\x93quoted\x94";
     loop.Channel(2).SampleFileName = "C:\\Samples\\b\xE4ss.wav";
     const RunResult r = Run({"info", Write("names.txp", loop)});

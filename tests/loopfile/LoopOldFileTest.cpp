@@ -47,21 +47,21 @@ TEST_P(LoopOldScale, ConvertedAndLimited) {
 
 // Old CutOff: x = 256 - v; t = min(1, (1 - cos(x pi / 512)) * 2); round(acos(t - 1) * 2048 / pi) - 1024, then 0..1020.
 // Old Resonance: round(acos(-v / 256) * 2048 / pi) - 1024 with the argument kept in -1..1, then at most 1020.
-INSTANTIATE_TEST_SUITE_P(
-    Values, LoopOldScale,
-    testing::Values(ScaleCase{std::nullopt, 71, 128, 278}, ScaleCase{std::nullopt, 71, 0, 0},
-                    ScaleCase{std::nullopt, 71, 256, 1020}, ScaleCase{std::nullopt, 71, 192, 660},
-                    ScaleCase{std::nullopt, 71, 255, 1018}, ScaleCase{std::nullopt, 71, 64, 0},
-                    ScaleCase{std::nullopt, 83, 128, 341}, ScaleCase{std::nullopt, 83, 0, 0},
-                    ScaleCase{std::nullopt, 83, 256, 1020}, ScaleCase{std::nullopt, 83, 192, 553},
-                    ScaleCase{std::nullopt, 83, 1, 3},
-                    // above 256 the arccosine's argument would leave its domain
-                    ScaleCase{std::nullopt, 83, 300, 1020}, ScaleCase{std::nullopt, 83, 65535, 1020},
-                    ScaleCase{"1.3.60", 71, 128, 278}, ScaleCase{"1.3.60", 83, 128, 341},
-                    ScaleCase{"1.3.61", 71, 128, 128}, ScaleCase{"1.3.61", 83, 128, 128},
-                    ScaleCase{"1.3.72", 71, 128, 128}, ScaleCase{"1.3.72", 83, 128, 128},
-                    ScaleCase{"1.3.72", 71, 5000, 1020}, ScaleCase{"1.3.72", 83, 5000, 1020},
-                    ScaleCase{"1.3.72", 83, 1020, 1020}, ScaleCase{"1.3.72", 71, 1021, 1020}));
+INSTANTIATE_TEST_SUITE_P(Values, LoopOldScale,
+                         testing::Values(ScaleCase{std::nullopt, 71, 128, 278}, ScaleCase{std::nullopt, 71, 0, 0},
+                                         ScaleCase{std::nullopt, 71, 256, 1020}, ScaleCase{std::nullopt, 71, 192, 660},
+                                         ScaleCase{std::nullopt, 71, 255, 1018}, ScaleCase{std::nullopt, 71, 64, 0},
+                                         ScaleCase{std::nullopt, 83, 128, 341}, ScaleCase{std::nullopt, 83, 0, 0},
+                                         ScaleCase{std::nullopt, 83, 256, 1020}, ScaleCase{std::nullopt, 83, 192, 553},
+                                         ScaleCase{std::nullopt, 83, 1, 3},
+                                         // above 256 the arccosine's argument would leave its domain
+                                         ScaleCase{std::nullopt, 83, 300, 1020},
+                                         ScaleCase{std::nullopt, 83, 65535, 1020}, ScaleCase{"1.3.60", 71, 128, 278},
+                                         ScaleCase{"1.3.60", 83, 128, 341}, ScaleCase{"1.3.61", 71, 128, 128},
+                                         ScaleCase{"1.3.61", 83, 128, 128}, ScaleCase{"1.3.72", 71, 128, 128},
+                                         ScaleCase{"1.3.72", 83, 128, 128}, ScaleCase{"1.3.72", 71, 5000, 1020},
+                                         ScaleCase{"1.3.72", 83, 5000, 1020}, ScaleCase{"1.3.72", 83, 1020, 1020},
+                                         ScaleCase{"1.3.72", 71, 1021, 1020}));
 
 // The version applies from the event on, in the order of the file.
 TEST(LoopOldFile, VersionAfterTheValueComesTooLate) {

@@ -323,8 +323,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // defaults: feed 0, pan 128, pitch 120, echoes 4, time 48
         DelayCase{{}, 0, 128, 120, 4, 48},
-        DelayCase{{5, 0, 0, 0}, 5, 128, 120, 4, 48},         // too short for the pan: nothing added
-        DelayCase{{5, 0, 0, 0, 1, 0}, 5, 1, 120, 4, 48},      // pan's low bytes replaced, still no pan
+        DelayCase{{5, 0, 0, 0}, 5, 128, 120, 4, 48},      // too short for the pan: nothing added
+        DelayCase{{5, 0, 0, 0, 1, 0}, 5, 1, 120, 4, 48},  // pan's low bytes replaced, still no pan
         DelayCase{{5, 0, 0, 0, 64, 0, 0, 0}, 5, 128, 120, 4, 48},
         DelayCase{{1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 1, 0, 0, 99, 99}, 1, 66, 3, 4, 261},
         DelayCase{{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, 63, 120, 4, 48}));
@@ -334,8 +334,8 @@ TEST_F(LoopReader, OldDelayEvent) {
     e.Dword(130, 3, 80).Word(64, 1).Dword(130, 0, 800);
     ASSERT_EQ(Read(e).Code, 0);
     EXPECT_EQ(loop_.Channel(0).DelayEchoes, 3);
-    EXPECT_EQ(loop_.Channel(0).DelayFeed, 96);  // (128 div 4) * 3
-    EXPECT_EQ(loop_.Channel(0).DelayTime, 10);  // 80 div 8
+    EXPECT_EQ(loop_.Channel(0).DelayFeed, 96);   // (128 div 4) * 3
+    EXPECT_EQ(loop_.Channel(0).DelayTime, 10);   // 80 div 8
     EXPECT_EQ(loop_.Channel(1).DelayEchoes, 4);  // echoes 0: ignored
     EXPECT_EQ(loop_.Channel(1).DelayTime, 48);
 }
@@ -475,21 +475,21 @@ TEST_P(LoopReaderEnd, EndsTheReadCleanly) {
     EXPECT_EQ(loop_.Channel(0).Pan, 64);  // the 3 bytes that follow some tails are never read
     EXPECT_TRUE(loop_.Channel(0).Name.empty());
 }
-INSTANTIATE_TEST_SUITE_P(
-    Tails, LoopReaderEnd,
-    testing::Values(EndCase{"byte event without its value", {3}}, EndCase{"word cut", {66, 1}},
-                    EndCase{"dword cut", {128, 1, 2, 3}}, EndCase{"length cut", {192}},
-                    EndCase{"length group cut", {192, 0x85}}, EndCase{"data cut", {192, 5, 'a', 'b'}},
-                    EndCase{"length beyond the data", {200, 0xFF, 0xFF, 0xFF, 0x7F, 3, 12}},
-                    EndCase{"six length groups", {200, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00, 3, 12}},
-                    EndCase{"text without its zero byte", {192, 3, 'a', 'b', 'c', 3, 12}},
-                    EndCase{"empty text", {192, 0, 3, 12}}),
-    [](const testing::TestParamInfo<EndCase>& i) {
-        std::string n = i.param.What;
-        for (char& c : n)
-            if (c == ' ') c = '_';
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Tails, LoopReaderEnd,
+                         testing::Values(EndCase{"byte event without its value", {3}}, EndCase{"word cut", {66, 1}},
+                                         EndCase{"dword cut", {128, 1, 2, 3}}, EndCase{"length cut", {192}},
+                                         EndCase{"length group cut", {192, 0x85}},
+                                         EndCase{"data cut", {192, 5, 'a', 'b'}},
+                                         EndCase{"length beyond the data", {200, 0xFF, 0xFF, 0xFF, 0x7F, 3, 12}},
+                                         EndCase{"six length groups", {200, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00, 3, 12}},
+                                         EndCase{"text without its zero byte", {192, 3, 'a', 'b', 'c', 3, 12}},
+                                         EndCase{"empty text", {192, 0, 3, 12}}),
+                         [](const testing::TestParamInfo<EndCase>& i) {
+                             std::string n = i.param.What;
+                             for (char& c : n)
+                                 if (c == ' ') c = '_';
+                             return n;
+                         });
 
 // --- files
 

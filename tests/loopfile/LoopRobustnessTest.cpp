@@ -114,10 +114,18 @@ TEST(LoopRobustness, SeededRandomDamage) {
         for (int h = 0; h < hits; ++h) {
             const size_t at = rng() % b.size();
             switch (rng() % 4) {
-                case 0: b[at] = uint8_t(rng()); break;                                  // overwrite
-                case 1: b[at] ^= uint8_t(1u << (rng() % 8)); break;                     // flip a bit
-                case 2: b.erase(b.begin() + std::ptrdiff_t(at)); break;                  // drop a byte
-                default: b.insert(b.begin() + std::ptrdiff_t(at), uint8_t(rng())); break;  // add a byte
+                case 0:
+                    b[at] = uint8_t(rng());
+                    break;  // overwrite
+                case 1:
+                    b[at] ^= uint8_t(1u << (rng() % 8));
+                    break;  // flip a bit
+                case 2:
+                    b.erase(b.begin() + std::ptrdiff_t(at));
+                    break;  // drop a byte
+                default:
+                    b.insert(b.begin() + std::ptrdiff_t(at), uint8_t(rng()));
+                    break;  // add a byte
             }
             if (b.empty()) b.push_back(0);
         }

@@ -26,9 +26,9 @@ bool Contains(const Bytes& hay, const Bytes& needle) {
 LoopBytes DefaultChannelEvents(uint16_t index) {
     LoopBytes e;
     e.Word(64, index).Byte(2, 100).Byte(3, 64).Byte(5, 255).Byte(6, 255).Byte(7, 255).Byte(4, 9);
-    e.put({192, 1, 0});                               // empty name
-    e.Dword(128, 200 + 256 * 200 + 65536 * 186);      // RGB(200, 200, 186)
-    e.Byte(0, 1);                                     // enabled
+    e.put({192, 1, 0});                                                             // empty name
+    e.Dword(128, 200 + 256 * 200 + 65536 * 186);                                    // RGB(200, 200, 186)
+    e.Byte(0, 1);                                                                   // enabled
     e.Data(209, {0, 0, 0, 0, 64, 0, 0, 0, 120, 0, 0, 0, 4, 0, 0, 0, 48, 0, 0, 0});  // DelayPan 128 stored as 64
     e.Dword(138, 128, 128).Byte(16, 0);
     e.Word(89, 0).Word(69, 128).Word(86, 256).Word(71, 0).Word(83, 0).Word(74, 0).Word(75, 0).Word(76, 0);
@@ -121,9 +121,9 @@ TEST(LoopWriterBytes, EventEncodings) {
     loop.Channel(1).DelayPan = 128;
     loop.Title = std::string(199, 'x');  // length 200 with its zero byte
     const Bytes image = tx::BuildLoopFile(loop);
-    EXPECT_TRUE(Contains(image, {80, 0x9C, 0xFF}));     // MainPitch as the word 0xFF9C
+    EXPECT_TRUE(Contains(image, {80, 0x9C, 0xFF}));        // MainPitch as the word 0xFF9C
     EXPECT_TRUE(Contains(image, {194, 0xC8, 0x01, 'x'}));  // 72 | 0x80, then 1
-    EXPECT_TRUE(Contains(image, {192, 1, 0, 128}));       // an empty name, then the colour
+    EXPECT_TRUE(Contains(image, {192, 1, 0, 128}));        // an empty name, then the colour
     EXPECT_TRUE(Contains(image, {209, 20, 0, 0, 0, 0, 64, 0, 0, 0}));
     // The header: "TXhd", 6, format 0, 4 channels, 16, "TXdt", N = size - 22.
     ASSERT_GE(image.size(), 22u);

@@ -16,7 +16,9 @@ public:
     LoopBytes& Dword(uint8_t id, uint32_t v) {
         return put({id, uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
     }
-    LoopBytes& Dword(uint8_t id, uint16_t low, uint16_t high) { return Dword(id, uint32_t(low) | (uint32_t(high) << 16)); }
+    LoopBytes& Dword(uint8_t id, uint16_t low, uint16_t high) {
+        return Dword(id, uint32_t(low) | (uint32_t(high) << 16));
+    }
     // A per-step word: step in the low byte, value in the high byte.
     LoopBytes& Step(uint8_t id, uint8_t step, uint8_t value) { return Word(id, uint16_t(step | (value << 8))); }
     // Id, 7-bit length groups, data.
