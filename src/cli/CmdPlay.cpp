@@ -212,13 +212,7 @@ int CmdPlay(const Args& args) {
     engine.SetTempo(loop.Tempo);
     engine.SetMainCutOff(loop.MainCutOff);
     engine.SetMainResonance(loop.MainResonance);
-    TPlayMidi midi;
-    if (!a.MidiOut.empty() || !a.SyncIn.empty()) {
-        if (std::string why = midi.Open(engine, a.MidiOut, a.SyncIn); !why.empty()) {
-            Fail("play", why);
-            return ExitCannotOpen;
-        }
-    }
+    TPlayMidi midi;  // opened after the sound output, as the program starts up
 
     std::unique_ptr<tx::TAudioSystem> system = makeSystem(a);
     if (!system) {
@@ -262,6 +256,15 @@ int CmdPlay(const Args& args) {
     if (!streaming.DeviceOpen()) {
         Fail(entry.Description, "cannot open the output: " + streaming.LastError());
         return ExitCannotOpen;
+    }
+    // The sound output first: on JACK both sides ask for the client name
+    // "Trovamix" and the second one is renamed, so the audio ports keep
+    // "Trovamix:outport 0/1".
+    if (!a.MidiOut.empty() || !a.SyncIn.empty()) {
+        if (std::string why = midi.Open(engine, a.MidiOut, a.SyncIn); !why.empty()) {
+            Fail("play", why);
+            return ExitCannotOpen;
+        }
     }
     const tx::TAudioDevice* dev = streaming.Device();
     std::fprintf(stderr, "playing %s on %s%s: block %d frames, ahead %d frames, device period %d frames\n",
