@@ -273,7 +273,7 @@ bool TStreaming::SelectDevice(TAudioApi api, const std::string& name) {
     return true;
 }
 
-void TStreaming::OpenDevice() {
+void TStreaming::OpenDevice(int32_t blockFrames) {
     if (deviceOpen_) return;
     lastError_.clear();
     if (selected_ < 0 || selected_ >= int(list_.size()) || list_[size_t(selected_)].None) return;
@@ -288,7 +288,8 @@ void TStreaming::OpenDevice() {
         lastError_ = std::string(AudioApiDisplayName(e.Api)) + " is not available in this build";
         return;
     }
-    const int32_t period = DevicePeriodFor(EffectiveAheadFrames(requestedAhead_, EL.BlockFrames, 0));
+    const int32_t block = blockFrames > 0 ? BlockFramesFor(blockFrames) : EL.BlockFrames;
+    const int32_t period = DevicePeriodFor(EffectiveAheadFrames(requestedAhead_, block, 0));
     TDeviceResult r = dev->Open(e.Name, period, buffer_);
     if (r.Failure == TDeviceFailure::NoDevice && !e.Name.empty()) {
         // The chosen device is gone: fall back to the sound system's default one.
@@ -420,7 +421,7 @@ void TStreaming::ChangeDevice(int index) {
 }
 
 void TStreaming::Start(int32_t bufferFrames) {
-    OpenDevice();
+    OpenDevice(bufferFrames);
     SetBufferLength(bufferFrames);
     StartOutputBuffer();
     StartMixThread();

@@ -182,7 +182,9 @@ public:
     // there is replaced by its system's default device; when that is not there
     // either, nothing opens (DeviceOpen stays false, LastError says why).
     // Other failures throw TStreamingError.
-    void OpenDevice();
+    // `blockFrames` is the block the device will serve (0: the current one);
+    // the device period asked for is fitted to it and to the ahead length.
+    void OpenDevice(int32_t blockFrames = 0);
     // The engine's SetBufferLength, whose resize hook rebuilds the device
     // buffer; throws when the device cannot run with the new block.
     void SetBufferLength(int32_t frames);
