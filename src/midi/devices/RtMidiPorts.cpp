@@ -5,7 +5,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <mutex>
 #include <semaphore>
 #include <thread>
@@ -29,52 +28,15 @@ void keepError(RtMidiError::Type type, const std::string& text, void* where) {
 
 // RtMidi's JACK output frees its message queue before it closes its client,
 // so a process cycle running at that moment reads freed memory (seen as a
-// crash under load). Output objects therefore live as long as the process:
-// a released one waits here, its port closed, for the next user of the same
-// client name. The pool itself is never destroyed, not even at exit.
-struct TIdleOut {
-    TMidiApi Api;
-    std::string Client;
-    std::string Server;  // a client stays with the JACK server it was made on
-    RtMidiOut* Out;
-};
-
-std::string jackServerName() {
-    const char* s = std::getenv("JACK_DEFAULT_SERVER");
-    return s ? s : "";
-}
-std::mutex& poolMutex() {
-    static auto* m = new std::mutex;
-    return *m;
-}
-std::vector<TIdleOut>& idleOuts() {
-    static auto* v = new std::vector<TIdleOut>;
-    return *v;
-}
-std::string& discardedErrors() {
-    static auto* s = new std::string;
-    return *s;
-}
-
-RtMidiOut* acquireOut(TMidiApi api, const std::string& client) {
-    {
-        std::lock_guard<std::mutex> g(poolMutex());
-        auto& idle = idleOuts();
-        const std::string server = jackServerName();
-        for (auto it = idle.begin(); it != idle.end(); ++it)
-            if (it->Api == api && it->Client == client && it->Server == server) {
-                RtMidiOut* out = it->Out;
-                idle.erase(it);
-                return out;
-            }
-    }
-    return new RtMidiOut(rtApi(api), client);  // may throw RtMidiError
-}
-
-void releaseOut(TMidiApi api, const std::string& client, const std::string& server, RtMidiOut* out) {
-    std::lock_guard<std::mutex> g(poolMutex());
-    out->setErrorCallback(&keepError, &discardedErrors());
-    idleOuts().push_back({api, client, server, out});
+// crash under load). An output object is therefore never deleted: a retired
+// one waits here, its port closed, until the process ends.
+void retireOut(RtMidiOut* out) {
+    static auto* mutex = new std::mutex;
+    static auto* retired = new std::vector<RtMidiOut*>;
+    static auto* errors = new std::string;
+    std::lock_guard<std::mutex> g(*mutex);
+    out->setErrorCallback(&keepError, errors);
+    retired->push_back(out);
 }
 
 class TRtMidiOutPort : public TMidiOutPort {
@@ -82,7 +44,7 @@ public:
     TRtMidiOutPort(TMidiApi api, std::string client) : api_(api), client_(std::move(client)) {}
     ~TRtMidiOutPort() override {
         Close();
-        if (out_) releaseOut(api_, client_, server_, out_);
+        if (out_) retireOut(out_);
     }
 
     std::vector<std::string> PortNames() override {
@@ -99,28 +61,21 @@ public:
     bool Open(int index, std::string& error) override {
         if (!ensure(error)) return false;
         if (open_) Close();
-        lastError_.clear();
         std::vector<std::string> names = PortNames();
-        if (index == DefaultMidiRoute) {
-            for (size_t i = 0; i < names.size() && index == DefaultMidiRoute; ++i)
-                if (names[i].rfind(SystemPlaybackPrefix, 0) == 0) index = int(i);
-            if (index == DefaultMidiRoute)
-                out_->openVirtualPort(OutPortName);
-            else
-                out_->openPort(unsigned(index), OutPortName);
-        } else if (index < 0 || index >= int(names.size())) {
+        if (index != DefaultMidiRoute && (index < 0 || index >= int(names.size()))) {
             error = "The device identifier is out of range.";
             return false;
-        } else {
-            out_->openPort(unsigned(index), OutPortName);
         }
-        if (!lastError_.empty()) {
-            error = lastError_;
-            out_->closePort();
-            return false;
-        }
-        open_ = true;
-        return true;
+        const std::string name = index == DefaultMidiRoute ? std::string() : names[size_t(index)];
+        if (openNamed(name)) return true;
+        // The client may be left from a JACK server that has since restarted:
+        // try once more on a new one.
+        retireOut(out_);
+        out_ = nullptr;
+        if (!ensure(error)) return false;
+        if (openNamed(name)) return true;
+        error = lastError_.empty() ? "The device is not available." : lastError_;
+        return false;
     }
 
     void Close() override {
@@ -145,11 +100,33 @@ public:
     }
 
 private:
+    // Opens the destination of that name, or the default route for "".
+    bool openNamed(const std::string& name) {
+        lastError_.clear();
+        std::vector<std::string> names = PortNames();
+        int index = -1;
+        for (size_t i = 0; i < names.size() && index < 0; ++i)
+            if (name.empty() ? names[i].rfind(SystemPlaybackPrefix, 0) == 0 : names[i] == name) index = int(i);
+        if (index < 0 && !name.empty()) {
+            lastError_ = "MIDI output Device " + name + " not installed";
+            return false;
+        }
+        if (index < 0)
+            out_->openVirtualPort(OutPortName);
+        else
+            out_->openPort(unsigned(index), OutPortName);
+        if (!lastError_.empty()) {
+            out_->closePort();
+            return false;
+        }
+        open_ = true;
+        return true;
+    }
+
     bool ensure(std::string& error) {
         if (out_) return true;
         try {
-            server_ = jackServerName();
-            out_ = acquireOut(api_, client_);
+            out_ = new RtMidiOut(rtApi(api_), client_);
             out_->setErrorCallback(&keepError, &lastError_);
             return true;
         } catch (const RtMidiError& e) {
@@ -160,8 +137,7 @@ private:
 
     TMidiApi api_;
     std::string client_;
-    std::string server_;
-    RtMidiOut* out_ = nullptr;  // owned by the pool once released
+    RtMidiOut* out_ = nullptr;  // never deleted: see retireOut
     std::string lastError_;
     bool open_ = false;
 };
