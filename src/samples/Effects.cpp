@@ -160,7 +160,7 @@ public:
     // Source frames for output frames first .. first + count - 1 (count <= Lanes x n).
     // The fast values are computed a few lanes at a time, without branches,
     // so their arithmetic overlaps; each is then checked against its integer.
-    static constexpr int Lanes = 4;
+    static constexpr int Lanes = 16;  // enough independent chains to hide each step's latency
     void block(int32_t first, int32_t count, int32_t* out) const {
         if (last_ == 0) {  // one frame reads itself
             for (int32_t b = 0; b < count; ++b) out[b] = 0;
@@ -200,13 +200,10 @@ public:
             for (int l = 0; l < Lanes && g + l < count; ++l) {
                 const int32_t i = first + g + l;
                 int64_t t;
-                if (below_) {
-                    const double u = double(i) / L_ - 1;
-                    t = int64_t(last_) + truncChecked(v[l], tol_, [&] { return k_ * std::asin(u); });
-                } else {
-                    const double a = double(i) / L_ * pi / 2;
-                    t = truncChecked(v[l], tol_, [&] { return L_ * std::sin(a); });
-                }
+                if (below_)
+                    t = int64_t(last_) + truncChecked(v[l], tol_, [&] { return k_ * std::asin(double(i) / L_ - 1); });
+                else
+                    t = truncChecked(v[l], tol_, [&] { return L_ * std::sin(double(i) / L_ * pi / 2); });
                 const int64_t j = ((GainUnity - w_) * i + t * w_) / GainUnity;
                 out[g + l] = int32_t(std::clamp<int64_t>(j, i, last_));
             }
