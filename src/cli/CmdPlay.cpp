@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,9 +21,7 @@
 #include "engine/EngineLock.h"
 #include "engine/NullAudioDevice.h"
 #include "engine/Streaming.h"
-#include "loopfile/LoopFile.h"
 #include "model/Settings.h"
-#include "engine/SampleInstall.h"
 #if TROVAMIX_HAVE_DEVICES
 #include "engine/devices/RtAudioDevice.h"
 #endif
@@ -161,25 +158,6 @@ int parse(const Args& args, TPlayArgs& out) {
     return ExitOk;
 }
 
-// Reads the loop and its samples as the render command does, so live and
-// rendered sound come from the same data.
-int loadLoop(const std::string& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine) {
-    const tx::TAppPaths paths = tx::TAppPaths::ForExecutable();
-    std::error_code ec;
-    std::filesystem::path loopPath = std::filesystem::absolute(file, ec);
-    loop.LoopFileName = ec ? file : loopPath.lexically_normal().string();
-    tx::TLoopReadOptions options;
-    options.Lock = &lock;
-    options.OnSampleFileName =
-        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine);
-    const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
-    if (!read.Ok()) {
-        Fail(file, read.Reason);
-        return read.Code == 1 ? ExitCannotOpen : ExitMalformed;
-    }
-    return ExitOk;
-}
-
 std::unique_ptr<tx::TAudioSystem> makeSystem(const TPlayArgs& a) {
     if (a.Api && *a.Api == tx::TAudioApi::Null) return std::make_unique<tx::TNullAudioSystem>(true);
 #if TROVAMIX_HAVE_DEVICES
@@ -208,10 +186,7 @@ int CmdPlay(const Args& args) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    if (int rc = loadLoop(a.Loop, loop, lock, engine); rc != ExitOk) return rc;
-    engine.SetTempo(loop.Tempo);
-    engine.SetMainCutOff(loop.MainCutOff);
-    engine.SetMainResonance(loop.MainResonance);
+    if (int rc = LoadLoopIntoEngine(a.Loop, loop, lock, engine); rc != ExitOk) return rc;
     TPlayMidi midi;  // opened after the sound output, as the program starts up
 
     std::unique_ptr<tx::TAudioSystem> system = makeSystem(a);

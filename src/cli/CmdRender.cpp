@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -17,8 +16,6 @@
 #include "engine/Engine.h"
 #include "engine/EngineLock.h"
 #include "engine/Render.h"
-#include "engine/SampleInstall.h"
-#include "loopfile/LoopFile.h"
 #include "model/Settings.h"
 
 namespace txcli {
@@ -125,29 +122,7 @@ int CmdRender(const Args& args) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    const tx::TAppPaths paths = tx::TAppPaths::ForExecutable();
-
-    // The loop's own folder is searched for its samples, so name it first.
-    std::error_code ec;
-    std::filesystem::path loopPath = std::filesystem::absolute(a.Loop, ec);
-    loop.LoopFileName = ec ? a.Loop : loopPath.lexically_normal().string();
-
-    tx::TLoopReadOptions options;
-    options.Lock = &lock;
-    // Samples are located and loaded exactly as the desktop program does it.
-    options.OnSampleFileName =
-        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine);
-    const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
-    if (!read.Ok()) {
-        Fail(a.Loop, read.Reason);
-        return read.Code == 1 ? ExitCannotOpen : ExitMalformed;
-    }
-
-    // What loading a loop applies to the engine in the desktop program.
-    if (a.SongMode) loop.SongMode = *a.SongMode;
-    engine.SetTempo(loop.Tempo);
-    engine.SetMainCutOff(loop.MainCutOff);
-    engine.SetMainResonance(loop.MainResonance);
+    if (int rc = LoadLoopIntoEngine(a.Loop, loop, lock, engine, a.SongMode); rc != ExitOk) return rc;
 
     tx::TRenderThread render(engine);
     if (!render.StartRender(a.Output)) {

@@ -1,6 +1,13 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace tx {
+class TEngine;
+class TEngineLock;
+class TLoop;
+}  // namespace tx
 
 namespace txcli {
 
@@ -21,5 +28,12 @@ int CmdPlay(const Args& args);
 // Prints "trovamix-cli: <file>: <reason>" as the one line of a failure.
 void Fail(const std::string& file, const std::string& reason);
 int NotAvailable(const char* command);
+
+// Reads a loop for playing or rendering: its samples located and loaded as the
+// desktop program does it, a forced song mode applied, and its tempo and
+// master filter handed to the engine. Returns ExitOk, or the exit status of
+// the failure it has already printed.
+int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine,
+                       std::optional<bool> songMode = {});
 
 }  // namespace txcli

@@ -16,26 +16,36 @@ int NotAvailable(const char* command) {
 
 }  // namespace txcli
 
-static int usage() {
-    std::fprintf(stderr,
-                 "usage: trovamix-cli info LOOP.txp\n"
-                 "       trovamix-cli resave IN.txp OUT.txp\n"
-                 "       trovamix-cli render LOOP.txp -o OUT.wav [--song|--pattern] [--remainder cut|leave|wrap] "
-                 "[--buffer FRAMES]\n"
-                 "       trovamix-cli midi LOOP.txp -o OUT.mid [--pattern]\n"
-                 "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME] "
-                 "[--buffer FRAMES] [--ahead FRAMES]\n");
+static const char kHelp[] =
+    "usage: trovamix-cli info LOOP.txp\n"
+    "       trovamix-cli resave IN.txp OUT.txp\n"
+    "       trovamix-cli render LOOP.txp -o OUT.wav [--song|--pattern] [--remainder cut|leave|wrap] "
+    "[--buffer FRAMES]\n"
+    "       trovamix-cli midi LOOP.txp -o OUT.mid [--pattern]\n"
+    "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME] "
+    "[--buffer FRAMES] [--ahead FRAMES] [--midi-out NAME] [--sync-in NAME]\n";
+
+// Scripts read a failure as one line on stderr; the full text is on --help.
+static int usage(const char* cmd) {
+    if (cmd)
+        std::fprintf(stderr, "trovamix-cli: %s: bad usage: unknown command (try trovamix-cli --help)\n", cmd);
+    else
+        std::fprintf(stderr, "trovamix-cli: bad usage: no command given (try trovamix-cli --help)\n");
     return txcli::ExitUsage;
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
+    if (argc < 2) return usage(nullptr);
     txcli::Args args(argv + 2, argv + argc);
     const char* cmd = argv[1];
+    if (!std::strcmp(cmd, "--help") || !std::strcmp(cmd, "-h")) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     if (!std::strcmp(cmd, "info")) return txcli::CmdInfo(args);
     if (!std::strcmp(cmd, "resave")) return txcli::CmdResave(args);
     if (!std::strcmp(cmd, "render")) return txcli::CmdRender(args);
     if (!std::strcmp(cmd, "midi")) return txcli::CmdMidi(args);
     if (!std::strcmp(cmd, "play")) return txcli::CmdPlay(args);
-    return usage();
+    return usage(cmd);
 }

@@ -262,7 +262,16 @@ TEST_P(CliUsage, BadUsageExits64WithOneLine) {
 INSTANTIATE_TEST_SUITE_P(Arguments, CliUsage,
                          testing::Values(UsageCase{{"info"}, "info"}, UsageCase{{"info", "a.txp", "b.txp"}, "info"},
                                          UsageCase{{"resave", "a.txp"}, "resave"},
-                                         UsageCase{{"resave", "a", "b", "c"}, "resave"}));
+                                         UsageCase{{"resave", "a", "b", "c"}, "resave"},
+                                         UsageCase{{}, "bad usage"}, UsageCase{{"frobnicate"}, "frobnicate"}));
+
+TEST_F(CliLoop, HelpListsEveryCommandOnStdout) {
+    const RunResult r = Run({"--help"});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_TRUE(r.Err.empty());
+    for (const char* c : {"info", "resave", "render", "midi", "play"})
+        EXPECT_NE(r.Out.find(std::string("trovamix-cli ") + c + " "), std::string::npos) << c;
+}
 
 TEST_F(CliLoop, ResaveOfAWriterFileIsByteIdentical) {
     tx::TLoop loop;
