@@ -1,8 +1,8 @@
 // Voice mixer stress: 512 voices at once, half of them filtered and pitched,
 // mixed and converted block after block on one core. Goal: at least 10x real
 // time. "xRealTime" is seconds of audio mixed per second of CPU.
-// The filter kernel alone is also timed with long double states (as the mixer
-// uses) and with double, to show what the 80-bit states cost.
+// The filter kernel alone is also timed with double states (as the mixer
+// uses) and with long double, to show what 80-bit states would cost.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -31,6 +31,9 @@ int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock
     engine.SetTempo(loop.Tempo);
     engine.SetMainCutOff(loop.MainCutOff);
     engine.SetMainResonance(loop.MainResonance);
+    // The play mode applied as the desktop program's load applies it, which
+    // also sets the patterns the display and MIDI follow.
+    engine.SetSongMode(loop.SongMode);
     return ExitOk;
 }
 

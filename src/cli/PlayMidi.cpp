@@ -28,11 +28,6 @@ std::string TPlayMidi::Open(tx::TEngine& engine, const std::string& outName, con
 #if TROVAMIX_HAVE_DEVICES
     engine_ = &engine;
     engine.SetUseWAVOnly(false);  // "Midi only": the step timer or the clock drives the steps
-    // The MIDI side plays PlayingPatterns, which a freshly read loop has not set.
-    if (engine.Loop.SongMode)
-        engine.JumpToSongPosition(0);
-    else
-        engine.ChoosePattern(engine.Loop.CurrentPattern);
     if (!outName.empty() && outName != tx::MidiNoneItem) {
         out_ = std::make_unique<tx::TMidiOutput>(tx::MakeRtMidiOutPort());
         int dev = outName == "default" ? tx::DefaultMidiRoute : out_->FindDevice(outName);

@@ -241,6 +241,13 @@ void TEngine::Start() {
         Loop.PatternsAt(SongPosition, MixPatterns);
     }
     MixPattern = MixPatterns.First();
+    // The display and MIDI play what the mixer plays. A loop just read has
+    // never been through ChoosePattern, so without this MIDI would send the
+    // patterns of whatever was loaded before.
+    if (!Loop.SongMode)
+        Loop.PlayingPatterns = MixPatterns;
+    else if (Loop.SongPosition < 0)
+        Loop.SetSongPosition(SongPosition);
     if (!UseWAVOnly && SyncToInput) {
         if (SyncStart) {
             SyncStart();

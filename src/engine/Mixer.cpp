@@ -124,8 +124,8 @@ void TEngine::MixBlock() {
                     const int64_t gL = mainVolume * v.GainLeft, gR = mainVolume * v.GainRight;
                     if (gL + gR != 0) mix::MixInteger(dst, src, n, gL, gR);
                 } else {
-                    mix::FilterSide<Ld> L{f.PosLeft, f.VelLeft}, R{f.PosRight, f.VelRight};
-                    mix::MixFiltered<Ld>(dst, src, n, double(mainVolume * v.GainLeft) / 65536,
+                    mix::FilterSide<TFilterReal> L{f.PosLeft, f.VelLeft}, R{f.PosRight, f.VelRight};
+                    mix::MixFiltered<TFilterReal>(dst, src, n, double(mainVolume * v.GainLeft) / 65536,
                                          double(mainVolume * v.GainRight) / 65536, f.Cutoff, f.Resonance, L, R);
                     f.PosLeft = std::nearbyint(L.pos);
                     f.VelLeft = L.vel;
@@ -154,8 +154,8 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
 
     FilterState& mf = MasterFilter;
     if (!mf.IsOpen()) {
-        mix::FilterSide<Ld> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
-        mix::FilterInPlace<Ld>(mixBuf, count, mf.Cutoff, mf.Resonance, L, R);
+        mix::FilterSide<TFilterReal> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
+        mix::FilterInPlace<TFilterReal>(mixBuf, count, mf.Cutoff, mf.Resonance, L, R);
         mf.PosLeft = std::nearbyint(L.pos);
         mf.VelLeft = L.vel;
         mf.PosRight = std::nearbyint(R.pos);

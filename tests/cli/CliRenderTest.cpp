@@ -42,7 +42,9 @@ Bytes makeWAV(uint32_t frames, int16_t left, int16_t right) {
     auto put = [&b](uint32_t v, int n) {
         for (int i = 0; i < n; ++i) b.push_back(uint8_t(v >> (8 * i)));
     };
-    auto tag = [&b](const char* t) { b.insert(b.end(), t, t + 4); };
+    auto tag = [&b](const char* t) {
+        for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+    };
     tag("RIFF");
     put(36 + frames * 4, 4);
     tag("WAVE");

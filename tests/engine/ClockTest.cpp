@@ -713,6 +713,28 @@ TEST_F(Clock, StepTickSendsMidiLastToFirstUnlessWavOnly) {
     EXPECT_EQ(e.CurrentStep, 1);
 }
 
+TEST_F(Clock, StartSendsMidiForWhatTheMixerPlaysInBothModes) {
+    RecordingSink sink;
+    e.MidiSink = &sink;
+    e.SetUseWAVOnly(false);
+    loop.PlayingPatterns.Assign(7);  // left over from an earlier loop
+    loop.CurrentPattern = 5;         // as a freshly read loop sets it
+    e.Start();
+    e.StepTick();
+    EXPECT_EQ(sink.patterns, (std::vector<int>{5}));
+    e.Stop(true);
+
+    loop.PlayList.SetPatternAt(3, 0, true);
+    loop.PlayList.SetPatternAt(6, 0, true);
+    loop.SongMode = true;  // read from the file, not switched on
+    loop.SongPosition = -1;
+    sink.patterns.clear();
+    e.Start();
+    e.StepTick();
+    EXPECT_EQ(loop.SongPosition, 0);
+    EXPECT_EQ(sink.patterns, (std::vector<int>{6, 3}));
+}
+
 TEST_F(Clock, StepTickPostsOneDisplayUpdateUntilTheDisplayAsksAgain) {
     int posted = 0;
     e.PostDisplayUpdate = [&] { ++posted; };

@@ -124,7 +124,9 @@ TEST(LoopTimerTest, DisablingStopsTheTicksAndEnablingStartsANewGrid) {
     t.SetEnabled(true);
     on = t.Anchor();
     std::this_thread::sleep_for(milliseconds(100));
-    if (msBetween(on, Clock::now()) < 190) EXPECT_EQ(ticks, seen);
+    if (msBetween(on, Clock::now()) < 190) {
+        EXPECT_EQ(ticks, seen);
+    }
 }
 
 TEST(LoopTimerTest, AChangedIntervalCountsFromTheLastTick) {
