@@ -19,22 +19,98 @@ namespace txcli {
 
 namespace {
 
-// Buffered JSON output to a stdio stream.
+// Buffered JSON output to a stdio stream. It places the commas itself: every
+// value after the first of its object or array is preceded by one.
 class TJsonOut {
 public:
     explicit TJsonOut(FILE* f) : f_(f) { buf_.reserve(BufferBytes + 4096); }
     ~TJsonOut() { Flush(); }
 
-    void Raw(const char* s) { buf_ += s; }
-    void Raw(char c) { buf_ += c; }
+    void BeginObject() { open('{'); }
+    void EndObject() { close('}'); }
+    void BeginArray() { open('['); }
+    void EndArray() { close(']'); }
+    // An object member's name; its value follows without a comma.
+    void Key(const std::string& k) {
+        separate();
+        quoted(k);
+        buf_ += ':';
+        afterKey_ = true;
+    }
     void Int(long long v) {
+        separate();
         char t[24];
         std::snprintf(t, sizeof t, "%lld", v);
         buf_ += t;
         maybeFlush();
     }
-    void Bool(bool v) { buf_ += v ? "true" : "false"; }
+    void Bool(bool v) {
+        separate();
+        buf_ += v ? "true" : "false";
+    }
     void String(const std::string& utf8) {
+        separate();
+        quoted(utf8);
+        maybeFlush();
+    }
+    template <typename Seq>
+    void Array(const Seq& values) {
+        BeginArray();
+        for (const auto& v : values) Int(static_cast<long long>(v));
+        EndArray();
+    }
+    // Members in one call each.
+    void Field(const char* k, long long v) {
+        Key(k);
+        Int(v);
+    }
+    void Flag(const char* k, bool v) {
+        Key(k);
+        Bool(v);
+    }
+    void Text(const char* k, const std::string& loopText) {
+        Key(k);
+        String(tx::LoopTextToUtf8(loopText));
+    }
+    template <typename Seq>
+    void List(const char* k, const Seq& values) {
+        Key(k);
+        Array(values);
+    }
+
+    bool Flush() {
+        if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) failed_ = true;
+        buf_.clear();
+        return !failed_;
+    }
+    bool Finish() {
+        buf_ += '\n';
+        Flush();
+        if (std::fflush(f_) != 0 || std::ferror(f_)) failed_ = true;
+        return !failed_;
+    }
+
+private:
+    static constexpr size_t BufferBytes = 1 << 16;
+    static constexpr int MaxDepth = 8;  // loop > channel > patterns > pattern > row
+    void separate() {
+        if (afterKey_) {
+            afterKey_ = false;
+        } else if (depth_ > 0) {
+            if (!first_[depth_]) buf_ += ',';
+            first_[depth_] = false;
+        }
+    }
+    void open(char c) {
+        separate();
+        buf_ += c;
+        first_[++depth_] = true;
+    }
+    void close(char c) {
+        buf_ += c;
+        --depth_;
+    }
+    void quoted(const std::string& utf8) {
         buf_ += '"';
         for (char ch : utf8) {
             const auto c = static_cast<unsigned char>(ch);
@@ -50,202 +126,115 @@ public:
             }
         }
         buf_ += '"';
-        maybeFlush();
     }
-    void Key(const char* k) {
-        buf_ += '"';
-        buf_ += k;
-        buf_ += "\":";
-    }
-    template <typename Seq>
-    void Array(const Seq& values) {
-        buf_ += '[';
-        bool first = true;
-        for (const auto& v : values) {
-            if (!first) buf_ += ',';
-            first = false;
-            Int(static_cast<long long>(v));
-        }
-        buf_ += ']';
-    }
-    bool Flush() {
-        if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), f_) != buf_.size()) failed_ = true;
-        buf_.clear();
-        return !failed_;
-    }
-    bool Finish() {
-        Flush();
-        if (std::fflush(f_) != 0 || std::ferror(f_)) failed_ = true;
-        return !failed_;
-    }
-
-private:
-    static constexpr size_t BufferBytes = 1 << 16;
     void maybeFlush() {
         if (buf_.size() >= BufferBytes) Flush();
     }
     FILE* f_;
     std::string buf_;
     bool failed_ = false;
+    bool afterKey_ = false;
+    int depth_ = 0;
+    bool first_[MaxDepth + 1] = {};
 };
 
 void writePattern(TJsonOut& j, const tx::PatternRecord& r) {
-    j.Raw('{');
-    j.Key("StepMask");
-    j.Int(r.StepMask);
-    j.Raw(",");
-    j.Key("StepPan");
-    j.Array(r.StepPan());
-    j.Raw(",");
-    j.Key("StepVolume");
-    j.Array(r.StepVolume());
-    j.Raw(",");
-    j.Key("StepPitch");
-    j.Array(r.StepPitch());
-    j.Raw(",");
-    j.Key("StepMix");
-    j.Array(r.StepMix());
-    j.Raw(",");
-    j.Key("StepReso");
-    j.Array(r.StepReso());
-    j.Raw(",");
-    j.Key("StepCutoff");
-    j.Array(r.StepCutoff());
-    j.Raw(",");
-    j.Key("StepNote");
-    j.Array(r.StepNote());
-    j.Raw('}');
+    j.BeginObject();
+    j.Field("StepMask", r.StepMask);
+    j.List("StepPan", r.StepPan());
+    j.List("StepVolume", r.StepVolume());
+    j.List("StepPitch", r.StepPitch());
+    j.List("StepMix", r.StepMix());
+    j.List("StepReso", r.StepReso());
+    j.List("StepCutoff", r.StepCutoff());
+    j.List("StepNote", r.StepNote());
+    j.EndObject();
 }
 
 void writeChannel(TJsonOut& j, const tx::TChannel& c) {
-    auto num = [&](const char* k, long long v) {
-        j.Key(k);
-        j.Int(v);
-        j.Raw(',');
-    };
-    auto flag = [&](const char* k, bool v) {
-        j.Key(k);
-        j.Bool(v);
-        j.Raw(',');
-    };
-    auto text = [&](const char* k, const std::string& v) {
-        j.Key(k);
-        j.String(tx::LoopTextToUtf8(v));
-        j.Raw(',');
-    };
-    j.Raw('{');
-    text("Name", c.Name);
-    text("SampleFileName", c.SampleFileName);
-    num("Volume", c.Volume);
-    num("Pan", c.Pan);
-    num("MidiChannel", c.MidiChannel);
-    num("MidiNote", c.MidiNote);
-    num("MidiPatch", c.MidiPatch);
-    num("MidiBank", c.MidiBank);
-    j.Key("Color");
-    j.Array(std::initializer_list<int>{c.Color.r, c.Color.g, c.Color.b});
-    j.Raw(',');
-    j.Key("ControllerTable");
-    j.Array(c.ControllerTable);
-    j.Raw(',');
-    num("DelayFeed", c.DelayFeed);
-    num("DelayPan", c.DelayPan);
-    num("DelayPitch", c.DelayPitch);
-    num("DelayEchoes", c.DelayEchoes);
-    num("DelayTime", c.DelayTime);
-    num("DelayReso", c.DelayReso);
-    num("DelayCutOff", c.DelayCutOff);
-    num("DelayShift", c.DelayShift);
-    num("MixWith", c.MixWith);
-    j.Key("RandomWith");
-    j.Array(c.RandomWith);
-    j.Raw(',');
-    num("FXFirst", c.FXFirst);
-    num("FXSecondMix", c.FXSecondMix);
-    num("FXSecondSine", c.FXSecondSine);
-    num("CutOff", c.CutOff);
-    num("Resonance", c.Resonance);
-    num("Stretch", c.Stretch);
-    num("PreAmp", c.PreAmp);
-    num("Decay", c.Decay);
-    num("Attack", c.Attack);
-    num("StereoDelay", c.StereoDelay);
-    num("FXThird", c.FXThird);
-    num("MiddleNote", c.MiddleNote);
-    flag("Enabled", c.Enabled);
-    flag("RevStereo", c.RevStereo);
-    flag("FadeLR", c.FadeLR);
-    flag("ReverseSample", c.ReverseSample);
-    flag("Pitchable", c.Pitchable);
-    flag("DelayShuffled", c.DelayShuffled);
-    flag("Minimized", c.Minimized);
-    num("CutGroup", c.Sample.CutGroup);
-    num("CutByGroup", c.Sample.CutByGroup);
+    j.BeginObject();
+    j.Text("Name", c.Name);
+    j.Text("SampleFileName", c.SampleFileName);
+    j.Field("Volume", c.Volume);
+    j.Field("Pan", c.Pan);
+    j.Field("MidiChannel", c.MidiChannel);
+    j.Field("MidiNote", c.MidiNote);
+    j.Field("MidiPatch", c.MidiPatch);
+    j.Field("MidiBank", c.MidiBank);
+    j.List("Color", std::initializer_list<int>{c.Color.r, c.Color.g, c.Color.b});
+    j.List("ControllerTable", c.ControllerTable);
+    j.Field("DelayFeed", c.DelayFeed);
+    j.Field("DelayPan", c.DelayPan);
+    j.Field("DelayPitch", c.DelayPitch);
+    j.Field("DelayEchoes", c.DelayEchoes);
+    j.Field("DelayTime", c.DelayTime);
+    j.Field("DelayReso", c.DelayReso);
+    j.Field("DelayCutOff", c.DelayCutOff);
+    j.Field("DelayShift", c.DelayShift);
+    j.Field("MixWith", c.MixWith);
+    j.List("RandomWith", c.RandomWith);
+    j.Field("FXFirst", c.FXFirst);
+    j.Field("FXSecondMix", c.FXSecondMix);
+    j.Field("FXSecondSine", c.FXSecondSine);
+    j.Field("CutOff", c.CutOff);
+    j.Field("Resonance", c.Resonance);
+    j.Field("Stretch", c.Stretch);
+    j.Field("PreAmp", c.PreAmp);
+    j.Field("Decay", c.Decay);
+    j.Field("Attack", c.Attack);
+    j.Field("StereoDelay", c.StereoDelay);
+    j.Field("FXThird", c.FXThird);
+    j.Field("MiddleNote", c.MiddleNote);
+    j.Flag("Enabled", c.Enabled);
+    j.Flag("RevStereo", c.RevStereo);
+    j.Flag("FadeLR", c.FadeLR);
+    j.Flag("ReverseSample", c.ReverseSample);
+    j.Flag("Pitchable", c.Pitchable);
+    j.Flag("DelayShuffled", c.DelayShuffled);
+    j.Flag("Minimized", c.Minimized);
+    j.Field("CutGroup", c.Sample.CutGroup);
+    j.Field("CutByGroup", c.Sample.CutByGroup);
     j.Key("Patterns");
-    j.Raw('{');
-    bool first = true;
+    j.BeginObject();
     for (int p = 1; p <= tx::MaxPattern; ++p) {
         const tx::PatternRecord& r = c.Pattern(p);
         if (r.IsReset()) continue;
-        if (!first) j.Raw(',');
-        first = false;
-        j.Raw('"');
-        j.Int(p);
-        j.Raw("\":");
+        j.Key(std::to_string(p));
         writePattern(j, r);
     }
-    j.Raw("}}");
+    j.EndObject();
+    j.EndObject();
 }
 
 void writeLoop(TJsonOut& j, const tx::TLoop& loop) {
-    auto num = [&](const char* k, long long v) {
-        j.Key(k);
-        j.Int(v);
-        j.Raw(',');
-    };
-    j.Raw('{');
-    num("LoadedVersion", loop.LoadedVersion);
-    num("Tempo", loop.Tempo);
-    num("CurrentPattern", loop.CurrentPattern);
-    j.Key("SongMode");
-    j.Bool(loop.SongMode);
-    j.Raw(',');
-    num("Shuffle", loop.Shuffle);
-    num("MainVolume", loop.MainVolume);
-    num("MainPitch", loop.MainPitch);
-    num("MainResonance", loop.MainResonance);
-    num("MainCutOff", loop.MainCutOff);
-    num("SongLoopPosition", loop.SongLoopPosition);
-    j.Key("Title");
-    j.String(tx::LoopTextToUtf8(loop.Title));
-    j.Raw(',');
-    j.Key("URL");
-    j.String(tx::LoopTextToUtf8(loop.URL));
-    j.Raw(',');
-    j.Key("ShowInfo");
-    j.Bool(loop.ShowInfo);
-    j.Raw(',');
+    j.BeginObject();
+    j.Field("LoadedVersion", loop.LoadedVersion);
+    j.Field("Tempo", loop.Tempo);
+    j.Field("CurrentPattern", loop.CurrentPattern);
+    j.Flag("SongMode", loop.SongMode);
+    j.Field("Shuffle", loop.Shuffle);
+    j.Field("MainVolume", loop.MainVolume);
+    j.Field("MainPitch", loop.MainPitch);
+    j.Field("MainResonance", loop.MainResonance);
+    j.Field("MainCutOff", loop.MainCutOff);
+    j.Field("SongLoopPosition", loop.SongLoopPosition);
+    j.Text("Title", loop.Title);
+    j.Text("URL", loop.URL);
+    j.Flag("ShowInfo", loop.ShowInfo);
     j.Key("Channels");
-    j.Raw('[');
-    for (int i = 0; i < loop.ChannelCount(); ++i) {
-        if (i) j.Raw(',');
-        writeChannel(j, loop.Channel(i));
-    }
-    j.Raw("],");
+    j.BeginArray();
+    for (int i = 0; i < loop.ChannelCount(); ++i) writeChannel(j, loop.Channel(i));
+    j.EndArray();
     j.Key("PlayList");
-    j.Raw('{');
-    bool first = true;
+    j.BeginObject();
     for (int pos = 0; pos < tx::PlayListPositions; ++pos) {
         const auto& list = loop.PlayList.At(pos);
         if (list.empty()) continue;
-        if (!first) j.Raw(',');
-        first = false;
-        j.Raw('"');
-        j.Int(pos);
-        j.Raw("\":");
+        j.Key(std::to_string(pos));
         j.Array(list);
     }
-    j.Raw("}}\n");
+    j.EndObject();
+    j.EndObject();
 }
 
 // The one place that decides how `info` reads a loop: the tool runs with the
