@@ -2,8 +2,6 @@
 // small loop, the values it leaves out, and what a failed save leaves behind.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -36,24 +34,6 @@ LoopBytes DefaultChannelEvents(uint16_t index) {
     e.Dword(131, 0, 128).Dword(135, 60).Dword(132, 0, 0);
     e.Word(70, 0).Byte(13, 0).Byte(14, 1).Word(82, index);
     return e;
-}
-
-LoopBytes DefaultHead(uint16_t tempo = 140) {
-    LoopBytes e;
-    e.put({199, 7, '1', '.', '3', '.', '7', '2', 0});
-    e.Word(66, tempo).Word(67, 1).Byte(9, 0).Byte(10, 0);
-    e.put({194, 1, 0});  // empty title
-    e.put({198, 0});     // empty info stream
-    e.Byte(11, 0).Byte(12, 128).Word(80, 0).Dword(137, 992, 1008);
-    return e;
-}
-
-TEST(LoopWriterGolden, NewLoop) {
-    tx::TLoop loop;
-    LoopBytes e = DefaultHead();
-    for (uint16_t i = 0; i < 4; ++i) e.Append(DefaultChannelEvents(i));
-    e.Word(84, 0).Dword(133, 0);
-    EXPECT_EQ(tx::BuildLoopFile(loop), e.File(4));
 }
 
 TEST(LoopWriterGolden, SmallLoopInFullOrder) {
@@ -125,12 +105,6 @@ TEST(LoopWriterBytes, EventEncodings) {
     EXPECT_TRUE(Contains(image, {194, 0xC8, 0x01, 'x'}));  // 72 | 0x80, then 1
     EXPECT_TRUE(Contains(image, {192, 1, 0, 128}));        // an empty name, then the colour
     EXPECT_TRUE(Contains(image, {209, 20, 0, 0, 0, 0, 64, 0, 0, 0}));
-    // The header: "TXhd", 6, format 0, 4 channels, 16, "TXdt", N = size - 22.
-    ASSERT_GE(image.size(), 22u);
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + 18),
-              (Bytes{'T', 'X', 'h', 'd', 6, 0, 0, 0, 0, 0, 4, 0, 16, 0, 'T', 'X', 'd', 't'}));
-    const uint32_t n = image[18] | image[19] << 8 | image[20] << 16 | uint32_t(image[21]) << 24;
-    EXPECT_EQ(n, image.size() - 22);
 }
 
 struct LengthCase {
@@ -150,7 +124,8 @@ TEST_P(LoopWriterLength, InSevenBitGroups) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LoopWriterLength,
                          testing::Values(LengthCase{0, {0}}, LengthCase{127, {0x7F}}, LengthCase{128, {0x80, 0x01}},
-                                         LengthCase{200, {0xC8, 0x01}}, LengthCase{16384, {0x80, 0x80, 0x01}}));
+                                         LengthCase{200, {0xC8, 0x01}}, LengthCase{16384, {0x80, 0x80, 0x01}}),
+                         [](const auto& i) { return "bytes_" + std::to_string(i.param.DataBytes); });
 
 TEST(LoopWriterBytes, NonUtf8TextBytesAreWrittenAsTheyAre) {
     tx::TLoop loop;
@@ -217,41 +192,6 @@ TEST_F(LoopWriterFailure, WriteFailsPartWay) {
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(r.Ok);
     EXPECT_NE(r.Reason.find("File too large"), std::string::npos) << r.Reason;
-    ExpectNothingLost();
-}
-
-// The superuser may write anywhere, so as root the save runs in a child
-// process that has given up its rights.
-TEST_F(LoopWriterFailure, FolderNotWritable) {
-    std::filesystem::permissions(dir_.path(), std::filesystem::perms(0555));
-    std::string message;
-    if (geteuid() != 0) {
-        message = tx::WriteLoop(old_.string(), loop_);
-    } else {
-        int pipeFds[2];
-        ASSERT_EQ(pipe(pipeFds), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(pipeFds[0]);
-            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-            const std::string m = tx::WriteLoop(old_.string(), loop_);
-            const ssize_t n = write(pipeFds[1], m.data(), m.size());
-            _exit(n == ssize_t(m.size()) && loop_.Modified ? 0 : 4);
-        }
-        close(pipeFds[1]);
-        char buf[512];
-        ssize_t n;
-        while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) message.append(buf, size_t(n));
-        close(pipeFds[0]);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "3: cannot drop rights, 4: Modified cleared or message lost";
-    }
-    std::filesystem::permissions(dir_.path(), std::filesystem::perms(0755));
-    EXPECT_EQ(message.rfind(old_.string() + ": ", 0), 0u) << message;
-    EXPECT_NE(message.find("Permission denied"), std::string::npos) << message;
     ExpectNothingLost();
 }
 
