@@ -1,3 +1,6 @@
+// The channel effect chain: values worked out by hand from the formulas, the
+// time warp at every length, and each effect (and all together) frame for
+// frame against a plain transcription of the formulas.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,301 +31,174 @@ Frames frames(const TWAVSample& s) {
     for (int32_t i = 0; i < s.Length; ++i) f.push_back({s.Left(i), s.Right(i)});
     return f;
 }
-std::vector<int> side(const TWAVSample& s, int sd) {
-    std::vector<int> v;
-    for (int32_t i = 0; i < s.Length; ++i) v.push_back(sd == 0 ? s.Left(i) : s.Right(i));
-    return v;
-}
 Frames constant(int n, int l, int r) { return Frames(size_t(n), {l, r}); }
+Frames ramp(int n, int l, int r) {
+    Frames f;
+    for (int i = 0; i < n; ++i) f.push_back({l * i, r * i});
+    return f;
+}
+// Frames with the given values set on a silent background.
+Frames silentExcept(int n, std::initializer_list<std::pair<int, std::pair<int, int>>> set) {
+    Frames f = constant(n, 0, 0);
+    for (const auto& [at, v] : set) f[size_t(at)] = v;
+    return f;
+}
 
-class Effects : public ::testing::Test {
-protected:
-    TWAVSample run(const Frames& in) {
-        TWAVSample s = make(in);
-        ProcessChannelEffects(ch, s);
-        EXPECT_EQ(s.Data.size(), size_t(s.Length) * 2);
-        return s;
-    }
-    TChannel ch{0};
+// A channel's effect values; the defaults change nothing.
+struct FxSet {
+    int stereoDelay = 2048, fxThird = 256, mix = 0, sine = 128, cutoff = 0, reso = 0, attack = 0, decay = 0, preamp = 0,
+        first = 128;
+    bool reverse = false, fade = false, swap = false;
 };
+
+TWAVSample process(const FxSet& f, const Frames& in) {
+    TChannel ch(0);
+    ch.StereoDelay = f.stereoDelay;
+    ch.FXThird = f.fxThird;
+    ch.FXSecondMix = f.mix;
+    ch.FXSecondSine = f.sine;
+    ch.CutOff = f.cutoff;
+    ch.Resonance = f.reso;
+    ch.Attack = f.attack;
+    ch.Decay = f.decay;
+    ch.PreAmp = f.preamp;
+    ch.FXFirst = f.first;
+    ch.ReverseSample = f.reverse;
+    ch.FadeLR = f.fade;
+    ch.RevStereo = f.swap;
+    TWAVSample s = make(in);
+    ProcessChannelEffects(ch, s);
+    EXPECT_EQ(s.Data.size(), size_t(s.Length) * 2);
+    return s;
+}
+
+template <class T>
+std::string CaseName(const testing::TestParamInfo<T>& i) {
+    return i.param.name;
+}
 
 // --- values worked out by hand from the formulas
 
-TEST_F(Effects, DefaultsLeaveTheFramesAndOnlyTrimTrailingSilence) {
-    Frames in{{1, 2}, {0, 3}, {-5, 0}, {0, 0}, {0, 0}};
-    TWAVSample s = run(in);
-    EXPECT_EQ(frames(s), in);
-    EXPECT_EQ(s.Length, 5);
-    EXPECT_EQ(s.PlayLength, 3);
+struct HandCase {
+    const char* name;
+    FxSet fx;
+    Frames in, out;
+    int32_t playLength;
+};
+void PrintTo(const HandCase& c, std::ostream* os) { *os << c.name; }
+
+class EffectsByHand : public testing::TestWithParam<HandCase> {};
+TEST_P(EffectsByHand, GiveTheWorkedFrames) {
+    const HandCase& c = GetParam();
+    const TWAVSample s = process(c.fx, c.in);
+    EXPECT_EQ(frames(s), c.out);
+    EXPECT_EQ(s.PlayLength, c.playLength);
 }
 
-TEST_F(Effects, AllSilentSampleHasNoPlayLength) {
-    TWAVSample s = run(constant(4, 0, 0));
-    EXPECT_EQ(s.Length, 4);
-    EXPECT_EQ(s.PlayLength, 0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Worked, EffectsByHand,
+    testing::Values(
+        // Only trailing silence is trimmed, from the play length.
+        HandCase{"defaults", {}, {{1, 2}, {0, 3}, {-5, 0}, {0, 0}}, {{1, 2}, {0, 3}, {-5, 0}, {0, 0}}, 3},
+        HandCase{"silent", {}, constant(4, 0, 0), constant(4, 0, 0), 0},
+        // 2148: a click on both sides at frame 0 arrives 100 frames later on the left.
+        HandCase{"delay_click",
+                 {.stereoDelay = 2148},
+                 silentExcept(10, {{0, {30000, 30000}}}),
+                 silentExcept(110, {{0, {0, 30000}}, {100, {30000, 0}}}),
+                 101},
+        HandCase{"reverse_with_trailing_silence",
+                 {.reverse = true},
+                 {{5, 6}, {7, 8}, {0, 0}, {0, 0}},
+                 {{0, 0}, {0, 0}, {7, 8}, {5, 6}},
+                 4},
+        // x + x x 256 / 16 = 17 x, clipped
+        HandCase{"preamp_256_clips",
+                 {.preamp = 256},
+                 {{16384, -16384}, {100, -3}, {1927, -1928}},
+                 {{32767, -32768}, {1700, -51}, {32759, -32768}},
+                 3},
+        // last = 4: left x (4 - i) / 4, right x i / 4, truncated toward zero; the last frame keeps its right side
+        HandCase{"fade",
+                 {.fade = true},
+                 constant(5, 999, -999),
+                 {{999, 0}, {749, -249}, {499, -499}, {249, -749}, {0, -999}},
+                 5},
+        // g = 256 - 64 i
+        HandCase{"decay_256",
+                 {.decay = 256},
+                 constant(5, 1000, -1000),
+                 {{1000, -1000}, {750, -750}, {500, -500}, {250, -250}, {0, 0}},
+                 4},
+        // cc = 1024 - round(1024 cos(pi / 4)) = 300, rr = round(1024 cos(pi / 4)) = 724
+        HandCase{"lowpass_resonant",
+                 {.cutoff = 512, .reso = 512},
+                 {{1000, 0}, {1000, 0}, {1000, 0}, {0, 0}},
+                 {{292, 0}, {705, 0}, {1083, 0}, {1033, 0}},
+                 4},
+        // Sine 0: rate 2, angle (2 i) shr 2 = 0 0 1 1 2, right 90 degrees ahead;
+        // table [0] 0, [1] 285, [2] 571, [90] 16384, [91] 16381, [92] 16374.
+        HandCase{"ring_full",
+                 {.mix = 256, .sine = 0},
+                 constant(5, 1000, 1000),
+                 {{0, 1000}, {0, 1000}, {17, 999}, {17, 999}, {34, 999}},
+                 5},
+        // k = (256 x 192) shr 8 - 96 = 96: x + prev x 96 div 128, with the clamped previous value
+        HandCase{"feedback",
+                 {.first = 256},
+                 {{1000, 30000}, {1000, 30000}, {1000, 0}},
+                 {{1000, 30000}, {1750, 32767}, {2312, 24575}},
+                 3},
+        // FXThird 512 (w 256): j = trunc(8 sin(i pi / 16)) = 0 1 3 4 5 6 7 7 8
+        HandCase{"warp_sine",
+                 {.fxThird = 512},
+                 ramp(9, 100, -100),
+                 {{0, 0},
+                  {100, -100},
+                  {300, -300},
+                  {400, -400},
+                  {500, -500},
+                  {600, -600},
+                  {700, -700},
+                  {700, -700},
+                  {800, -800}},
+                 9},
+        // Delay (left one late), reverse, pre-amp x2, swap:
+        // (0,20) (10,40) (30,0); (30,0) (10,40) (0,20); doubled; swapped.
+        HandCase{"order",
+                 {.stereoDelay = 2049, .preamp = 16, .reverse = true, .swap = true},
+                 {{10, 20}, {30, 40}},
+                 {{0, 60}, {80, 20}, {40, 0}},
+                 3},
+        // One frame (last = 0) is the start of its own ramps: attack g = 156, no decay, fade all left.
+        HandCase{"one_frame_ramps",
+                 {.fxThird = 0, .attack = 100, .decay = 500, .fade = true},
+                 {{1000, 1000}},
+                 {{609, 0}},
+                 1},
+        // Warp reads frame 0; ring: left sin 0, right sin 90, then (y 200 + 56 x) div 256 = -10 and 50;
+        // cutoff 1020 gives cc = 0, so the filter holds 0, and nothing divides by zero.
+        HandCase{"one_frame_chain",
+                 {.fxThird = 512, .mix = 200, .cutoff = 1020, .reso = 1020, .preamp = 256, .first = 0},
+                 {{-50, 50}},
+                 {{0, 0}},
+                 0}),
+    CaseName<HandCase>);
 
-TEST_F(Effects, EmptySampleStaysEmpty) {
-    TWAVSample s;
-    ch.StereoDelay = 3000;
-    ch.ReverseSample = true;
-    ch.FadeLR = true;
-    ProcessChannelEffects(ch, s);
+TEST(Effects, EmptySampleStaysEmpty) {
+    const TWAVSample s = process({.stereoDelay = 3000, .reverse = true, .fade = true}, {});
     EXPECT_FALSE(s.HasData());
+    EXPECT_EQ(s.Length, 0);
     EXPECT_EQ(s.PlayLength, 0);
 }
 
-TEST_F(Effects, StereoDelayAboveCentreMakesTheLeftLate) {
-    ch.StereoDelay = 2048 + 100;
-    Frames in;
-    for (int i = 0; i < 5; ++i) in.push_back({1000 + i, 2000 + i});
-    TWAVSample s = run(in);
-    ASSERT_EQ(s.Length, 105);
-    for (int i = 0; i < 105; ++i) {
-        EXPECT_EQ(s.Left(i), i < 100 ? 0 : 1000 + (i - 100)) << i;
-        EXPECT_EQ(s.Right(i), i < 5 ? 2000 + i : 0) << i;
-    }
-    EXPECT_EQ(s.PlayLength, 105);
-}
-
-TEST_F(Effects, StereoDelayBelowCentreMakesTheRightLate) {
-    ch.StereoDelay = 2048 - 3;
-    TWAVSample s = run({{7, 8}, {9, 10}});
-    EXPECT_EQ(frames(s), (Frames{{7, 0}, {9, 0}, {0, 0}, {0, 8}, {0, 10}}));
-}
-
-TEST_F(Effects, StereoDelayOnAClick) {
-    // 2148: a click on both sides at frame 0 arrives 100 frames later on the left.
-    ch.StereoDelay = 2148;
-    Frames in = constant(10, 0, 0);
-    in[0] = {30000, 30000};
-    TWAVSample s = run(in);
-    ASSERT_EQ(s.Length, 110);
-    for (int i = 0; i < 110; ++i) {
-        EXPECT_EQ(s.Left(i), i == 100 ? 30000 : 0);
-        EXPECT_EQ(s.Right(i), i == 0 ? 30000 : 0);
-    }
-    EXPECT_EQ(s.PlayLength, 101);
-}
-
-TEST_F(Effects, ReverseMovesTrailingSilenceToTheStart) {
-    ch.ReverseSample = true;
-    TWAVSample s = run({{5, 6}, {7, 8}, {0, 0}, {0, 0}});
-    EXPECT_EQ(frames(s), (Frames{{0, 0}, {0, 0}, {7, 8}, {5, 6}}));
-    EXPECT_EQ(s.PlayLength, 4);
-}
-
-TEST_F(Effects, PreAmp256ClipsAHalfScaleSample) {
-    // x + x x 256 / 16 = 17 x
-    ch.PreAmp = 256;
-    TWAVSample s = run({{16384, -16384}, {100, -3}, {1927, -1928}});
-    EXPECT_EQ(frames(s), (Frames{{32767, -32768}, {1700, -51}, {32759, -32768}}));
-}
-
-TEST_F(Effects, PreAmp16Doubles) {
-    ch.PreAmp = 16;
-    TWAVSample s = run({{1000, -7}});
-    EXPECT_EQ(frames(s), (Frames{{2000, -14}}));
-}
-
-TEST_F(Effects, FadeKeepsOnlyTheLeftAtTheStartAndOnlyTheRightAtTheEnd) {
-    ch.FadeLR = true;
-    // last = 4: left x (4 - i) / 4, right x i / 4, truncated toward zero.
-    TWAVSample s = run(constant(5, 999, -999));
-    EXPECT_EQ(side(s, 0), (std::vector<int>{999, 749, 499, 249, 0}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{0, -249, -499, -749, -999}));
-    EXPECT_EQ(s.PlayLength, 5);  // the last frame still has its right side
-}
-
-TEST_F(Effects, DecayRampsToZeroAtTheEnd) {
-    ch.Decay = 256;  // g = 256 - 64 i
-    TWAVSample a = run(constant(5, 1000, -1000));
-    EXPECT_EQ(side(a, 0), (std::vector<int>{1000, 750, 500, 250, 0}));
-    EXPECT_EQ(side(a, 1), (std::vector<int>{-1000, -750, -500, -250, 0}));
-    EXPECT_EQ(a.PlayLength, 4);
-    ch.Decay = 100;  // g = 256 - 25 i: 256 231 206 181 156
-    TWAVSample b = run(constant(5, 1000, -1000));
-    EXPECT_EQ(side(b, 0), (std::vector<int>{1000, 902, 804, 707, 609}));
-    EXPECT_EQ(side(b, 1), (std::vector<int>{-1000, -902, -804, -707, -609}));
-    ch.Decay = 1024;  // g = max(0, 256 - 256 i)
-    TWAVSample c = run(constant(5, 1000, 1000));
-    EXPECT_EQ(side(c, 0), (std::vector<int>{1000, 0, 0, 0, 0}));
-}
-
-TEST_F(Effects, AttackRampsUpFromTheStart) {
-    ch.Attack = 100;  // MulDiv(4 - i, 100, 4) = 100 75 50 25 0
-    TWAVSample a = run(constant(5, 1000, -1000));
-    EXPECT_EQ(side(a, 0), (std::vector<int>{609, 707, 804, 902, 1000}));
-    EXPECT_EQ(side(a, 1), (std::vector<int>{-609, -707, -804, -902, -1000}));
-    ch.Attack = 3;  // (12 - 3 i) div 4 = 3 2 1 0 0: g = 253 254 255 256 256
-    TWAVSample b = run(constant(5, 1000, 1000));
-    EXPECT_EQ(side(b, 0), (std::vector<int>{988, 992, 996, 1000, 1000}));
-}
-
-TEST_F(Effects, FilterLowPass) {
-    // CutOff 512: cc = 1024 - round(1024 cos(pi / 4)) = 300; Resonance 0: rr = 0.
-    ch.CutOff = 512;
-    TWAVSample s = run({{1000, 0}, {1000, 0}, {1000, 0}, {0, 0}});
-    EXPECT_EQ(side(s, 0), (std::vector<int>{292, 499, 645, 457}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{0, 0, 0, 0}));
-}
-
-TEST_F(Effects, FilterWithResonance) {
-    // cc = 300, rr = round(1024 cos(pi / 4)) = 724.
-    ch.CutOff = 512;
-    ch.Resonance = 512;
-    TWAVSample s = run({{1000, -1000}, {1000, -1000}, {1000, -1000}, {0, 0}});
-    EXPECT_EQ(side(s, 0), (std::vector<int>{292, 705, 1083, 1033}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{-292, -705, -1083, -1033}));
-}
-
-TEST_F(Effects, ResonanceAloneRingsAnOpenFilter) {
-    // CutOff 0: cc = 1024; rr = 724.
-    ch.Resonance = 512;
-    TWAVSample s = run({{1000, 0}, {1000, 0}, {1000, 0}, {0, 0}});
-    EXPECT_EQ(side(s, 0), (std::vector<int>{1000, 1707, 1499, -147}));
-}
-
-TEST_F(Effects, RingModulationFullMix) {
-    // FXSecondSine 0: rate 2, angle (2 i) shr 2 = 0 0 1 1 2; right 90 degrees ahead.
-    // SineTable: [0] 0, [1] 285, [2] 571, [90] 16384, [91] 16381, [92] 16374.
-    ch.FXSecondMix = 256;
-    ch.FXSecondSine = 0;
-    TWAVSample s = run(constant(5, 1000, 1000));
-    EXPECT_EQ(side(s, 0), (std::vector<int>{0, 0, 17, 17, 34}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{1000, 1000, 999, 999, 999}));
-}
-
-TEST_F(Effects, RingModulationHalfMixTruncatesTowardZero) {
-    ch.FXSecondMix = 128;
-    ch.FXSecondSine = 0;
-    TWAVSample s = run(constant(3, -1000, 1000));
-    // left i = 2: y = -285000 div 16384 = -17; (-17 x 128 - 128 x 1000) div 256 = -508
-    EXPECT_EQ(side(s, 0), (std::vector<int>{-500, -500, -508}));
-    // right i = 2: y = 999; (999 x 128 + 128000) div 256 = 999
-    EXPECT_EQ(side(s, 1), (std::vector<int>{1000, 1000, 999}));
-}
-
-TEST_F(Effects, RingRateFollowsTheSineControl) {
-    // FXSecondSine 256: rate 66; i = 1: (66 shr 2) = 16 degrees -> sin 16 x 16384 = 4516.
-    ch.FXSecondMix = 256;
-    ch.FXSecondSine = 256;
-    TWAVSample s = run(constant(2, 16384, 16384));
-    EXPECT_EQ(s.Left(1), 4516);
-    EXPECT_EQ(s.Right(1), 15749);  // sin 106 degrees x 16384 = 15749.4
-}
-
-TEST_F(Effects, FeedbackColour) {
-    ch.FXFirst = 256;  // k = 96: x + prev x 96 div 128
-    TWAVSample a = run(constant(3, 1000, -1000));
-    EXPECT_EQ(side(a, 0), (std::vector<int>{1000, 1750, 2312}));
-    EXPECT_EQ(side(a, 1), (std::vector<int>{-1000, -1750, -2312}));
-    ch.FXFirst = 0;  // k = -96
-    TWAVSample b = run(constant(3, 1000, 0));
-    EXPECT_EQ(side(b, 0), (std::vector<int>{1000, 250, 813}));
-    ch.FXFirst = 129;  // (129 x 192) shr 8 = 96: k = 0, the chain runs but changes nothing
-    TWAVSample c = run(constant(3, 1000, 7));
-    EXPECT_EQ(frames(c), constant(3, 1000, 7));
-    ch.FXFirst = 130;  // k = 1
-    TWAVSample d = run(constant(3, 1000, 0));
-    EXPECT_EQ(side(d, 0), (std::vector<int>{1000, 1007, 1007}));
-}
-
-TEST_F(Effects, FeedbackUsesTheClampedPreviousValue) {
-    ch.FXFirst = 256;
-    TWAVSample s = run(constant(2, 30000, 0));
-    // i = 1: 30000 + 32767 x 96 div 128 -> clamped 32767 again
-    EXPECT_EQ(side(s, 0), (std::vector<int>{30000, 32767}));
-}
-
-TEST_F(Effects, TimeWarpAlongTheSine) {
-    // FXThird 512 (w 256): j = trunc(8 sin(i pi / 16)) = 0 1 3 4 5 6 7 7 8
-    ch.FXThird = 512;
-    Frames in;
-    for (int i = 0; i < 9; ++i) in.push_back({100 * i, -100 * i});
-    TWAVSample s = run(in);
-    EXPECT_EQ(side(s, 0), (std::vector<int>{0, 100, 300, 400, 500, 600, 700, 700, 800}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{0, -100, -300, -400, -500, -600, -700, -700, -800}));
-}
-
-TEST_F(Effects, TimeWarpAlongTheArcsine) {
-    // FXThird 0 (w 256): t = 8 + trunc(8 (2 / pi) asin(i / 8 - 1)) = 0 3 4 5 6 7 7 8 8
-    ch.FXThird = 0;
-    Frames in;
-    for (int i = 0; i < 9; ++i) in.push_back({100 * i, 1});
-    TWAVSample s = run(in);
-    EXPECT_EQ(side(s, 0), (std::vector<int>{0, 300, 400, 500, 600, 700, 700, 800, 800}));
-    // FXThird 128 (w 128): j = (128 i + 128 t) div 256 = 0 2 3 4 5 6 6 7 8
-    ch.FXThird = 128;
-    TWAVSample b = run(in);
-    EXPECT_EQ(side(b, 0), (std::vector<int>{0, 200, 300, 400, 500, 600, 600, 700, 800}));
-}
-
-TEST_F(Effects, TimeWarpReadsTheRawFramesOfEachSide) {
-    // The right side reads the original right values, not the processed left ones.
-    ch.FXThird = 512;
-    ch.PreAmp = 16;
-    Frames in;
-    for (int i = 0; i < 9; ++i) in.push_back({10 * i, 1000 + i});
-    TWAVSample s = run(in);
-    EXPECT_EQ(side(s, 0), (std::vector<int>{0, 20, 60, 80, 100, 120, 140, 140, 160}));
-    EXPECT_EQ(side(s, 1), (std::vector<int>{2000, 2002, 2006, 2008, 2010, 2012, 2014, 2014, 2016}));
-}
-
-TEST_F(Effects, SideSwap) {
-    ch.RevStereo = true;
-    TWAVSample s = run({{1, 2}, {3, 0}});
-    EXPECT_EQ(frames(s), (Frames{{2, 1}, {0, 3}}));
-}
-
-TEST_F(Effects, OrderDelayThenReverseThenChainThenSwap) {
-    // Delay 2049 (left one frame late), reverse, pre-amp x2, swap.
-    ch.StereoDelay = 2049;
-    ch.ReverseSample = true;
-    ch.PreAmp = 16;
-    ch.RevStereo = true;
-    TWAVSample s = run({{10, 20}, {30, 40}});
-    // delayed: (0,20) (10,40) (30,0); reversed: (30,0) (10,40) (0,20); x2; swapped.
-    EXPECT_EQ(frames(s), (Frames{{0, 60}, {80, 20}, {40, 0}}));
-}
-
-TEST_F(Effects, OutOfRangeValuesAreLimitedToTheControlRanges) {
-    // A loop file may hold any 32-bit value.
-    TChannel wild(0);
-    wild.StereoDelay = 2147483647;
-    wild.PreAmp = 1 << 30;
-    wild.FXFirst = -5;
-    TChannel limited(0);
-    limited.StereoDelay = 4096;
-    limited.PreAmp = 256;
-    limited.FXFirst = 0;
-    TWAVSample a = make(constant(3, 100, -100)), b = make(constant(3, 100, -100));
-    ProcessChannelEffects(wild, a);
-    ProcessChannelEffects(limited, b);
-    EXPECT_EQ(a.Length, 3 + 2048);
-    EXPECT_EQ(frames(a), frames(b));
-}
-
-// A one-frame sample (last = 0): it counts as the start of its own ramps, and
-// nothing divides by zero.
-TEST_F(Effects, OneFrameSample) {
-    ch.FadeLR = true;
-    ch.Attack = 100;
-    ch.Decay = 500;
-    ch.FXThird = 0;
-    TWAVSample s = run({{1000, 1000}});
-    // attack g = 256 - 100 = 156: 609; decay none; fade: all left
-    EXPECT_EQ(frames(s), (Frames{{609, 0}}));
-    ch.FXThird = 512;
-    ch.Attack = 0;
-    ch.FadeLR = false;
-    ch.CutOff = 1020;
-    ch.Resonance = 1020;
-    ch.FXSecondMix = 200;
-    ch.PreAmp = 256;
-    ch.FXFirst = 0;
-    TWAVSample t = run({{-50, 50}});
-    EXPECT_EQ(t.Length, 1);
+// A loop file may hold any 32-bit value: each is limited to its control's range.
+TEST(Effects, OutOfRangeValuesAreLimitedToTheControlRanges) {
+    const TWAVSample wild =
+        process({.stereoDelay = 2147483647, .preamp = 1 << 30, .first = -5}, constant(3, 100, -100));
+    const TWAVSample limited = process({.stereoDelay = 4096, .preamp = 256, .first = 0}, constant(3, 100, -100));
+    EXPECT_EQ(wild.Length, 3 + 2048);
+    EXPECT_EQ(frames(wild), frames(limited));
 }
 
 // The time warp's source frame for every output frame, at many lengths,
@@ -346,9 +222,10 @@ TEST(TimeWarp, SourceFramesFollowTheFormulaAtEveryLength) {
             ProcessChannelEffects(ch, s);
             const int64_t last = n - 1, w = std::abs(fxThird - 256);
             for (int64_t i = 0; i <= last; ++i) {
-                int64_t t = fxThird < 256
-                                ? last + int64_t(std::trunc(double(last) * (2 / pi) * std::asin(double(i) / double(last) - 1)))
-                                : int64_t(std::trunc(double(last) * std::sin(double(i) / double(last) * pi / 2)));
+                int64_t t =
+                    fxThird < 256
+                        ? last + int64_t(std::trunc(double(last) * (2 / pi) * std::asin(double(i) / double(last) - 1)))
+                        : int64_t(std::trunc(double(last) * std::sin(double(i) / double(last) * pi / 2)));
                 int64_t j = ((256 - w) * i + t * w) / 256;
                 int64_t got = s.Left(int32_t(i)) + (int64_t(s.Right(int32_t(i))) << 15);
                 ASSERT_EQ(got, j) << "FXThird " << fxThird << " length " << n << " frame " << i;
@@ -359,14 +236,6 @@ TEST(TimeWarp, SourceFramesFollowTheFormulaAtEveryLength) {
 
 // --- the whole chain against a plain transcription of the formulas, per
 // effect and all together, on a generated sample.
-
-struct FxSet {
-    const char* name;
-    int stereoDelay = 2048, fxThird = 256, mix = 0, sine = 128, cutoff = 0, reso = 0, attack = 0, decay = 0, preamp = 0,
-        first = 128;
-    bool reverse = false, fade = false, swap = false;
-};
-void PrintTo(const FxSet& f, std::ostream* os) { *os << f.name; }
 
 // Direct from the formulas: per frame divisions and trigonometry, no tables.
 Frames reference(const FxSet& f, Frames x) {
@@ -399,7 +268,8 @@ Frames reference(const FxSet& f, Frames x) {
                 if (f.fxThird != 256) {
                     int64_t t;
                     if (f.fxThird < 256)
-                        t = last + int64_t(std::trunc(double(last) * (2 / pi) * std::asin(double(i) / double(last) - 1)));
+                        t = last +
+                            int64_t(std::trunc(double(last) * (2 / pi) * std::asin(double(i) / double(last) - 1)));
                     else
                         t = int64_t(std::trunc(double(last) * std::sin(double(i) / double(last) * pi / 2)));
                     int64_t j = ((256 - w) * i + t * w) / 256;
@@ -433,10 +303,15 @@ Frames reference(const FxSet& f, Frames x) {
     return x;
 }
 
-class EffectsAgainstFormulas : public ::testing::TestWithParam<FxSet> {};
+struct FormulaCase {
+    const char* name;
+    FxSet fx;
+};
+void PrintTo(const FormulaCase& c, std::ostream* os) { *os << c.name; }
+
+class EffectsAgainstFormulas : public testing::TestWithParam<FormulaCase> {};
 
 TEST_P(EffectsAgainstFormulas, MatchesFrameForFrame) {
-    const FxSet& f = GetParam();
     // A decaying two-tone with noise: 3001 frames, values across the whole range.
     std::mt19937 rng(42);
     Frames in;
@@ -447,71 +322,31 @@ TEST_P(EffectsAgainstFormulas, MatchesFrameForFrame) {
         in.push_back({std::clamp(l, -32768, 32767), std::clamp(r, -32768, 32767)});
     }
     for (int i = 0; i < 40; ++i) in.push_back({0, 0});  // trailing silence
-    TChannel ch(0);
-    ch.StereoDelay = f.stereoDelay;
-    ch.FXThird = f.fxThird;
-    ch.FXSecondMix = f.mix;
-    ch.FXSecondSine = f.sine;
-    ch.CutOff = f.cutoff;
-    ch.Resonance = f.reso;
-    ch.Attack = f.attack;
-    ch.Decay = f.decay;
-    ch.PreAmp = f.preamp;
-    ch.FXFirst = f.first;
-    ch.ReverseSample = f.reverse;
-    ch.FadeLR = f.fade;
-    ch.RevStereo = f.swap;
-    TWAVSample s = make(in);
-    ProcessChannelEffects(ch, s);
-    Frames want = reference(f, in);
+    const TWAVSample s = process(GetParam().fx, in);
+    const Frames want = reference(GetParam().fx, in);
     ASSERT_EQ(s.Length, int32_t(want.size()));
-    Frames got = frames(s);
+    const Frames got = frames(s);
     for (size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "frame " << i;
     int32_t play = int32_t(want.size());
     while (play > 0 && want[size_t(play) - 1] == std::pair<int, int>{0, 0}) --play;
     EXPECT_EQ(s.PlayLength, play);
 }
 
-FxSet fx(const char* name) {
-    FxSet f;
-    f.name = name;
-    return f;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     PerEffect, EffectsAgainstFormulas,
-    ::testing::Values(
-        [] { auto f = fx("delay_left"); f.stereoDelay = 4096; return f; }(),
-        [] { auto f = fx("delay_right"); f.stereoDelay = 1; return f; }(),
-        [] { auto f = fx("reverse"); f.reverse = true; return f; }(),
-        [] { auto f = fx("warp_sine"); f.fxThird = 400; return f; }(),
-        [] { auto f = fx("warp_arcsine"); f.fxThird = 37; return f; }(),
-        [] { auto f = fx("ring_slow"); f.mix = 200; f.sine = 0; return f; }(),
-        [] { auto f = fx("ring_fast"); f.mix = 77; f.sine = 256; return f; }(),
-        [] { auto f = fx("filter"); f.cutoff = 700; return f; }(),
-        [] { auto f = fx("filter_resonant"); f.cutoff = 300; f.reso = 1000; return f; }(),
-        [] { auto f = fx("resonance_only"); f.reso = 900; return f; }(),
-        [] { auto f = fx("attack"); f.attack = 777; return f; }(),
-        [] { auto f = fx("attack_small"); f.attack = 7; return f; }(),
-        [] { auto f = fx("decay"); f.decay = 1024; return f; }(),
-        [] { auto f = fx("decay_odd"); f.decay = 333; return f; }(),
-        [] { auto f = fx("preamp"); f.preamp = 100; return f; }(),
-        [] { auto f = fx("smooth"); f.first = 256; return f; }(),
-        [] { auto f = fx("sharpen"); f.first = 3; return f; }(),
-        [] { auto f = fx("fade"); f.fade = true; return f; }(),
-        [] { auto f = fx("swap"); f.swap = true; return f; }(),
-        [] {
-            auto f = fx("everything");
-            f.stereoDelay = 2500; f.fxThird = 300; f.mix = 128; f.sine = 64; f.cutoff = 500; f.reso = 600;
-            f.attack = 50; f.decay = 400; f.preamp = 40; f.first = 200; f.reverse = true; f.fade = true; f.swap = true;
-            return f;
-        }(),
-        [] {
-            auto f = fx("everything_arcsine");
-            f.stereoDelay = 1000; f.fxThird = 100; f.mix = 256; f.sine = 255; f.cutoff = 1020; f.reso = 1020;
-            f.attack = 1024; f.decay = 1; f.preamp = 256; f.first = 0; f.fade = true;
-            return f;
-        }()),
-    [](const auto& info) { return std::string(info.param.name); });
+    testing::Values(FormulaCase{"delay_left", {.stereoDelay = 4096}}, FormulaCase{"delay_right", {.stereoDelay = 1}},
+                    FormulaCase{"reverse", {.reverse = true}}, FormulaCase{"warp_sine", {.fxThird = 400}},
+                    FormulaCase{"warp_arcsine", {.fxThird = 37}}, FormulaCase{"ring_slow", {.mix = 200, .sine = 0}},
+                    FormulaCase{"ring_fast", {.mix = 77, .sine = 256}}, FormulaCase{"filter", {.cutoff = 700}},
+                    FormulaCase{"filter_resonant", {.cutoff = 300, .reso = 1000}},
+                    FormulaCase{"resonance_only", {.reso = 900}}, FormulaCase{"attack", {.attack = 777}},
+                    FormulaCase{"attack_small", {.attack = 7}}, FormulaCase{"decay", {.decay = 1024}},
+                    FormulaCase{"decay_odd", {.decay = 333}}, FormulaCase{"preamp", {.preamp = 100}},
+                    FormulaCase{"smooth", {.first = 256}}, FormulaCase{"sharpen", {.first = 3}},
+                    FormulaCase{"fade", {.fade = true}}, FormulaCase{"swap", {.swap = true}},
+                    FormulaCase{"everything", {2500, 300, 128, 64, 500, 600, 50, 400, 40, 200, true, true, true}},
+                    FormulaCase{"everything_arcsine",
+                                {1000, 100, 256, 255, 1020, 1020, 1024, 1, 256, 0, false, true, false}}),
+    CaseName<FormulaCase>);
 
 }  // namespace
