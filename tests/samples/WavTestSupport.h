@@ -76,17 +76,6 @@ inline bool Sox(const std::string& format, const std::string& effects, const std
     return std::system(cmd.c_str()) == 0;
 }
 
-// The sample count sox reports for a file (-1 on failure).
-inline long SoxSamples(const std::filesystem::path& file) {
-    std::string cmd = "soxi -s '" + file.string() + "' 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    long n = -1;
-    if (std::fscanf(p, "%ld", &n) != 1) n = -1;
-    pclose(p);
-    return n;
-}
-
 struct SideStats {
     double rms = 0;
     int peak = 0;
