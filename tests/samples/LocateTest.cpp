@@ -1,5 +1,6 @@
+// Finding a stored sample name: the exact search order, letter case, moved
+// loops and samples, and the places never searched.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,144 +16,136 @@ using tx::TLocateContext;
 
 namespace {
 
-// A program folder with a "Samples" tree and a loop folder elsewhere.
-class Locate : public ::testing::Test {
+// A program folder with a "Samples" tree and a loop folder elsewhere. Paths
+// in the tests start with S/ (the sample folder), L/ (the loop's folder) or
+// D/ (anywhere else); a path ending in '/' is a folder.
+class Locate : public testing::Test {
 protected:
     void SetUp() override {
         program = dir.path().string() + "/prog/";
         samples = program + "Samples/";
-        loops = dir.path().string() + "/loops/";
         fs::create_directories(samples);
-        fs::create_directories(loops);
+        fs::create_directories(dir.path() / "loops");
         ctx.ProgramFolder = program;
-        ctx.LoopFileName = loops + "song.txp";
+        ctx.LoopFileName = dir.path().string() + "/loops/song.txp";
         ctx.ShowHint = [this](const std::string& h) { hints.push_back(h); };
     }
-    std::string touch(const std::string& path) {
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path) << "x";
-        return path;
+    std::string full(const std::string& p) const {
+        if (p.empty()) return p;
+        const std::string rest = p.substr(2);
+        if (p[0] == 'S') return samples + rest;
+        return dir.path().string() + (p[0] == 'L' ? "/loops/" : "/") + rest;
+    }
+    std::string make(const std::string& p) {
+        const std::string f = full(p);
+        if (f.back() == '/') {
+            fs::create_directories(f);
+        } else {
+            fs::create_directories(fs::path(f).parent_path());
+            std::ofstream(f) << "x";
+        }
+        return f;
     }
     std::string locate(const std::string& stored) { return LocateSample(stored, ctx); }
 
     TempDir dir;
-    std::string program, samples, loops;
+    std::string program, samples;
     TLocateContext ctx;
     std::vector<std::string> hints;
 };
 
-TEST_F(Locate, EmptyNameIsEmptyWithoutSearching) {
-    EXPECT_EQ(locate(""), "");
-    EXPECT_TRUE(hints.empty());
+struct LocateCase {
+    const char* name;
+    std::vector<std::string> files;
+    std::string stored;    // D/... is made absolute
+    std::string expected;  // "" when not found
+    std::string hint;      // "" when the name is found without a search
+    bool noLoopFile = false;
+};
+void PrintTo(const LocateCase& c, std::ostream* os) { *os << c.name; }
+
+class LocateOrder : public Locate, public testing::WithParamInterface<LocateCase> {};
+TEST_P(LocateOrder, FindsTheFirstInTheSearchOrder) {
+    const LocateCase& c = GetParam();
+    for (const auto& f : c.files) make(f);
+    if (c.noLoopFile) ctx.LoopFileName.clear();
+    EXPECT_EQ(locate(c.stored.rfind("D/", 0) == 0 ? full(c.stored) : c.stored), full(c.expected));
+    EXPECT_EQ(hints, c.hint.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.hint});
 }
 
-TEST_F(Locate, StoredRelativeNameResolvesInsideTheSampleFolder) {
-    std::string kick = touch(samples + "drums/kick.wav");
-    EXPECT_EQ(locate("\\drums\\kick.wav"), kick);
-    EXPECT_TRUE(hints.empty());  // found directly: no "Locating" hint
-}
+// Order: a stored relative name in the sample folder, an absolute path (or,
+// missing, read as sample-folder relative); then by the file name part the
+// loop's folder, the sample folder, and the sample folder's tree depth first.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocateOrder,
+    testing::Values(
+        LocateCase{"empty_name", {"S/drums/kick.wav"}, "", "", ""},
+        LocateCase{"relative_in_sample_folder", {"S/drums/kick.wav"}, "\\drums\\kick.wav", "S/drums/kick.wav", ""},
+        LocateCase{"relative_any_case", {"S/drums/kick.wav"}, "\\DRUMS\\Kick.Wav", "S/drums/kick.wav", ""},
+        LocateCase{
+            "absolute_existing", {"D/elsewhere/snare.wav"}, "D/elsewhere/snare.wav", "D/elsewhere/snare.wav", ""},
+        LocateCase{"absolute_missing_is_sample_relative", {"S/kits/hat.wav"}, "/kits/hat.wav", "S/kits/hat.wav", ""},
+        // the hint shows the file name part in lower case
+        LocateCase{"moved_loop_finds_it_beside",
+                   {"L/clap.wav", "S/clap.wav"},
+                   "C:\\Music\\old\\Clap.WAV",
+                   "L/clap.wav",
+                   "Locating: clap.wav"},
+        LocateCase{"sample_folder_before_its_tree",
+                   {"S/tom.wav", "S/a/tom.wav"},
+                   "C:\\x\\tom.wav",
+                   "S/tom.wav",
+                   "Locating: tom.wav"},
+        LocateCase{"moved_below_the_sample_folder",
+                   {"S/one/two/three/rim.wav"},
+                   "\\rim.wav",
+                   "S/one/two/three/rim.wav",
+                   "Locating: rim.wav"},
+        LocateCase{"bare_name_in_the_tree",
+                   {"S/one/two/three/rim.wav"},
+                   "rim.wav",
+                   "S/one/two/three/rim.wav",
+                   "Locating: rim.wav"},
+        LocateCase{"old_path_in_the_tree",
+                   {"S/one/two/three/rim.wav"},
+                   "\\old\\place\\RIM.wav",
+                   "S/one/two/three/rim.wav",
+                   "Locating: rim.wav"},
+        LocateCase{"folders_named_like_the_file",
+                   {"S/kick.wav/", "S/z/kick.wav"},
+                   "kick.wav",
+                   "S/z/kick.wav",
+                   "Locating: kick.wav"},
+        LocateCase{"no_loop_file",
+                   {"L/conga.wav", "S/x/conga.wav"},
+                   "conga.wav",
+                   "S/x/conga.wav",
+                   "Locating: conga.wav",
+                   true},
+        LocateCase{"not_found_relative", {"S/a/b.wav"}, "\\nothing.wav", "", "Locating: nothing.wav"},
+        LocateCase{"not_found_absolute", {"S/a/b.wav"}, "C:\\nothing.wav", "", "Locating: nothing.wav"},
+        LocateCase{"no_file_part", {"S/a/b.wav"}, "folder\\", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Locate, StoredRelativeNameIgnoresLetterCase) {
-    std::string kick = touch(samples + "drums/kick.wav");
-    EXPECT_EQ(locate("\\DRUMS\\KICK.WAV"), kick);
-    EXPECT_EQ(locate("\\Drums\\Kick.Wav"), kick);
-}
-
-TEST_F(Locate, AbsolutePathThatExistsIsItself) {
-    std::string f = touch(dir.path().string() + "/elsewhere/snare.wav");
-    EXPECT_EQ(locate(f), f);
-    EXPECT_TRUE(hints.empty());
-}
-
-TEST_F(Locate, MissingAbsolutePathIsReadAsSampleFolderRelative) {
-    std::string f = touch(samples + "kits/hat.wav");
-    EXPECT_EQ(locate("/kits/hat.wav"), f);
-}
-
-TEST_F(Locate, MovedLoopFindsItsSampleBesideIt) {
-    // Stored as an old absolute Windows path; the file now lies beside the loop.
-    std::string beside = touch(loops + "clap.wav");
-    touch(samples + "clap.wav");  // (b) would also match: (a) comes first
-    EXPECT_EQ(locate("C:\\Music\\old\\clap.wav"), beside);
-    ASSERT_EQ(hints.size(), 1u);
-    EXPECT_EQ(hints[0], "Locating: clap.wav");
-}
-
-TEST_F(Locate, HintShowsTheFileNamePartInLowerCase) {
-    touch(samples + "Clap.WAV");
-    locate("D:\\X\\Clap.WAV");
-    ASSERT_EQ(hints.size(), 1u);
-    EXPECT_EQ(hints[0], "Locating: clap.wav");
-}
-
-TEST_F(Locate, SampleFolderComesBeforeTheRecursiveSearch) {
-    std::string top = touch(samples + "tom.wav");
-    touch(samples + "a/tom.wav");
-    EXPECT_EQ(locate("C:\\x\\tom.wav"), top);
-}
-
-TEST_F(Locate, RecursiveSearchFindsASampleMovedBelowTheFolder) {
-    std::string deep = touch(samples + "one/two/three/rim.wav");
-    EXPECT_EQ(locate("\\rim.wav"), deep);  // stored relative, moved deeper
-    EXPECT_EQ(locate("rim.wav"), deep);
-    EXPECT_EQ(locate("\\old\\place\\RIM.wav"), deep);
-}
-
-TEST_F(Locate, RecursiveSearchTakesTheFirstMatchInListingOrder) {
-    // Two sibling folders both hold the file; the one the file system lists
-    // first wins, and a folder's own file wins over its subfolders.
-    fs::create_directories(samples + "p");
-    fs::create_directories(samples + "q");
-    std::string inP = touch(samples + "p/cym.wav");
-    std::string inQ = touch(samples + "q/cym.wav");
-    touch(samples + "p/sub/cym.wav");
-    touch(samples + "q/sub/cym.wav");
-    std::string first;
-    for (const auto& e : fs::directory_iterator(samples)) {
-        first = e.path().filename().string();
-        break;
-    }
-    EXPECT_EQ(locate("cym.wav"), first == "p" ? inP : inQ);
-}
-
-TEST_F(Locate, DepthFirstGoesDownBeforeGoingToTheNextSibling) {
-    fs::create_directories(samples + "p");
-    fs::create_directories(samples + "q");
-    std::string firstName;
-    for (const auto& e : fs::directory_iterator(samples)) {
-        firstName = e.path().filename().string();
-        break;
-    }
-    std::string second = firstName == "p" ? "q" : "p";
-    std::string deepInFirst = touch(samples + firstName + "/deep/ride.wav");
-    touch(samples + second + "/ride.wav");
-    EXPECT_EQ(locate("ride.wav"), deepInFirst);
-}
-
-TEST_F(Locate, NotFoundIsEmpty) {
-    touch(samples + "a/b.wav");
-    EXPECT_EQ(locate("\\nothing.wav"), "");
-    EXPECT_EQ(locate("C:\\nothing.wav"), "");
-    EXPECT_EQ(locate("folder\\"), "");
-}
-
-TEST_F(Locate, EmptyLoopFileNameSkipsTheLoopFolder) {
-    ctx.LoopFileName.clear();
-    std::string f = touch(samples + "x/conga.wav");
-    EXPECT_EQ(locate("conga.wav"), f);
+// Of two sibling folders that both hold the file, the one the file system
+// lists first wins; the search goes down it before the next sibling.
+TEST_F(Locate, TreeSearchIsDepthFirstInListingOrder) {
+    make("S/p/");
+    make("S/q/");
+    const std::string first = fs::directory_iterator(samples)->path().filename().string();
+    const std::string second = first == "p" ? "q" : "p";
+    const std::string deep = make("S/" + first + "/deep/ride.wav");
+    make("S/" + second + "/ride.wav");
+    EXPECT_EQ(locate("ride.wav"), deep);
+    const std::string own = make("S/" + first + "/ride.wav");  // a folder's own file before its subfolders
+    EXPECT_EQ(locate("ride.wav"), own);
 }
 
 TEST_F(Locate, NeverLooksInTheWorkingFolder) {
-    std::string cwd = dir.path().string() + "/cwd";
-    fs::create_directories(cwd + "/Samples/drums");
-    touch(cwd + "/bongo.wav");
-    touch(cwd + "/Samples/drums/bongo.wav");
-    touch(cwd + "/drums/bongo.wav");
-    auto old = fs::current_path();
-    fs::current_path(cwd);
-    EXPECT_EQ(locate("bongo.wav"), "");
-    EXPECT_EQ(locate("drums\\bongo.wav"), "");
-    EXPECT_EQ(locate("\\drums\\bongo.wav"), "");
+    for (const char* f : {"D/cwd/bongo.wav", "D/cwd/Samples/drums/bongo.wav", "D/cwd/drums/bongo.wav"}) make(f);
+    const auto old = fs::current_path();
+    fs::current_path(full("D/cwd"));
+    for (const char* stored : {"bongo.wav", "drums\\bongo.wav", "\\drums\\bongo.wav"}) EXPECT_EQ(locate(stored), "");
     // Without a program folder there is no sample folder at all.
     ctx.ProgramFolder.clear();
     ctx.LoopFileName.clear();
@@ -161,36 +154,24 @@ TEST_F(Locate, NeverLooksInTheWorkingFolder) {
     fs::current_path(old);
 }
 
-TEST_F(Locate, FoldersNamedLikeTheFileAreNotFiles) {
-    fs::create_directories(samples + "kick.wav");
-    std::string f = touch(samples + "z/kick.wav");
-    EXPECT_EQ(locate("kick.wav"), f);
-}
-
 TEST_F(Locate, LinkedLoopsInTheTreeEndTheSearch) {
-    fs::create_directories(samples + "a");
+    make("S/a/");
     fs::create_directory_symlink(samples, samples + "a/loop");
     EXPECT_EQ(locate("absent.wav"), "");
-    std::string f = touch(samples + "a/found.wav");
+    EXPECT_EQ(locate("found.wav"), "");
+    const std::string f = make("S/a/found.wav");
     EXPECT_EQ(locate("found.wav"), f);
 }
 
-TEST(StoredName, InsideTheSampleFolderIsRelativeWithBackslashes) {
+TEST_F(Locate, StoredNameIsRelativeInsideTheSampleFolder) {
     EXPECT_EQ(StoredSampleName("/opt/tx/Samples/drums/kick.wav", "/opt/tx/"), "\\drums\\kick.wav");
     EXPECT_EQ(StoredSampleName("/opt/tx/Samples/kick.wav", "/opt/tx/"), "\\kick.wav");
-}
-
-TEST(StoredName, OutsideTheSampleFolderIsThePathItself) {
     EXPECT_EQ(StoredSampleName("/home/u/kick.wav", "/opt/tx/"), "/home/u/kick.wav");
     EXPECT_EQ(StoredSampleName("/opt/tx/SamplesX/kick.wav", "/opt/tx/"), "/opt/tx/SamplesX/kick.wav");
     EXPECT_EQ(StoredSampleName("", "/opt/tx/"), "");
-}
-
-TEST_F(Locate, StoredNameRoundTripsThroughLocate) {
-    std::string f = touch(samples + "perc/shaker.wav");
-    std::string stored = StoredSampleName(f, program);
-    EXPECT_EQ(stored, "\\perc\\shaker.wav");
-    EXPECT_EQ(locate(stored), f);
+    const std::string f = make("S/perc/shaker.wav");
+    EXPECT_EQ(StoredSampleName(f, program), "\\perc\\shaker.wav");
+    EXPECT_EQ(locate("\\perc\\shaker.wav"), f);
 }
 
 }  // namespace
