@@ -51,6 +51,10 @@ protected:
         for (int i = 0; i < engine.VoiceCount; ++i) n += engine.Voices[size_t(i)].Sample == s;
         return n;
     }
+    void addVoice(TWAVSample* s) {
+        TLockGuard g(&lock);
+        engine.AddVoice(s, engine.MixPosition, 65536, 1.0f, 0.0f, s->PlayLength, 0, 0, 64);
+    }
     std::vector<int16_t> dataOf(int ch) { return loop.Channel(ch).Sample.Data; }
 
     TempDir dir;
@@ -99,51 +103,38 @@ TEST_F(Install, SameFileAgainDoesNothing) {
 }
 
 TEST_F(Install, OnlyWavExtensionsInAnyCaseAreAccepted) {
-    std::string upper = samples + "SNARE.WAV", mixed = samples + "clap.Wav", aiff = samples + "tom.aif";
-    writeWav(upper, ramp(3, 1, 1));
-    writeWav(mixed, ramp(4, 1, 1));
-    writeWav(aiff, ramp(5, 1, 1));
-    install.SetChannelSample(0, upper, false, false);
+    writeWav(samples + "SNARE.WAV", ramp(3, 1, 1));
+    writeWav(samples + "tom.aif", ramp(5, 1, 1));
+    install.SetChannelSample(0, samples + "SNARE.WAV", false, false);
     EXPECT_EQ(loop.Channel(0).Sample.Length, 3);
-    install.SetChannelSample(0, mixed, false, false);
-    EXPECT_EQ(loop.Channel(0).Sample.Length, 4);
     loop.Modified = false;
-    install.SetChannelSample(0, aiff, false, false);  // ignored: the channel keeps its sample
-    install.SetChannelSample(0, samples + "noext", false, false);
-    install.SetChannelSample(0, samples + "wav", false, false);
-    EXPECT_EQ(loop.Channel(0).Sample.Length, 4);
-    EXPECT_EQ(loop.Channel(0).SampleFileName, "\\clap.Wav");
+    for (const char* ignored : {"tom.aif", "noext", "wav"})
+        install.SetChannelSample(0, samples + ignored, false, false);
+    EXPECT_EQ(loop.Channel(0).Sample.Length, 3);  // the channel keeps its sample
+    EXPECT_EQ(loop.Channel(0).SampleFileName, "\\SNARE.WAV");
     EXPECT_FALSE(loop.Modified);
     EXPECT_TRUE(HasWavExtension("a.b/c.wAv"));
     EXPECT_FALSE(HasWavExtension("a.wav/c"));
     EXPECT_FALSE(HasWavExtension("c.wave"));
 }
 
-TEST_F(Install, EmptyNameClearsTheChannel) {
-    install.SetChannelSample(2, kick, false, false);
-    install.SetChannelSample(2, "", false, false);
-    EXPECT_FALSE(loop.Channel(2).Sample.HasData());
-    EXPECT_EQ(loop.Channel(2).Sample.PlayLength, 0);
-    EXPECT_EQ(loop.Channel(2).SampleFileName, "");
-    EXPECT_EQ(collect, (std::vector<bool>{true, false}));
-}
-
-TEST_F(Install, FileNotFoundLeavesASilentChannelWithoutAName) {
-    install.SetChannelSample(0, kick, false, false);
-    install.SetChannelSample(0, dir.path().string() + "/gone.wav", false, false);
-    EXPECT_FALSE(loop.Channel(0).Sample.HasData());
-    EXPECT_EQ(loop.Channel(0).Sample.PlayLength, 0);
-    EXPECT_EQ(loop.Channel(0).SampleFileName, "");
-}
-
-TEST_F(Install, UnconvertibleFileLoadsAsAnEmptySample) {
-    std::string odd = samples + "odd.wav";
-    WriteFileBytes(odd, Riff({Chunk("fmt ", FmtBody(0x4242, 2, 44100, 16)), Chunk("data", Pcm16({1, 2}))}));
-    install.SetChannelSample(0, kick, false, false);
-    install.SetChannelSample(0, odd, false, false);
-    EXPECT_FALSE(loop.Channel(0).Sample.HasData());
-    EXPECT_EQ(loop.Channel(0).Sample.PlayLength, 0);
-    EXPECT_EQ(loop.Channel(0).SampleFileName, "\\odd.wav");
+// No name, a missing file and a file the converter rejects all leave a
+// silent channel; only the rejected file keeps its name.
+TEST_F(Install, ChannelsWithoutFrames) {
+    WriteFileBytes(samples + "odd.wav",
+                   Riff({Chunk("fmt ", FmtBody(0x4242, 2, 44100, 16)), Chunk("data", Pcm16({1, 2}))}));
+    const struct {
+        std::string file, storedName;
+    } cases[] = {{"", ""}, {dir.path().string() + "/gone.wav", ""}, {samples + "odd.wav", "\\odd.wav"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        install.SetChannelSample(2, kick, false, false);
+        install.SetChannelSample(2, c.file, false, false);
+        EXPECT_FALSE(loop.Channel(2).Sample.HasData());
+        EXPECT_EQ(loop.Channel(2).Sample.PlayLength, 0);
+        EXPECT_EQ(loop.Channel(2).SampleFileName, c.storedName);
+    }
+    EXPECT_EQ(collect, (std::vector<bool>{true, false, true, false, true, true}));
 }
 
 TEST_F(Install, RenameAndRecolourOnlyWhenAskedAndEnabled) {
@@ -163,10 +154,6 @@ TEST_F(Install, RenameAndRecolourOnlyWhenAskedAndEnabled) {
     // Lightness 0.87, saturation 0.6: every part lies between
     // p = 2 x 0.87 - 0.948 = 0.792 (202) and q = 0.948 (242).
     const TColor c = loop.Channel(2).Color;
-    for (uint8_t v : {c.r, c.g, c.b}) {
-        EXPECT_GE(v, 202);
-        EXPECT_LE(v, 242);
-    }
     EXPECT_EQ(std::max({c.r, c.g, c.b}), 242);
     EXPECT_EQ(std::min({c.r, c.g, c.b}), 202);
 }
@@ -191,28 +178,11 @@ TEST(HLS, ColoursWorkedOutByHand) {
     EXPECT_EQ(ColorFromHLS(0.3, 0.5, 0), (TColor{128, 128, 128}));
 }
 
-TEST_F(Install, VoicesOfTheOldSampleStopBeforeItChanges) {
+// Voices of a sample stop when it changes length or is replaced, and only then.
+TEST_F(Install, VoicesStopWhenThePlayLengthChangesOrTheSampleIsReplaced) {
     install.SetChannelSample(0, kick, false, false);
     TWAVSample* s = &loop.Channel(0).Sample;
-    {
-        TLockGuard g(&lock);
-        engine.AddVoice(s, engine.MixPosition, 65536, 1.0f, 0.0f, s->PlayLength, 0, 0, 64);
-    }
-    ASSERT_EQ(voicesOf(s), 1);
-    std::string other = samples + "other.wav";
-    writeWav(other, ramp(10, 5, 5));
-    install.SetChannelSample(0, other, false, false);
-    EXPECT_EQ(voicesOf(s), 0);
-}
-
-TEST_F(Install, ReprocessRemovesVoicesOnlyWhenThePlayLengthChanges) {
-    install.SetChannelSample(0, kick, false, false);
-    TWAVSample* s = &loop.Channel(0).Sample;
-    auto addVoice = [&] {
-        TLockGuard g(&lock);
-        engine.AddVoice(s, engine.MixPosition, 65536, 1.0f, 0.0f, s->PlayLength, 0, 0, 64);
-    };
-    addVoice();
+    addVoice(s);
     loop.Channel(0).Decay = 100;  // the last frame stays non-zero: same PlayLength
     install.ReprocessChannel(0);
     EXPECT_EQ(voicesOf(s), 1);
@@ -220,13 +190,17 @@ TEST_F(Install, ReprocessRemovesVoicesOnlyWhenThePlayLengthChanges) {
     install.ReprocessChannel(0);
     EXPECT_EQ(s->PlayLength, 15);
     EXPECT_EQ(voicesOf(s), 0);
-    addVoice();
+    addVoice(s);
     loop.Channel(0).ReverseSample = true;  // reversed, both ends non-zero: same length, voice kept
     install.ReprocessChannel(0);
     EXPECT_EQ(s->PlayLength, 15);
     EXPECT_EQ(voicesOf(s), 1);
     loop.Channel(0).StereoDelay = 2048;  // back to 10 frames: stopped
     install.ReprocessChannel(0);
+    EXPECT_EQ(voicesOf(s), 0);
+    addVoice(s);
+    writeWav(samples + "other.wav", ramp(10, 5, 5));
+    install.SetChannelSample(0, samples + "other.wav", false, false);
     EXPECT_EQ(voicesOf(s), 0);
 }
 
@@ -348,7 +322,7 @@ TEST_F(LoopSamples, EachChannelGetsItsProcessedSample) {
     EXPECT_EQ(loop.Channel(0).SampleFileName, "\\drums\\Kick.wav");
     EXPECT_EQ(loop.Channel(0).Sample.Data, ramp(10, 100, -100));
     EXPECT_EQ(loop.Channel(1).SampleFileName, "\\drums\\Kick.wav");  // found by the search
-    EXPECT_EQ(loop.Channel(1).Sample.Left(0), 109);                 // its effects applied
+    EXPECT_EQ(loop.Channel(1).Sample.Left(0), 109);                  // its effects applied
     EXPECT_EQ(loop.Channel(2).SampleFileName, dir.path().string() + "/moved/beside.wav");
     EXPECT_EQ(loop.Channel(2).Sample.Length, 6);
     // Not found: silent, but the stored name survives for the next save.
@@ -360,17 +334,6 @@ TEST_F(LoopSamples, EachChannelGetsItsProcessedSample) {
         EXPECT_EQ(loop.Channel(i).Name, "ch" + std::to_string(i));
         EXPECT_EQ(loop.Channel(i).Color, TColor{});
     }
-}
-
-TEST_F(LoopSamples, SavingAgainKeepsMissingSampleNames) {
-    std::string song = dir.path().string() + "/a/song.txp";
-    writeLoop(song, {"C:\\gone\\ride.wav"});
-    ASSERT_TRUE(read(song).Ok());
-    std::string again = dir.path().string() + "/a/again.txp";
-    ASSERT_EQ(WriteLoop(again, loop), "");
-    TLoop back;
-    ASSERT_TRUE(ReadLoop(again, back).Ok());
-    EXPECT_EQ(back.Channel(0).SampleFileName, "C:\\gone\\ride.wav");
 }
 
 TEST_F(LoopSamples, WorksWithoutAnEngine) {
