@@ -39,13 +39,10 @@ TEST(Playlist, EmptyPositionsPlaySilenceAndAreSkippedWhenNormalizing) {
     EXPECT_EQ(loop.SongLength, 3);
     loop.SetPatternAt(7, 3, false);
     EXPECT_EQ(patterns(loop, 3), std::vector<int>{2});
-}
-
-TEST(Playlist, SongLengthIsZeroWithOnlyPositionZero) {
-    TLoop loop;
+    loop.PlayList.Clear();
     loop.SetPatternAt(1, 0, true);
     loop.ComputeSongLength();
-    EXPECT_EQ(loop.SongLength, 0);
+    EXPECT_EQ(loop.SongLength, 0) << "only position 0";
 }
 
 TEST(Playlist, InsertAndDeleteBar) {
@@ -64,23 +61,19 @@ TEST(Playlist, InsertAndDeleteBar) {
     EXPECT_TRUE(loop.PlayList.At(511).empty());
 }
 
-TEST(Playlist, InsertCurrentPatternWithWindowHidden) {
+TEST(Playlist, InsertCurrentPattern) {
     TLoop loop;
-    for (int p = 0; p < 4; ++p) loop.SetPatternAt(1, p, true);
-    loop.CurrentPattern = 8;
+    loop.CurrentPattern = 3;
     loop.InsertCurrentPatternInPlayList(false);
+    EXPECT_EQ(patterns(loop, 0), std::vector<int>{3}) << "an empty playlist starts at position 0";
+    for (int p = 1; p < 4; ++p) loop.SetPatternAt(1, p, true);
+    loop.CurrentPattern = 8;
+    loop.InsertCurrentPatternInPlayList(false);  // window hidden: after the last used position
     EXPECT_EQ(patterns(loop, 4), std::vector<int>{8});
     EXPECT_EQ(loop.PlaylistRow, 6) << "row moves down one";
     loop.CurrentPattern = 9;
     loop.InsertCurrentPatternInPlayList(true);
     EXPECT_EQ(patterns(loop, 5), std::vector<int>{9});
-}
-
-TEST(Playlist, InsertCurrentPatternIntoEmptyPlaylistUsesPositionZero) {
-    TLoop loop;
-    loop.CurrentPattern = 3;
-    loop.InsertCurrentPatternInPlayList(false);
-    EXPECT_EQ(patterns(loop, 0), std::vector<int>{3});
 }
 
 TEST(Playlist, SetSongPositionNormalizesAndFillsPlayingPatterns) {
