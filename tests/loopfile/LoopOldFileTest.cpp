@@ -23,6 +23,7 @@ struct VersionCase {
     const char* Text;
     int32_t Number;
 };
+void PrintTo(const VersionCase& c, std::ostream* os) { *os << '"' << c.Text << '"'; }
 class LoopVersion : public testing::TestWithParam<VersionCase> {};
 TEST_P(LoopVersion, NumberOfText) { EXPECT_EQ(tx::VersionNumber(GetParam().Text), GetParam().Number); }
 INSTANTIATE_TEST_SUITE_P(Texts, LoopVersion,
@@ -40,6 +41,9 @@ struct ScaleCase {
     uint16_t Stored;
     int32_t Expected;
 };
+void PrintTo(const ScaleCase& c, std::ostream* os) {
+    *os << (c.Version ? *c.Version : "no version") << ", event " << int(c.Id) << " = " << c.Stored;
+}
 class LoopOldScale : public testing::TestWithParam<ScaleCase> {};
 
 TEST_P(LoopOldScale, ConvertedAndLimited) {

@@ -105,6 +105,7 @@ struct LoopValueCase {
     int32_t tx::TLoop::*Field;
     int32_t Expected;
 };
+void PrintTo(const LoopValueCase& c, std::ostream* os) { *os << c.What; }
 class LoopReaderValue : public LoopReader, public testing::WithParamInterface<LoopValueCase> {};
 TEST_P(LoopReaderValue, ReadAndLimited) {
     ASSERT_EQ(Read(GetParam().Events).Code, 0);
@@ -262,6 +263,7 @@ struct DelayCase {
     Bytes Block;
     int32_t Feed, Pan, Pitch, Echoes, Time;
 };
+void PrintTo(const DelayCase& c, std::ostream* os) { *os << c.What; }
 class LoopReaderDelay : public LoopReader, public testing::WithParamInterface<DelayCase> {};
 TEST_P(LoopReaderDelay, BlockCopiesAtMost20BytesAndAdds64ToAWholePan) {
     ASSERT_EQ(Read(LoopBytes().Data(209, GetParam().Block)).Code, 0);
@@ -335,6 +337,7 @@ struct ChunkCase {
     int Volume, Pan;
     const char* Reason = "";
 };
+void PrintTo(const ChunkCase& c, std::ostream* os) { *os << c.What; }
 class LoopReaderChunks : public LoopReader, public testing::WithParamInterface<ChunkCase> {};
 TEST_P(LoopReaderChunks, ReadAsTheHeaderSays) {
     const ChunkCase& c = GetParam();
@@ -373,6 +376,7 @@ struct EndCase {
     const char* What;
     Bytes Tail;
 };
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.What; }
 class LoopReaderEnd : public LoopReader, public testing::WithParamInterface<EndCase> {};
 TEST_P(LoopReaderEnd, EndsTheReadCleanly) {
     LoopBytes e;

@@ -9,6 +9,7 @@ struct Utf8Case {
     std::string Bytes;
     bool Valid;
 };
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << testing::PrintToString(c.Bytes); }
 // The bytes in hexadecimal, as the test's name.
 std::string HexName(const testing::TestParamInfo<Utf8Case>& i) {
     std::string n = "hex";

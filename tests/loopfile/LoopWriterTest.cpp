@@ -111,6 +111,7 @@ struct LengthCase {
     size_t DataBytes;
     Bytes Groups;
 };
+void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.DataBytes << " bytes"; }
 class LoopWriterLength : public testing::TestWithParam<LengthCase> {};
 
 TEST_P(LoopWriterLength, InSevenBitGroups) {
