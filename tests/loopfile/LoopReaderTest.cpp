@@ -2,6 +2,7 @@
 // applies, what it ignores, and how it ends on malformed data.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <tuple>
 
 #include "LoopBytes.h"
