@@ -56,59 +56,56 @@ protected:
     int64_t now = 1000;
 };
 
-TEST_F(MidiSyncTest, StartThenSevenClocksPlayStep0AtTheFirstAndStep1AtTheSeventh) {
-    send({0xFA});
-    EXPECT_TRUE(engine->Playing);
-    EXPECT_EQ(engine->CurrentStep, -1);
-    EXPECT_EQ(sync->ClockCount(), 5);
+// A script of messages (Start, Continue, Stop, or n clocks) and where it
+// leaves the step counter, how many steps it played and the states reported.
+constexpr int Start = -1, Continue = -2, Stop = -3;
+struct TClockCase {
+    const char* Name;
+    std::vector<int> Script;  // a number n >= 0 is n clocks
+    int Step, Played;
+    std::vector<bool> States;
+};
+void PrintTo(const TClockCase& c, std::ostream* os) { *os << c.Name; }
+class MidiClockCase : public MidiSyncTest, public ::testing::WithParamInterface<TClockCase> {};
+
+TEST_P(MidiClockCase, Follows) {
     port->Clear();
-    clocks(1);
-    EXPECT_EQ(engine->CurrentStep, 0);
-    EXPECT_EQ(notesSent(), 1);
-    clocks(5);
-    EXPECT_EQ(engine->CurrentStep, 0);
-    EXPECT_EQ(notesSent(), 0);
-    clocks(1);
-    EXPECT_EQ(engine->CurrentStep, 1);
-    EXPECT_EQ(notesSent(), 1);
-    EXPECT_EQ(states, (std::vector<bool>{true}));
+    for (int m : GetParam().Script) {
+        if (m >= 0)
+            clocks(m);
+        else
+            send({uint8_t(m == Start ? 0xFA : m == Continue ? 0xFB : 0xFC)});
+    }
+    EXPECT_EQ(engine->CurrentStep, GetParam().Step);
+    EXPECT_EQ(notesSent(), GetParam().Played);
+    EXPECT_EQ(states, GetParam().States);
 }
 
-TEST_F(MidiSyncTest, ContinueAfterStopStartsAgainAtStep0) {
-    send({0xFA});
-    clocks(1 + 6 * 4);  // steps 0..4
-    EXPECT_EQ(engine->CurrentStep, 4);
-    send({0xFC});
-    EXPECT_FALSE(engine->Playing);
-    EXPECT_EQ(engine->CurrentStep, -1);
-    clocks(12);  // clocks while stopped play nothing
-    EXPECT_EQ(engine->CurrentStep, -1);
-    send({0xFB});
-    clocks(1);
-    EXPECT_EQ(engine->CurrentStep, 0);
-    EXPECT_EQ(states, (std::vector<bool>{true, false, true}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, MidiClockCase,
+    ::testing::Values(TClockCase{"StartAlone", {Start}, -1, 0, {true}},
+                      TClockCase{"Step0AtTheFirstClock", {Start, 1}, 0, 1, {true}},
+                      TClockCase{"Step0UpToTheSixth", {Start, 6}, 0, 1, {true}},
+                      TClockCase{"Step1AtTheSeventh", {Start, 7}, 1, 2, {true}},
+                      TClockCase{"StepsWrapAfter15", {Start, 1 + 6 * 16}, 0, 17, {true}},
+                      TClockCase{"StopEndsTheSteps", {Start, 25, Stop, 12}, -1, 5, {true, false}},
+                      TClockCase{"ContinueAfterStopStartsAtStep0", {Start, 25, Stop, 12, Continue, 1}, 0, 6,
+                                 {true, false, true}},
+                      // The clock count starts again at 5: the next clock steps, 9 -> 10.
+                      TClockCase{"ContinueWhileRunningKeepsTheStep", {Start, 1 + 6 * 9 + 2, Continue}, 9, 10,
+                                 {true, true}},
+                      TClockCase{"ContinueWhileRunningStepsAtTheNextClock", {Start, 1 + 6 * 9 + 2, Continue, 1}, 10,
+                                 11, {true, true}}));
 
-TEST_F(MidiSyncTest, ContinueWhileRunningKeepsTheStep) {
-    send({0xFA});
-    clocks(1 + 6 * 9);
-    ASSERT_EQ(engine->CurrentStep, 9);
-    clocks(2);  // part way to step 10
-    send({0xFB});
-    EXPECT_EQ(engine->CurrentStep, 9);
-    clocks(1);  // the clock count starts again at 5: the next clock steps
-    EXPECT_EQ(engine->CurrentStep, 10);
-}
-
-TEST_F(MidiSyncTest, StepsWrapAndStartClearsTheSampleVoices) {
+TEST_F(MidiSyncTest, StartClearsTheSampleVoices) {
     tx::TWAVSample s;
     s.Data.assign(200, 1);
     s.Length = s.PlayLength = 100;
     engine->AddVoice(&s, 0, 65536, 1.0f, 0.0f, 100, 0, 0, 64);
     send({0xFA});
     EXPECT_EQ(engine->VoiceCount, 0);
-    clocks(1 + 6 * 16);
-    EXPECT_EQ(engine->CurrentStep, 0);  // 17 steps: 0..15, then 0
+    EXPECT_TRUE(engine->Playing);
+    EXPECT_EQ(sync->ClockCount(), 5);
 }
 
 TEST_F(MidiSyncTest, ClocksTwentyFiveMsApartGiveTempo100AtTheSecondMeasurement) {
@@ -176,21 +173,12 @@ TEST_F(MidiSyncTest, NotesAndMalformedMessagesAreIgnored) {
     clocks(1);
     ASSERT_EQ(engine->CurrentStep, 0);
     const std::vector<Bytes> junk = {
-        {0x90, 60, 100},                 // a note
-        {0xB0, 7, 100},                  // a controller
-        {},                              // empty
-        {0x12},                          // a stray data byte
-        {0x7F, 0x7F, 0x7F},              // data bytes only
-        {0xF8, 0x00},                    // a clock with a data byte is no clock
-        {0xFC, 0x10, 0x20},              // nor a stop
-        {0x90, 60},                      // too short
-        {0x90, 60, 100, 5},              // too long
-        {0xC0, 0x80},                    // a status where data belongs
-        {0xF0, 0x7E, 0xF8, 0x09, 0xF7},  // system exclusive with a clock byte inside
-        {0xF0, 0xFA, 0xF7},
-        {0xF7},
-        {0xFE},  // active sensing
-        {0xFF},  // reset
+        {0x90, 60, 100}, {0xB0, 7, 100},               // a note, a controller
+        {}, {0x12}, {0x7F, 0x7F, 0x7F},                // empty, stray data bytes
+        {0xF8, 0x00}, {0xFC, 0x10, 0x20},              // a clock or stop with data is none
+        {0x90, 60}, {0x90, 60, 100, 5}, {0xC0, 0x80},  // too short, too long, a status as data
+        {0xF0, 0x7E, 0xF8, 0x09, 0xF7}, {0xF0, 0xFA, 0xF7}, {0xF7},  // system exclusive, clock bytes inside
+        {0xFE}, {0xFF},                                // active sensing, reset
     };
     for (const Bytes& b : junk) send(b);
     EXPECT_EQ(engine->CurrentStep, 0);
@@ -230,72 +218,30 @@ TEST_F(MidiSyncTest, TheTransportActsAsAReceivedStartAndStop) {
     EXPECT_EQ(states, (std::vector<bool>{true, false}));
 }
 
-TEST_F(MidiSyncTest, MessagesBeforeStartAndAfterCloseAreNotSeen) {
-    in->Close();
-    ASSERT_TRUE(in->Open());  // open, not started
-    send({0xFA});
-    EXPECT_FALSE(engine->Playing);
-    in->Start();
-    send({0xFA});
-    EXPECT_TRUE(engine->Playing);
-    in->Close();
-    send({0xFC});
-    EXPECT_TRUE(engine->Playing);
-}
-
 // --- the input component itself
-TEST(MidiInputTest, CreatedClosedOnTheFirstDeviceWithTheDefaults) {
-    tx::TMidiInput in(std::make_unique<tx::TFakeMidiInPort>(std::vector<std::string>{"A", "B"}), 1);
-    EXPECT_EQ(in.State(), tx::MidiInputClosed);
-    EXPECT_EQ(in.DeviceID(), 0);
-    EXPECT_EQ(in.ProductName(), "A");
-    EXPECT_EQ(in.NumDevs(), 2);
-    EXPECT_EQ(in.Capacity, 1024);
-    EXPECT_EQ(in.SysexBufferSize(), 4096);
-    EXPECT_EQ(in.SysexBufferCount(), 1);
-    EXPECT_FALSE(in.SysexOnly());
+// Opened by list item as the settings window does; a device is found by name
+// (exact, else the first containing it); its properties are fixed while open.
+TEST(MidiInputTest, DevicesAreListedSelectedAndFixedWhileOpen) {
+    auto p = std::make_unique<tx::TFakeMidiInPort>(std::vector<std::string>{"A", "B"});
+    tx::TFakeMidiInPort* fake = p.get();
+    tx::TMidiInput in(std::move(p));
     EXPECT_EQ(in.DeviceList(), (std::vector<std::string>{"A", "B", "-none-"}));
     EXPECT_EQ(in.FindDevice("B"), 1);
     EXPECT_EQ(in.FindDevice("C"), -1);
-}
-
-TEST(MidiInputTest, PropertyRulesAndTheirMessages) {
-    auto message = [](auto f) {
-        try {
-            f();
-        } catch (const tx::EMidiInputError& e) {
-            return std::string(e.what());
-        }
-        return std::string("no error");
-    };
-    tx::TMidiInput in(std::make_unique<tx::TFakeMidiInPort>(std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(message([&] { in.SetDeviceID(2); }), "Invalid device ID");
-    EXPECT_EQ(message([&] { in.SetDeviceID(-1); }), "Invalid device ID");
-    EXPECT_EQ(message([&] { in.SetProductName("Z"); }), "MIDI Input Device Z not installed ");
-    in.SetProductName("B");
-    EXPECT_EQ(in.DeviceID(), 1);
-    ASSERT_TRUE(in.Open());
-    EXPECT_EQ(in.State(), tx::MidiInputOpen);
-    EXPECT_EQ(message([&] { in.SetDeviceID(0); }), "Change to DeviceID while device was open");
-    EXPECT_EQ(message([&] { in.SetProductName("A"); }), "Change to ProductName while device was open");
-    EXPECT_EQ(message([&] { in.SetSysexBufferSize(10); }), "Change to SysexBufferSize while device was open");
-    EXPECT_EQ(message([&] { in.SetSysexBufferCount(2); }), "Change to SysexBuffercount while device was open");
-    in.Close();
-    in.Close();  // closing a closed device does nothing
-    EXPECT_EQ(in.State(), tx::MidiInputClosed);
-}
-
-TEST(MidiInputTest, AFailedOpenReportsAndTheNoneItemCloses) {
-    auto p = std::make_unique<tx::TFakeMidiInPort>(std::vector<std::string>{"A"});
-    tx::TFakeMidiInPort* fake = p.get();
-    tx::TMidiInput in(std::move(p));
+    EXPECT_THROW(in.SetDeviceID(2), tx::EMidiInputError);
+    EXPECT_THROW(in.SetDeviceID(-1), tx::EMidiInputError);
+    EXPECT_THROW(in.SetProductName("Z"), tx::EMidiInputError);
     fake->FailOpen = true;
-    EXPECT_EQ(in.SelectListItem(0), "The device is not available.");
+    EXPECT_EQ(in.SelectListItem(1), "The device is not available.");
     EXPECT_EQ(in.State(), tx::MidiInputClosed);
     fake->FailOpen = false;
-    EXPECT_EQ(in.SelectListItem(0), "");
+    EXPECT_EQ(in.SelectListItem(1), "");
     EXPECT_EQ(in.State(), tx::MidiInputOpen);
-    EXPECT_EQ(in.SelectListItem(1), "");  // "-none-"
+    EXPECT_EQ(in.ProductName(), "B");
+    EXPECT_THROW(in.SetDeviceID(0), tx::EMidiInputError);
+    EXPECT_THROW(in.SetProductName("A"), tx::EMidiInputError);
+    EXPECT_THROW(in.SetSysexBufferSize(10), tx::EMidiInputError);
+    EXPECT_EQ(in.SelectListItem(2), "");  // "-none-"
     EXPECT_EQ(in.State(), tx::MidiInputClosed);
 }
 
