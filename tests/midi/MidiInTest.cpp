@@ -129,6 +129,7 @@ struct TempoCase {
     int64_t msApart;
     int bpm;
 };
+void PrintTo(const TempoCase& c, std::ostream* os) { *os << c.msApart << "MsApart"; }
 class MidiSyncTempoTest : public MidiSyncTest, public ::testing::WithParamInterface<TempoCase> {};
 
 TEST_P(MidiSyncTempoTest, MeasuredTempoStaysWithin10To500) {
