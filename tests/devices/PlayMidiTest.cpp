@@ -1,36 +1,19 @@
 // `trovamix-cli play --midi-out PORT [--sync-in PORT]` against a JACK server:
 // the steps reach the named port, the clock of another port drives them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
+#include "CliRun.h"
 #include "JackServer.h"
 #include "MidiDeviceSupport.h"
-#include "TestSupport.h"
 #include "loopfile/LoopFile.h"
 
 namespace {
 
 using Messages = std::vector<std::vector<unsigned char>>;
 using std::chrono::milliseconds;
-
-std::string quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readAll(const std::filesystem::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 class PlayMidi : public ::testing::Test {
 protected:
@@ -49,17 +32,11 @@ protected:
         loopFile = (dir / "m.txp").string();
         ASSERT_EQ(tx::WriteLoop(loopFile, loop), "");
     }
-    // Runs the play command; returns its exit status, stderr in `err`.
-    int play(const std::vector<std::string>& args, std::string& err) {
-        std::string cmd =
-            quote(std::string(TROVAMIX_BINARY_DIR) + "/trovamix-cli") + " play " + quote(loopFile) + " --api null";
-        for (const auto& a : args) cmd += " " + quote(a);
-        cmd += " </dev/null >/dev/null 2>" + quote(errFile().string());
-        int raw = std::system(cmd.c_str());
-        err = readAll(errFile());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::vector<std::string> play(const std::vector<std::string>& options) const {
+        std::vector<std::string> args = {"play", loopFile, "--api", "null"};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
     }
-    std::filesystem::path errFile() const { return dir / "stderr.txt"; }
     static int noteOns(const Messages& m) {
         return int(std::count_if(m.begin(), m.end(), [](const auto& b) { return b[0] == 0x99; }));
     }
@@ -72,8 +49,8 @@ protected:
 TEST_F(PlayMidi, StepsGoToTheNamedPortOnTheStepTimer) {
     const std::string synth = txtest::UniquePortName("synth");
     txtest::TMidiSink sink(synth);
-    std::string err;
-    ASSERT_EQ(play({"--seconds", "1", "--midi-out", synth}, err), 0) << err;
+    const txtest::TCliResult r = txtest::RunCli(play({"--seconds", "1", "--midi-out", synth}));
+    ASSERT_EQ(r.Status, 0) << r.Err;
     Messages got = sink.WaitFor(1000, milliseconds(300));
     ASSERT_GE(got.size(), 6u);
     // The setup first, then pan and note-on, and from the second step on the
@@ -92,11 +69,9 @@ TEST_F(PlayMidi, FollowsTheClockOfAnotherPort) {
     txtest::TMidiSink sink(synth);
     RtMidiOut& source = *new RtMidiOut(RtMidi::UNIX_JACK, "TrovamixTestClock");  // never deleted: see RtMidiPorts.cpp
     source.openVirtualPort(clock);
-    std::string err;
-    int status = -1;
-    std::thread run([&] { status = play({"--seconds", "4", "--midi-out", synth, "--sync-in", clock}, err); });
+    txtest::TCliRun run(play({"--seconds", "4", "--midi-out", synth, "--sync-in", clock}));
     // Wait for the command to be set up: it says what it plays once it runs.
-    for (int i = 0; i < 200 && readAll(errFile()).find("playing ") == std::string::npos; ++i)
+    for (int i = 0; i < 200 && run.ErrSoFar().find("playing ") == std::string::npos; ++i)
         std::this_thread::sleep_for(milliseconds(50));
     std::this_thread::sleep_for(milliseconds(100));
     auto send = [&](unsigned char b) { source.sendMessage(&b, 1); };
@@ -108,21 +83,21 @@ TEST_F(PlayMidi, FollowsTheClockOfAnotherPort) {
     }
     std::this_thread::sleep_for(milliseconds(100));
     send(0xFC);
-    run.join();
+    const txtest::TCliResult r = run.Wait();
     source.closePort();
-    EXPECT_EQ(status, 0) << err;
-    EXPECT_NE(err.find("MIDI start\n"), std::string::npos) << err;
-    EXPECT_NE(err.find("MIDI stop\n"), std::string::npos) << err;
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Err.find("MIDI start\n"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("MIDI stop\n"), std::string::npos) << r.Err;
     EXPECT_EQ(noteOns(sink.WaitFor(1000, milliseconds(100))), 3);
 }
 
 TEST_F(PlayMidi, AnUnknownPortIsRefusedWithOneLine) {
-    std::string err;
-    EXPECT_EQ(play({"--seconds", "1", "--midi-out", "no-such-synth-port"}, err), 1);
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_NE(err.find("no-such-synth-port"), std::string::npos) << err;
-    EXPECT_EQ(play({"--seconds", "1", "--sync-in", "no-such-clock-port"}, err), 1);
-    EXPECT_NE(err.find("no-such-clock-port"), std::string::npos) << err;
+    txtest::TCliResult r = txtest::RunCli(play({"--seconds", "1", "--midi-out", "no-such-synth-port"}));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(txtest::OneErrorLine(r, "no-such-synth-port"));
+    r = txtest::RunCli(play({"--seconds", "1", "--sync-in", "no-such-clock-port"}));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("no-such-clock-port"), std::string::npos) << r.Err;
 }
 
 }  // namespace
