@@ -118,6 +118,13 @@ TEST(LoopTimerTest, AChangedIntervalCountsFromTheLastTickAndDisablingStopsTheTic
     const size_t seen = log.get().size();
     std::this_thread::sleep_for(milliseconds(120));
     EXPECT_EQ(log.get().size(), seen);
+    // Enabled again: a new grid, whose first tick comes one interval later.
+    t.SetInterval(200);
+    const Clock::time_point on = Clock::now();
+    t.SetEnabled(true);
+    EXPECT_GE(t.Anchor(), on);
+    std::this_thread::sleep_for(milliseconds(100));
+    if (msBetween(on, Clock::now()) < 190) EXPECT_EQ(log.get().size(), seen);
 }
 
 // --- driving the engine in "Midi only" mode
