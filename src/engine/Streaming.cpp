@@ -143,6 +143,9 @@ void TStreamBuffer::Restart() {
     tag_[firstBlock_ & 1].store(firstBlock_, std::memory_order_relaxed);  // the cleared part plays as silence
     tag_[(firstBlock_ + 1) & 1].store(-1, std::memory_order_relaxed);
     entered_ = firstBlock_;
+    // A device that fills its own buffer at start (ALSA does) would otherwise
+    // run through the cleared lead-in before the mixer has woken.
+    waitFor_ = firstBlock_ + 1;
     cursor_.store(start, std::memory_order_relaxed);
     running_.store(true, std::memory_order_seq_cst);
     signalFd(notifyFd_);  // the cursor sits on a notification position
@@ -162,6 +165,14 @@ void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
         busy_.store(false, std::memory_order_seq_cst);
         std::memset(out, 0, size_t(frames) * FrameBytes);
         return;
+    }
+    if (waitFor_ >= 0) {
+        if (tag_[waitFor_ & 1].load(std::memory_order_acquire) != waitFor_) {
+            busy_.store(false, std::memory_order_seq_cst);
+            std::memset(out, 0, size_t(frames) * FrameBytes);
+            return;
+        }
+        waitFor_ = -1;
     }
     const int64_t b = blockFrames_;
     const int64_t a = aheadFrames_;

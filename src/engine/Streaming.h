@@ -103,7 +103,9 @@ public:
     void Resize(int32_t blockFrames);
     void SetAhead(int32_t aheadFrames);
     void Stop();     // freezes the play cursor; returns once no Pull is inside the buffer
-    void Restart();  // clears, puts the cursor ahead of the first half and plays; wakes the mixer
+    // Clears, puts the cursor ahead of the first half and wakes the mixer; the
+    // cursor moves once the first block after the cleared part is written.
+    void Restart();
     bool Exists() const { return blockFrames_ > 0; }
     bool Running() const { return running_.load(std::memory_order_acquire); }
     int32_t BlockFrames() const { return blockFrames_; }
@@ -134,6 +136,7 @@ private:
     std::atomic<int64_t> tag_[2];  // block number each half holds, -1 none
     std::atomic<int64_t> cursor_{0};
     int64_t entered_ = -1;  // device thread: block the cursor is in
+    int64_t waitFor_ = -1;  // device thread: block to wait for before the cursor moves, -1 none
     std::atomic<bool> running_{false};
     std::atomic<bool> busy_{false};  // device thread is inside Pull past the running check
     std::atomic<int32_t> underruns_{0};

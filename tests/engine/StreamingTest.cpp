@@ -280,6 +280,30 @@ TEST_F(StreamingTest, StoredDefaultsClampTheAheadToOneBlock) {
     EXPECT_EQ(streaming.UnderrunCount(), 0);
 }
 
+TEST_F(StreamingTest, ADeviceThatFillsAheadOfTheFirstBlockHearsSilenceAndMissesNothing) {
+    // Like ALSA at start: many periods asked for at once, before the mixing
+    // thread has written anything.
+    source.Close();
+    streaming.SetWatchdog(0);
+    streaming.EnumerateDevices();
+    streaming.SetAheadLength(576);
+    streaming.Start(576);
+    ASSERT_TRUE(streaming.DeviceOpen());
+    device = system.LastDevice();
+    device->SetCapture(true);
+    ASSERT_TRUE(source.WaitUntilHeld());
+    const int64_t cursor = streaming.Buffer().Cursor();
+    ASSERT_TRUE(device->Process(576 * 4));
+    EXPECT_EQ(streaming.Buffer().Cursor(), cursor);
+    source.Open();
+    ASSERT_TRUE(WaitWritten(Due()));
+    Play(576 * 4);
+    std::vector<int16_t> cap = device->Captured();
+    EXPECT_TRUE(Silent(cap, 0, 576 * 5));  // the wait, then the cleared lead-in
+    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(HoldsBlock(cap, size_t(576 * (4 + k)), 576, k)) << "block " << k;
+    EXPECT_EQ(streaming.UnderrunCount(), 0);
+}
+
 TEST_F(StreamingTest, ASmallBlockWithTheStoredAheadAsksForAPeriodThatFits) {
     StartWith(576, 4410);
     EXPECT_EQ(device->PeriodFrames(), 128);  // a quarter of the clamped ahead, 576
