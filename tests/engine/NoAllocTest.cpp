@@ -30,7 +30,7 @@
 #endif
 
 namespace {
-thread_local bool watching = false;
+[[maybe_unused]] thread_local bool watching = false;
 std::atomic<int> allocations{0};
 std::atomic<int> locks{0};
 std::atomic<int> otherMutexes{0};

@@ -124,7 +124,9 @@ TEST(LoopTimerTest, AChangedIntervalCountsFromTheLastTickAndDisablingStopsTheTic
     t.SetEnabled(true);
     EXPECT_GE(t.Anchor(), on);
     std::this_thread::sleep_for(milliseconds(100));
-    if (msBetween(on, Clock::now()) < 190) EXPECT_EQ(log.get().size(), seen);
+    if (msBetween(on, Clock::now()) < 190) {
+        EXPECT_EQ(log.get().size(), seen);
+    }
 }
 
 // --- driving the engine in "Midi only" mode
