@@ -4,6 +4,9 @@
 // process id. In synchronous mode the server waits for every client each
 // cycle, so a busy machine slows the dummy clock down instead of skipping
 // clients, and what one client records is exactly what another sent.
+// The name is fixed: JACK keeps at most 8 server names per user and reclaims
+// a name only when a server of the same name starts after one that died
+// without signing off, so fresh names per run would fill the table.
 #include <jack/jack.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -27,7 +30,7 @@ inline bool JackServerAnswers() {
 
 class TPrivateJackServer {
 public:
-    TPrivateJackServer(const std::string& name, bool synchronous) : name_(name + "-" + std::to_string(::getpid())) {
+    TPrivateJackServer(const std::string& name, bool synchronous) : name_(name) {
         const char* before = std::getenv("JACK_DEFAULT_SERVER");
         hadServer_ = before != nullptr;
         savedServer_ = hadServer_ ? before : "";
@@ -65,7 +68,7 @@ public:
     void Stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 250; ++i) {
             if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
                 pid_ = -1;
                 return;
