@@ -161,19 +161,14 @@ void TStreamBuffer::Publish(int64_t block) { tag_[block & 1].store(block, std::m
 void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
     pulls_.fetch_add(1, std::memory_order_relaxed);
     busy_.store(true, std::memory_order_seq_cst);
-    if (!running_.load(std::memory_order_seq_cst)) {
+    // waitFor_ belongs to Restart until running is seen: test it second.
+    if (!running_.load(std::memory_order_seq_cst) ||
+        (waitFor_ >= 0 && tag_[waitFor_ & 1].load(std::memory_order_acquire) != waitFor_)) {
         busy_.store(false, std::memory_order_seq_cst);
         std::memset(out, 0, size_t(frames) * FrameBytes);
         return;
     }
-    if (waitFor_ >= 0) {
-        if (tag_[waitFor_ & 1].load(std::memory_order_acquire) != waitFor_) {
-            busy_.store(false, std::memory_order_seq_cst);
-            std::memset(out, 0, size_t(frames) * FrameBytes);
-            return;
-        }
-        waitFor_ = -1;
-    }
+    waitFor_ = -1;
     const int64_t b = blockFrames_;
     const int64_t a = aheadFrames_;
     const int64_t x0 = cursor_.load(std::memory_order_relaxed);
