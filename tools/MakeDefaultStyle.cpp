@@ -384,7 +384,7 @@ TImage Digits() {
         auto seg = [&](char s, float ax, float ay, float bx, float by) {
             bool lit = on.find(s) != std::string::npos;
             if (lit) Line(f, ax, ay, bx, by, 3.4f, Flat(Amber), 0.18f);  // glow
-            Line(f, ax, ay, bx, by, 1.7f, Flat(lit ? Amber : Hex(0x22190E)));
+            Line(f, ax, ay, bx, by, 1.7f, Flat(lit ? Amber : Hex(0x1C140A)));
         };
         seg('a', 3, 1.8f, 8, 1.8f);
         seg('b', 9.2f, 3, 9.2f, 7.5f);
@@ -585,7 +585,7 @@ TImage KeybKeys() {
         switch (shape) {
             case layout::KeyMarkBottomWhite: rows(10, 15, 1, 7), rows(1, 10, 1, 4); break;
             case layout::KeyMarkBlack: rows(1, 8, 2, 6); break;
-            case layout::KeyMarkMiddleWhite: rows(10, 15, 1, 7), rows(1, 10, 4, 4); break;
+            case layout::KeyMarkMiddleWhite: rows(10, 15, 1, 7), rows(1, 10, 3, 5); break;
             default: rows(10, 15, 1, 7), rows(1, 10, 4, 7); break;
         }
     }
@@ -1116,6 +1116,7 @@ int main(int argc, char** argv) {
         fs::create_directories(preview, ec);
         for (const auto& [name, img] : bmp) Save(preview / (name + ".png"), EncodePng(Enlarged(img, 4)));
         for (const auto& [name, img] : res) Save(preview / (name + ".png"), EncodePng(Enlarged(img, 4)));
+        Save(preview / "Title.png", EncodePng(Splash()));
         Save(preview / "StyleMockup.png", EncodePng(Enlarged(Mockup(bmp, Opaque(res["Icon18"], Hex(0x2A2E36))), 2)));
     }
 
