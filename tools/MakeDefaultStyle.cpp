@@ -19,7 +19,10 @@
 #include <string>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include "DrumSynth.h"
 #include "Raster.h"
@@ -104,15 +107,17 @@ void Knob(TImage& img, float cx, float cy, float r, float t, bool arc, TRgb poin
     if (arc) {
         float ra = r + 1.6f;
         Ring(img, cx, cy, ra, 1.4f, Flat(AmberDim));
-        Fill(img, cx - ra - 2, cy - ra - 2, cx + ra + 2, cy + ra + 2,
-             [=](float x, float y) {
-                 float ang = std::atan2(x - cx, -(y - cy));  // 0 at the top, clockwise
-                 if (ang >= -135.f * DegToRad && ang <= a) return std::fabs(SdCircle(x, y, cx, cy, ra)) - 0.8f;
-                 float e0 = SdCircle(x, y, cx + std::sin(-135.f * DegToRad) * ra, cy - std::cos(-135.f * DegToRad) * ra, 0.8f);
-                 float e1 = SdCircle(x, y, cx + std::sin(a) * ra, cy - std::cos(a) * ra, 0.8f);
-                 return std::min(e0, e1);
-             },
-             Flat(Amber));
+        Fill(
+            img, cx - ra - 2, cy - ra - 2, cx + ra + 2, cy + ra + 2,
+            [=](float x, float y) {
+                float ang = std::atan2(x - cx, -(y - cy));  // 0 at the top, clockwise
+                if (ang >= -135.f * DegToRad && ang <= a) return std::fabs(SdCircle(x, y, cx, cy, ra)) - 0.8f;
+                float e0 =
+                    SdCircle(x, y, cx + std::sin(-135.f * DegToRad) * ra, cy - std::cos(-135.f * DegToRad) * ra, 0.8f);
+                float e1 = SdCircle(x, y, cx + std::sin(a) * ra, cy - std::cos(a) * ra, 0.8f);
+                return std::min(e0, e1);
+            },
+            Flat(Amber));
         r -= 1.f;
     }
     Circle(img, cx, cy + 0.8f, r, Flat(EdgeDark), 0.7f);  // shadow
@@ -192,8 +197,6 @@ TImage MenuBack() {
     ScopeScreen(img, scope.X, scope.Y, scope.Width, scope.Height);
     const auto& meter = Ctl("MixVolumeter");
     WellAround(img, meter.X, meter.Y, meter.Width, meter.Height, 2);
-    LabelText(img, "L", meter.X + meter.Width + 5, meter.Y - 4);
-    LabelText(img, "R", meter.X + meter.Width + 5, meter.Y + 5);
     for (const char* n : {"ScopeButton", "StartButton", "LoopButton"}) {
         const auto& b = Ctl(n);
         WellAround(img, b.X, b.Y, b.Width, b.Height, 1);
@@ -236,7 +239,6 @@ TImage TitleBar(bool active) {
     RoundRect(img, 0, 0, float(w), float(h + 6), 5.f, VGrad(top, bottom, 0, float(h)));
     Rect(img, 0, h - 1, w, 1, EdgeDark);
     Line(img, 5, 0.5f, w - 5.f, 0.5f, 1.f, Flat(active ? Hex(0x5C6470) : Hex(0x3A3E46)));
-    if (active) Rect(img, 24, h - 2, 120, 1, Amber, 0.55f);  // a thin amber underline under the title
     // Grip lines before the two buttons.
     for (int i = 0; i < 3; ++i) Rect(img, 340 + i * 4, 7, 1, 9, active ? Hex(0x4A515C) : Hex(0x33363D));
     return img;
@@ -335,7 +337,7 @@ TImage PosLed() {
 
 TImage SmallWheel() {
     TImage bg(14, 13, Back);
-    return Strip(bg, 16, [](TImage& f, int i) { Knob(f, 7, 6.5f, 5.9f, i / 15.f, false, Ink); });
+    return Strip(bg, 16, [](TImage& f, int i) { Knob(f, 7, 6.5f, 5.9f, i / 15.f, false, AmberHot); });
 }
 
 TImage MiddleWheel() {
@@ -377,7 +379,8 @@ TImage Volumeter() {
 
 // One seven-segment digit; frame 0 is blank, frame d + 1 shows d.
 TImage Digits() {
-    static const char* segs[10] = {"abcdef", "bc", "abdeg", "abcdg", "bcfg", "acdfg", "acdefg", "abc", "abcdefg", "abcdfg"};
+    static const char* segs[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
+                                   "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
     TImage bg(11, 17, Hex(0x090A0C));
     return Strip(bg, 11, [](TImage& f, int i) {
         std::string on = i ? segs[i - 1] : "";
@@ -455,7 +458,8 @@ TImage ButtonFrames(int w, int h, int n, const std::function<void(TImage&, int f
     return Strip(bg, n, [&](TImage& f, int i) {
         bool down = i % 2 == 1;
         if (down)
-            CapBody(f, 0, 0, float(w), float(h), 3, Mix(CapBottom, litBody, 0.35f), Mix(CapTop, litBody, 0.2f), EdgeDark);
+            CapBody(f, 0, 0, float(w), float(h), 3, Mix(CapBottom, litBody, 0.35f), Mix(CapTop, litBody, 0.2f),
+                    EdgeDark);
         else
             CapBody(f, 0, 0, float(w), float(h), 3, CapTop, CapBottom, EdgeDark);
         icon(f, i);
@@ -463,32 +467,42 @@ TImage ButtonFrames(int w, int h, int n, const std::function<void(TImage&, int f
 }
 
 TImage FXBtns() {
-    return ButtonFrames(22, 18, 8, [](TImage& f, int i) { EditIcon(f, i / 2, i % 2 ? AmberHot : Ink); }, Amber);
+    return ButtonFrames(
+        22, 18, 8, [](TImage& f, int i) { EditIcon(f, i / 2, i % 2 ? AmberHot : Ink); }, Amber);
 }
 
 TImage PlayBtn() {
-    return ButtonFrames(22, 18, 2, [](TImage& f, int on) {
-        Polygon(f, {{8, 4.5f}, {8, 13.5f}, {15.5f, 9}}, Flat(on ? Green : Ink));
-    }, Green);
+    return ButtonFrames(
+        22, 18, 2,
+        [](TImage& f, int on) {
+            Polygon(f, {{8, 4.5f}, {8, 13.5f}, {15.5f, 9}}, Flat(on ? Green : Ink));
+        },
+        Green);
 }
 
 TImage LoopBtn() {
-    return ButtonFrames(22, 18, 2, [](TImage& f, int on) {
-        TRgb c = on ? AmberHot : Ink;
-        RoundRect(f, 5, 4.5f, 17, 13.5f, 3.5f, Flat(c));
-        RoundRect(f, 6.6f, 6.1f, 15.4f, 11.9f, 2.f, Flat(on ? Mix(CapBottom, Amber, 0.3f) : Hex(0x3A4049)));
-        Polygon(f, {{13, 2.5f}, {13, 8.5f}, {16.5f, 5.3f}}, Flat(c));
-    }, Amber);
+    return ButtonFrames(
+        22, 18, 2,
+        [](TImage& f, int on) {
+            TRgb c = on ? AmberHot : Ink;
+            RoundRect(f, 5, 4.5f, 17, 13.5f, 3.5f, Flat(c));
+            RoundRect(f, 6.6f, 6.1f, 15.4f, 11.9f, 2.f, Flat(on ? Mix(CapBottom, Amber, 0.3f) : Hex(0x3A4049)));
+            Polygon(f, {{13, 2.5f}, {13, 8.5f}, {16.5f, 5.3f}}, Flat(c));
+        },
+        Amber);
 }
 
 TImage ScopeMute() {
-    return ButtonFrames(22, 18, 2, [](TImage& f, int on) {
-        TRgb c = on ? Teal : Ink;
-        for (int k = 0; k < 12; ++k) {
-            float x0 = 5 + k, x1 = 6 + k;
-            Line(f, x0, 9 - 4 * std::sin(k * 0.55f), x1, 9 - 4 * std::sin((k + 1) * 0.55f), 1.4f, Flat(c));
-        }
-    }, Teal);
+    return ButtonFrames(
+        22, 18, 2,
+        [](TImage& f, int on) {
+            TRgb c = on ? Teal : Ink;
+            for (int k = 0; k < 12; ++k) {
+                float x0 = 5 + k, x1 = 6 + k;
+                Line(f, x0, 9 - 4 * std::sin(k * 0.55f), x1, 9 - 4 * std::sin((k + 1) * 0.55f), 1.4f, Flat(c));
+            }
+        },
+        Teal);
 }
 
 TImage ChannelButton(int w, int h) {
@@ -583,10 +597,18 @@ TImage KeybKeys() {
                 for (int x = x0; x < x1; ++x) drawn.Set(frame * 16 + x, 11 - r, c);
         };
         switch (shape) {
-            case layout::KeyMarkBottomWhite: rows(10, 15, 1, 7), rows(1, 10, 1, 4); break;
-            case layout::KeyMarkBlack: rows(1, 8, 2, 6); break;
-            case layout::KeyMarkMiddleWhite: rows(10, 15, 1, 7), rows(1, 10, 3, 5); break;
-            default: rows(10, 15, 1, 7), rows(1, 10, 4, 7); break;
+            case layout::KeyMarkBottomWhite:
+                rows(10, 15, 1, 7), rows(1, 10, 1, 4);
+                break;
+            case layout::KeyMarkBlack:
+                rows(1, 8, 2, 6);
+                break;
+            case layout::KeyMarkMiddleWhite:
+                rows(10, 15, 1, 7), rows(1, 10, 3, 5);
+                break;
+            default:
+                rows(10, 15, 1, 7), rows(1, 10, 4, 7);
+                break;
         }
     }
     return Masked(drawn);
@@ -627,8 +649,8 @@ TImage Cursor(bool wave) {
     TImage img = Transparent(32, 32);
     std::vector<std::array<float, 2>> arrow = {{1, 1}, {1, 17}, {5, 13}, {8, 20}, {10.5f, 19}, {7.5f, 12}, {13, 12}};
     Polygon(img, arrow, Flat(Hex(0x000000)));
-    std::vector<std::array<float, 2>> inner = {{2.4f, 3.6f}, {2.4f, 14}, {5.3f, 11}, {8.5f, 18}, {9.1f, 17.6f},
-                                               {6, 10.7f}, {10, 10.7f}};
+    std::vector<std::array<float, 2>> inner = {{2.4f, 3.6f},  {2.4f, 14}, {5.3f, 11}, {8.5f, 18},
+                                               {9.1f, 17.6f}, {6, 10.7f}, {10, 10.7f}};
     Polygon(img, inner, Flat(Hex(0xFFFFFF)));
     RoundRect(img, 14, 18, 31, 31, 3, Flat(Hex(0x101215)));
     RoundRect(img, 15, 19, 30, 30, 2.5f, Flat(Hex(0x2B2F36)));
@@ -958,7 +980,8 @@ TImage Mockup(const std::map<std::string, TImage>& s, const TImage& icon18) {
         double t = x / double(sc.Width);
         double v = 0.8 * std::exp(-t * 3) * std::sin(t * 55) + 0.15 * std::sin(t * 170);
         int y = sc.Height / 2 - int(v * sc.Height / 2);
-        if (x) Line(panel, sc.X + x - 0.5f, sc.Y + prevY + 0.5f, sc.X + x + 0.5f, sc.Y + y + 0.5f, 1.f, Flat(scopeLine));
+        if (x)
+            Line(panel, sc.X + x - 0.5f, sc.Y + prevY + 0.5f, sc.X + x + 0.5f, sc.Y + y + 0.5f, 1.f, Flat(scopeLine));
         prevY = y;
     }
     auto place = [&](const char* ctl, const TImage& f) { panel.Paste(f, Ctl(ctl).X, Ctl(ctl).Y); };
@@ -996,7 +1019,8 @@ TImage Mockup(const std::map<std::string, TImage>& s, const TImage& icon18) {
     img.Paste(panel, 0, 40);
     // The channel area with four rows.
     for (int y = areaTop; y < areaTop + areaH; y += 32)
-        for (int x = 0; x < w; x += 32) img.Paste(at("back.bmp"), x, y, 0, 0, std::min(32, w - x), std::min(32, areaTop + areaH - y));
+        for (int x = 0; x < w; x += 32)
+            img.Paste(at("back.bmp"), x, y, 0, 0, std::min(32, w - x), std::min(32, areaTop + areaH - y));
     for (int y = areaTop; y < areaTop + areaH; y += 32) {
         int hh = std::min(32, areaTop + areaH - y);
         img.Paste(at("LeftSide.bmp"), 0, y, 0, 0, layout::SideWidth, hh);

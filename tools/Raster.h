@@ -105,8 +105,7 @@ inline float SdPolygon(float x, float y, const std::vector<std::array<float, 2>>
     bool inside = false;
     for (size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
         d = std::min(d, SdSegment(x, y, v[j][0], v[j][1], v[i][0], v[i][1], 0));
-        if ((v[i][1] > y) != (v[j][1] > y) &&
-            x < (v[j][0] - v[i][0]) * (y - v[i][1]) / (v[j][1] - v[i][1]) + v[i][0])
+        if ((v[i][1] > y) != (v[j][1] > y) && x < (v[j][0] - v[i][0]) * (y - v[i][1]) / (v[j][1] - v[i][1]) + v[i][0])
             inside = !inside;
     }
     return inside ? -d : d;
@@ -127,25 +126,31 @@ inline void Fill(TImage& img, float x0, float y0, float x1, float y1, const std:
 }
 
 inline void RoundRect(TImage& img, float x0, float y0, float x1, float y1, float r, const TShade& s, float op = 1) {
-    Fill(img, x0, y0, x1, y1, [=](float x, float y) { return SdRoundBox(x, y, x0, y0, x1, y1, r); }, s, op);
+    Fill(
+        img, x0, y0, x1, y1, [=](float x, float y) { return SdRoundBox(x, y, x0, y0, x1, y1, r); }, s, op);
 }
 inline void Circle(TImage& img, float cx, float cy, float r, const TShade& s, float op = 1) {
-    Fill(img, cx - r, cy - r, cx + r, cy + r, [=](float x, float y) { return SdCircle(x, y, cx, cy, r); }, s, op);
+    Fill(
+        img, cx - r, cy - r, cx + r, cy + r, [=](float x, float y) { return SdCircle(x, y, cx, cy, r); }, s, op);
 }
 inline void Ring(TImage& img, float cx, float cy, float r, float width, const TShade& s, float op = 1) {
     float o = r + width;
-    Fill(img, cx - o, cy - o, cx + o, cy + o,
-         [=](float x, float y) { return std::fabs(SdCircle(x, y, cx, cy, r)) - width / 2; }, s, op);
+    Fill(
+        img, cx - o, cy - o, cx + o, cy + o,
+        [=](float x, float y) { return std::fabs(SdCircle(x, y, cx, cy, r)) - width / 2; }, s, op);
 }
 inline void Line(TImage& img, float ax, float ay, float bx, float by, float width, const TShade& s, float op = 1) {
     float h = width / 2;
-    Fill(img, std::min(ax, bx) - h, std::min(ay, by) - h, std::max(ax, bx) + h, std::max(ay, by) + h,
-         [=](float x, float y) { return SdSegment(x, y, ax, ay, bx, by, h); }, s, op);
+    Fill(
+        img, std::min(ax, bx) - h, std::min(ay, by) - h, std::max(ax, bx) + h, std::max(ay, by) + h,
+        [=](float x, float y) { return SdSegment(x, y, ax, ay, bx, by, h); }, s, op);
 }
 inline void Polygon(TImage& img, std::vector<std::array<float, 2>> v, const TShade& s, float op = 1) {
     float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
-    for (auto& p : v) x0 = std::min(x0, p[0]), y0 = std::min(y0, p[1]), x1 = std::max(x1, p[0]), y1 = std::max(y1, p[1]);
-    Fill(img, x0, y0, x1, y1, [v](float x, float y) { return SdPolygon(x, y, v); }, s, op);
+    for (auto& p : v)
+        x0 = std::min(x0, p[0]), y0 = std::min(y0, p[1]), x1 = std::max(x1, p[0]), y1 = std::max(y1, p[1]);
+    Fill(
+        img, x0, y0, x1, y1, [v](float x, float y) { return SdPolygon(x, y, v); }, s, op);
 }
 // Whole-pixel rectangle, no smoothing.
 inline void Rect(TImage& img, int x, int y, int w, int h, TRgb c, float a = 1) {

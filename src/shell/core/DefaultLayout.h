@@ -27,10 +27,10 @@ struct TControl {
 inline constexpr int WindowWidth = 400;
 
 inline constexpr TPanelSize Panels[] = {
-    {TPanel::Caption, "CaptionPic", WindowWidth, 22},  // "TitleBar.bmp"
+    {TPanel::Caption, "CaptionPic", WindowWidth, 22},    // "TitleBar.bmp"
     {TPanel::MainMenu, "MainMenuPic", WindowWidth, 18},  // "MenuLine.bmp"
-    {TPanel::Transport, "MenuPic", WindowWidth, 96},  // "MenuBack.bmp"
-    {TPanel::Hint, "BottomPic", WindowWidth, 16},  // "BottomLine.bmp"
+    {TPanel::Transport, "MenuPic", WindowWidth, 96},     // "MenuBack.bmp"
+    {TPanel::Hint, "BottomPic", WindowWidth, 16},        // "BottomLine.bmp"
     // The keyboard editor's panel: 16 step columns of 16 pixels, then the
     // column of value-row buttons; as high as the draw mode's bars.
     {TPanel::Piano, "KeybPanel", 282, 152},

@@ -39,7 +39,9 @@ uint32_t le(const std::vector<uint8_t>& b, size_t at, int n) {
     for (int i = n - 1; i >= 0; --i) v = v << 8 | b.at(at + i);
     return v;
 }
-uint32_t be32(const std::vector<uint8_t>& b, size_t at) { return b.at(at) << 24 | b.at(at + 1) << 16 | b.at(at + 2) << 8 | b.at(at + 3); }
+uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
+    return b.at(at) << 24 | b.at(at + 1) << 16 | b.at(at + 2) << 8 | b.at(at + 3);
+}
 
 // Just enough of a 24-bit BMP to check the generator's output.
 struct TBmp {
@@ -72,17 +74,28 @@ struct TStripCase {
 
 // Frame counts are the loader's; frame sizes are the ones the controls are laid out for.
 const TStripCase Strips[] = {
-    {"NoteBtn.bmp", 4, 16, 27, false},       {"PosLed.bmp", 2, 16, 8, false},
-    {"HSliderKnob.bmp", 2, 9, 16, false},    {"Keyb.bmp", 2, 16, 56, false},
-    {"Keyb_Keys.bmp", 8, 16, 12, true},      {"PLBullet.bmp", 2, 12, 12, true},
-    {"LoopBtn.bmp", 2, 22, 18, false},       {"PlayBtn.bmp", 2, 22, 18, false},
-    {"ScopeMute.bmp", 2, 22, 18, false},     {"PatPad.bmp", 10, 36, 36, false},
-    {"MinClose.bmp", 4, 14, 14, false},      {"UpDown.bmp", 2, 16, 26, false},
-    {"FX_Btns.bmp", 8, 22, 18, false},       {"digits.bmp", 11, 11, 17, false},
-    {"MiddleWheel.bmp", 0, 23, 23, false},   {"SmallWheel.bmp", 0, 14, 13, false},
-    {"VolSliderKnob.bmp", 3, 20, 9, false},  {"Volumeter.bmp", 2, 49, 4, false},
-    {"SetBtn.bmp", 2, 64, 16, false},        {"Zipped.bmp", 2, 48, 12, false},
-    {"MuteBtn.bmp", 2, 14, 14, false},       {"SelectBtn.bmp", 2, 14, 14, false},
+    {"NoteBtn.bmp", 4, 16, 27, false},
+    {"PosLed.bmp", 2, 16, 8, false},
+    {"HSliderKnob.bmp", 2, 9, 16, false},
+    {"Keyb.bmp", 2, 16, 56, false},
+    {"Keyb_Keys.bmp", 8, 16, 12, true},
+    {"PLBullet.bmp", 2, 12, 12, true},
+    {"LoopBtn.bmp", 2, 22, 18, false},
+    {"PlayBtn.bmp", 2, 22, 18, false},
+    {"ScopeMute.bmp", 2, 22, 18, false},
+    {"PatPad.bmp", 10, 36, 36, false},
+    {"MinClose.bmp", 4, 14, 14, false},
+    {"UpDown.bmp", 2, 16, 26, false},
+    {"FX_Btns.bmp", 8, 22, 18, false},
+    {"digits.bmp", 11, 11, 17, false},
+    {"MiddleWheel.bmp", 0, 23, 23, false},
+    {"SmallWheel.bmp", 0, 14, 13, false},
+    {"VolSliderKnob.bmp", 3, 20, 9, false},
+    {"Volumeter.bmp", 2, 49, 4, false},
+    {"SetBtn.bmp", 2, 64, 16, false},
+    {"Zipped.bmp", 2, 48, 12, false},
+    {"MuteBtn.bmp", 2, 14, 14, false},
+    {"SelectBtn.bmp", 2, 14, 14, false},
     {"MenuItems.bmp", 2, layout::WindowWidth, 18, false},
 };
 
@@ -112,12 +125,20 @@ INSTANTIATE_TEST_SUITE_P(Files, DefaultStyleStrip, testing::ValuesIn(Strips), []
 
 TEST(DefaultStyle, PicturesMatchThePanelsTheyWallpaper) {
     const std::map<std::string, std::pair<int, int>> pictures = {
-        {"MenuBack.bmp", {layout::WindowWidth, 96}}, {"BottomLine.bmp", {layout::WindowWidth, 16}},
-        {"MenuLine.bmp", {layout::WindowWidth, 18}}, {"TitleBar.bmp", {layout::WindowWidth, 22}},
-        {"TitleBar_Off.bmp", {layout::WindowWidth, 22}}, {"back.bmp", {32, 32}},
-        {"LeftSide.bmp", {layout::SideWidth, 32}},   {"RightSide.bmp", {layout::SideWidth, 32}},
-        {"Vol_FX.bmp", {16, 16}}, {"Pan_FX.bmp", {16, 16}}, {"Pitch_FX.bmp", {16, 16}},
-        {"Mix_FX.bmp", {16, 16}}, {"Reso_FX.bmp", {16, 16}}, {"CutOff_FX.bmp", {16, 16}},
+        {"MenuBack.bmp", {layout::WindowWidth, 96}},
+        {"BottomLine.bmp", {layout::WindowWidth, 16}},
+        {"MenuLine.bmp", {layout::WindowWidth, 18}},
+        {"TitleBar.bmp", {layout::WindowWidth, 22}},
+        {"TitleBar_Off.bmp", {layout::WindowWidth, 22}},
+        {"back.bmp", {32, 32}},
+        {"LeftSide.bmp", {layout::SideWidth, 32}},
+        {"RightSide.bmp", {layout::SideWidth, 32}},
+        {"Vol_FX.bmp", {16, 16}},
+        {"Pan_FX.bmp", {16, 16}},
+        {"Pitch_FX.bmp", {16, 16}},
+        {"Mix_FX.bmp", {16, 16}},
+        {"Reso_FX.bmp", {16, 16}},
+        {"CutOff_FX.bmp", {16, 16}},
     };
     for (const auto& [file, size] : pictures) {
         TBmp bmp = readBmp(StyleDir / file);
@@ -166,13 +187,13 @@ TEST(DefaultStyle, ControlsAreAsLargeAsTheirArt) {
         int Frames, WidthFactor, HeightFactor;
     };
     const TCase cases[] = {
-        {"PatPad", "PatPad.bmp", 10, 1, 1},          {"MixVolumeter", "Volumeter.bmp", 2, 1, 2},
-        {"PatNumDig", "digits.bmp", 11, 3, 1},       {"BPMDig", "digits.bmp", 11, 3, 1},
-        {"PatUpDown", "UpDown.bmp", 2, 1, 1},        {"BPMUpDown", "UpDown.bmp", 2, 1, 1},
-        {"StartButton", "PlayBtn.bmp", 2, 1, 1},     {"LoopButton", "LoopBtn.bmp", 2, 1, 1},
-        {"ScopeButton", "ScopeMute.bmp", 2, 1, 1},   {"FXVolBtn", "FX_Btns.bmp", 8, 1, 1},
-        {"FXNoteBtn", "FX_Btns.bmp", 8, 1, 1},       {"MinBtn", "MinClose.bmp", 4, 1, 1},
-        {"CloseBtn", "MinClose.bmp", 4, 1, 1},       {"NewMainMenu", "MenuItems.bmp", 2, 1, 1},
+        {"PatPad", "PatPad.bmp", 10, 1, 1},        {"MixVolumeter", "Volumeter.bmp", 2, 1, 2},
+        {"PatNumDig", "digits.bmp", 11, 3, 1},     {"BPMDig", "digits.bmp", 11, 3, 1},
+        {"PatUpDown", "UpDown.bmp", 2, 1, 1},      {"BPMUpDown", "UpDown.bmp", 2, 1, 1},
+        {"StartButton", "PlayBtn.bmp", 2, 1, 1},   {"LoopButton", "LoopBtn.bmp", 2, 1, 1},
+        {"ScopeButton", "ScopeMute.bmp", 2, 1, 1}, {"FXVolBtn", "FX_Btns.bmp", 8, 1, 1},
+        {"FXNoteBtn", "FX_Btns.bmp", 8, 1, 1},     {"MinBtn", "MinClose.bmp", 4, 1, 1},
+        {"CloseBtn", "MinClose.bmp", 4, 1, 1},     {"NewMainMenu", "MenuItems.bmp", 2, 1, 1},
     };
     for (const auto& c : cases) {
         const auto* ctl = layout::FindControl(c.Control);
@@ -298,8 +319,8 @@ TEST(DefaultStyle, EmbeddedCopyIsTheFilesByteForByte) {
 
 TEST(DefaultStyle, ResourcesArePngsOfTheirSizes) {
     const std::map<std::string, std::pair<uint32_t, uint32_t>> sizes = {
-        {"WAVE", {32, 32}},   {"LINE", {32, 32}},     {"Icon18", {18, 18}}, {"Icon48", {48, 48}},
-        {"Icon128", {128, 128}}, {"Icon256", {256, 256}}, {"SKnob", {40, 9}}, {"SKnobH", {18, 16}},
+        {"WAVE", {32, 32}},      {"LINE", {32, 32}},      {"Icon18", {18, 18}}, {"Icon48", {48, 48}},
+        {"Icon128", {128, 128}}, {"Icon256", {256, 256}}, {"SKnob", {40, 9}},   {"SKnobH", {18, 16}},
     };
     for (const auto& [name, size] : sizes) {
         const tx::TEmbeddedFile* f = tx::FindEmbeddedResource(name);
