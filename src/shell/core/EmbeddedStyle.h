@@ -18,8 +18,13 @@ struct TEmbeddedFile {
 // matched without case; nullptr when there is none of that name.
 const TEmbeddedFile* FindEmbeddedStyleFile(std::string_view name);
 
-// A built-in resource by name ("SKnob", "WAVE", "Icon48", ...), without case.
-// Resources are PNG files, except where DefaultLayout.h says otherwise.
+// A built-in resource by name, without case; each is a PNG with alpha:
+// "SKnob" (2 frames of 20x9) and "SKnobH" (2 of 9x16), the fallback slider
+// knobs; "ZavoUpDown" (2 frames of 8x5: up and down arrow) for the fallback
+// spinner; the cursors "WAVE" and "LINE" (32x32, hot spot at 1, 1); the program
+// icon "Icon18", "Icon48", "Icon128", "Icon256"; the favourites icons "FavAdd"
+// and "FavFolder" (16x16); "SetKnob", the channel settings knob (32 frames of
+// 28x28, for a knob with its one-pixel border).
 const TEmbeddedFile* FindEmbeddedResource(std::string_view name);
 
 }  // namespace tx
