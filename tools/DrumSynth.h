@@ -233,9 +233,8 @@ inline void putLE(std::vector<uint8_t>& b, uint32_t v, int bytes) {
 
 inline constexpr double FadeSeconds = 0.01;  // every sound ends in a short fade, never with a click
 
-// Fades the end, normalises to PeakLevel, converts to 16 bits and writes
-// through a temporary file.
-inline bool writeWAV(const std::filesystem::path& path, TStereo s) {
+// Fades the end, normalises to PeakLevel and converts to a 16-bit WAV file's bytes.
+inline std::vector<uint8_t> encodeWAV(TStereo s) {
     const size_t fade = std::min(s.size(), size_t(FadeSeconds * Rate));
     for (size_t k = 0; k < fade; ++k) {
         double g = double(k) / double(fade);  // 0 on the very last frame
@@ -266,6 +265,12 @@ inline bool writeWAV(const std::filesystem::path& path, TStereo s) {
             putLE(b, uint32_t(int16_t(q)) & 0xFFFFu, 2);
         }
     }
+    return b;
+}
+
+// The WAV file written through a temporary file.
+inline bool writeWAV(const std::filesystem::path& path, TStereo s) {
+    std::vector<uint8_t> b = encodeWAV(std::move(s));
     std::filesystem::path tmp = path;
     tmp += ".tmp";
     std::FILE* f = std::fopen(tmp.c_str(), "wb");

@@ -9,8 +9,8 @@
 //   BUILD_FOLDER/Title.JPG, BUILD_FOLDER/StyleMockup.png and EMBED_SOURCE;
 //   with PREVIEW_FOLDER also every bitmap as a PNG four times its size.
 
-#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +26,7 @@
 
 #include "DrumSynth.h"
 #include "Raster.h"
+#include "model/SafeFile.h"
 #include "shell/core/DefaultLayout.h"
 
 namespace fs = std::filesystem;
@@ -727,34 +728,18 @@ TImage Opaque(TImage img, TRgb under) {  // flattens a picture with alpha onto a
 
 // ---- files -------------------------------------------------------------
 
-bool WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    fs::path tmp = path;
-    tmp += ".tmp";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    std::error_code ec;
-    if (ok) fs::rename(tmp, path, ec);
-    if (!ok || ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
-}
-
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-[[noreturn]] void Fail(const fs::path& path) {
-    std::fprintf(stderr, "make_default_style: %s: cannot write: %s\n", path.c_str(), std::strerror(errno));
-    std::exit(1);
-}
-
 void Save(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    if (!WriteBytes(path, bytes)) Fail(path);
+    std::string error =
+        tx::WriteFileSafely(path.string(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!error.empty()) {
+        std::fprintf(stderr, "make_default_style: %s\n", error.c_str());
+        std::exit(1);
+    }
 }
 
 // "config.txt" colours are 0x00BBGGRR.
@@ -765,7 +750,7 @@ std::string StyleColour(TRgb c) {
     return buf;
 }
 
-const std::vector<std::string> MenuCaptions = {"FILE", "EDIT", "CHANNELS", "VIEW", "OPTIONS", "TOOLS", "HELP"};
+const std::vector<std::string> MenuCaptions(std::begin(layout::MenuCaptions), std::end(layout::MenuCaptions));
 
 // Left edges of the menu bar's items: each caption with eight pixels either side.
 std::vector<int> MenuLefts() {
@@ -805,7 +790,7 @@ std::string ConfigText() {
     return s;
 }
 
-bool WriteStartSound(const fs::path& path) {
+std::vector<uint8_t> StartSound() {
     using namespace drumsynth;
     // Two kicks and three closed hats at 112 BPM sixteenths: the kit says hello.
     TStereo out(0.56);
@@ -822,7 +807,7 @@ bool WriteStartSound(const fs::path& path) {
     add(k, 0.268, 0.85, 0);
     add(h, 0.268, 0.25, 0.25);
     add(h, 0.402, 0.4, 0.25);
-    return writeWAV(path, out);
+    return encodeWAV(out);
 }
 
 // ---- the splash ---------------------------------------------------------
@@ -867,22 +852,21 @@ TImage Splash() {
     return img;
 }
 
-bool WriteJpeg(const fs::path& path, const TImage& img) {
-    fs::path tmp = path;
-    tmp += ".tmp";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) return false;
+// A baseline JPEG: libjpeg writes one unless progressive scans are asked for.
+std::vector<uint8_t> EncodeJpeg(const TImage& img) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
+    cinfo.err = jpeg_std_error(&jerr);  // the default handler exits on error, which suits a build tool
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
     cinfo.image_width = JDIMENSION(img.W);
     cinfo.image_height = JDIMENSION(img.H);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 92, TRUE);  // baseline: no progressive scan is asked for
+    jpeg_set_quality(&cinfo, 92, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(size_t(img.W) * 3);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -897,15 +881,10 @@ bool WriteJpeg(const fs::path& path, const TImage& img) {
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> bytes(out, out + outSize);
     jpeg_destroy_compress(&cinfo);
-    bool ok = std::fclose(f) == 0;
-    std::error_code ec;
-    if (ok) fs::rename(tmp, path, ec);
-    if (!ok || ec) {
-        fs::remove(tmp, ec);
-        return false;
-    }
-    return true;
+    std::free(out);
+    return bytes;
 }
 
 // ---- the embedded copy --------------------------------------------------
@@ -1114,7 +1093,7 @@ int main(int argc, char** argv) {
     std::string config = ConfigText();
     Save(styleDir / "config.txt", std::vector<uint8_t>(config.begin(), config.end()));
     styleFiles.push_back({"config.txt", styleDir / "config.txt"});
-    if (!WriteStartSound(styleDir / "StartSnd.WAV")) Fail(styleDir / "StartSnd.WAV");
+    Save(styleDir / "StartSnd.WAV", StartSound());
     styleFiles.push_back({"StartSnd.WAV", styleDir / "StartSnd.WAV"});
 
     std::map<std::string, TImage> res;
@@ -1132,7 +1111,7 @@ int main(int argc, char** argv) {
         resources.push_back({name, resDir / (name + ".png")});
     }
 
-    if (!WriteJpeg(build / "Title.JPG", Splash())) Fail(build / "Title.JPG");
+    Save(build / "Title.JPG", EncodeJpeg(Splash()));
     Save(build / "StyleMockup.png", EncodePng(Mockup(bmp, Opaque(res["Icon18"], Hex(0x2A2E36)))));
 
     if (argc == 4) {

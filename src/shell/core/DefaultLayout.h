@@ -79,6 +79,10 @@ inline constexpr TControl Controls[] = {
 // step buttons.
 inline constexpr int ChanBtns[10] = {4, 6, 22, 6, 40, 5, 108, 6, 126, 0};
 
+// The captions drawn into "MenuItems.bmp", one per menu of the bar, in order
+// (capitals of the program's pixel font; the first letter is the accelerator).
+inline constexpr std::string_view MenuCaptions[] = {"FILE", "EDIT", "CHANNELS", "VIEW", "OPTIONS", "TOOLS", "HELP"};
+
 // Width of "LeftSide.bmp" and "RightSide.bmp"; the channel area lies between.
 inline constexpr int SideWidth = 8;
 

@@ -16,6 +16,7 @@
 
 #include "shell/core/DefaultLayout.h"
 #include "shell/core/EmbeddedStyle.h"
+#include "shell/core/MainMenu.h"
 
 namespace tx {
 extern const TEmbeddedFile EmbeddedStyleFiles[];
@@ -270,6 +271,19 @@ TEST(DefaultStyle, ConfigSaysWhatTheLayoutSays) {
     EXPECT_EQ(numbers(cfg["SAMPLESCOPECOL"].at(0)).size(), 3u);
     EXPECT_EQ(numbers(cfg["SCOPECOL"].at(0)).size(), 1u);
     EXPECT_FALSE(cfg["HINT"].at(0).empty());
+}
+
+// The menu bar's picture must name the menus the bar opens, in their order.
+TEST(DefaultStyle, MenuBarCaptionsAreTheMainMenus) {
+    const auto& menus = tx::MainMenus();
+    ASSERT_EQ(menus.size(), std::size(layout::MenuCaptions));
+    for (size_t i = 0; i < menus.size(); ++i) {
+        std::string caption;
+        for (char ch : menus[i].Caption)
+            if (ch != '&') caption += char(std::toupper(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(layout::MenuCaptions[i], caption);
+        EXPECT_EQ(tx::AcceleratorOf(menus[i].Caption), layout::MenuCaptions[i][0]) << "the underlined letter";
+    }
 }
 
 TEST(DefaultStyle, StartSoundAndSplashAreWhatTheProgramReads) {
