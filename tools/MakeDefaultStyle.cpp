@@ -200,7 +200,7 @@ TImage MenuBack() {
     WellAround(img, meter.X, meter.Y, meter.Width, meter.Height, 2);
     for (const char* n : {"ScopeButton", "StartButton", "LoopButton"}) {
         const auto& b = Ctl(n);
-        WellAround(img, b.X, b.Y, b.Width, b.Height, 1);
+        WellAround(img, b.X, b.Y, b.Width, b.Height, 2);
     }
     // Pattern and tempo: display and spinner share one recess each.
     for (auto [dig, spin] : {std::pair{"PatNumDig", "PatUpDown"}, std::pair{"BPMDig", "BPMUpDown"}}) {

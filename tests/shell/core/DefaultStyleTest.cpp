@@ -48,7 +48,11 @@ uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
 struct TBmp {
     int Width = 0, Height = 0;
     std::vector<uint8_t> Bytes;
-    uint32_t BottomLeft() const { return le(Bytes, le(Bytes, 10, 4), 3); }  // bottom-up: the first pixel stored
+    uint32_t BottomLeft() const { return Pixel(0, Height - 1); }
+    uint32_t Pixel(int x, int y) const {  // 0xRRGGBB; rows are stored bottom-up
+        size_t stride = (size_t(Width) * 3 + 3) & ~size_t(3);
+        return le(Bytes, le(Bytes, 10, 4) + stride * (Height - 1 - y) + 3 * size_t(x), 3);
+    }
 };
 TBmp readBmp(const fs::path& p) {
     TBmp bmp;
@@ -177,6 +181,32 @@ TEST(DefaultStyle, EveryControlLiesInsideItsPanelWithoutOverlap) {
             bool apart = c.X + c.Width <= o.X || o.X + o.Width <= c.X || c.Y + c.Height <= o.Y || o.Y + o.Height <= c.Y;
             EXPECT_TRUE(apart) << c.Name << " overlaps " << o.Name;
         }
+    }
+}
+
+// A control's strip is drawn over the wallpaper it stands on, so the corners
+// its rounded shape leaves free show the panel's own colour, masked or not.
+TEST(DefaultStyle, StripCornersMatchTheWallpaperBehindThem) {
+    TBmp menu = readBmp(StyleDir / "MenuBack.bmp"), back = readBmp(StyleDir / "back.bmp");
+    const std::pair<const char*, const char*> transport[] = {
+        {"StartButton", "PlayBtn.bmp"}, {"LoopButton", "LoopBtn.bmp"}, {"ScopeButton", "ScopeMute.bmp"},
+        {"PatUpDown", "UpDown.bmp"},    {"BPMUpDown", "UpDown.bmp"},   {"PatPad", "PatPad.bmp"},
+        {"FXVolBtn", "FX_Btns.bmp"},    {"FXNoteBtn", "FX_Btns.bmp"},
+    };
+    for (const auto& [control, file] : transport) {
+        const auto* c = layout::FindControl(control);
+        TBmp strip = readBmp(StyleDir / file);
+        EXPECT_EQ(strip.Pixel(0, 0), menu.Pixel(c->X, c->Y)) << control;
+        EXPECT_EQ(strip.Pixel(0, strip.Height - 1), menu.Pixel(c->X, c->Y + c->Height - 1)) << control;
+    }
+    TBmp title = readBmp(StyleDir / "TitleBar.bmp"), minClose = readBmp(StyleDir / "MinClose.bmp");
+    const auto* closeBtn = layout::FindControl("CloseBtn");
+    EXPECT_EQ(minClose.Pixel(minClose.Width - 1, 0), title.Pixel(closeBtn->X + closeBtn->Width - 1, closeBtn->Y));
+    for (const char* file :
+         {"NoteBtn.bmp", "PosLed.bmp", "SmallWheel.bmp", "SetBtn.bmp", "Zipped.bmp", "MuteBtn.bmp", "SelectBtn.bmp"}) {
+        TBmp strip = readBmp(StyleDir / file);
+        EXPECT_EQ(strip.Pixel(0, 0), back.Pixel(0, 0)) << file;
+        EXPECT_EQ(strip.Pixel(strip.Width - 1, strip.Height - 1), back.Pixel(0, 0)) << file;
     }
 }
 
