@@ -763,29 +763,31 @@ std::vector<int> MenuLefts() {
     return lefts;
 }
 
+// Plain "\n" line ends: a reader that keeps a "\r" would take the last number
+// of every line for unreadable.
 std::string ConfigText() {
     std::ostringstream o;
-    o << "' Trovamix default style. Positions are x, y, width, height within each panel;\r\n"
-         "' colours are $BBGGRR.\r\n";
-    o << "Hint=Welcome to Trovamix\r\n";
-    o << "TitleFont=DejaVu Sans," << StyleColour(Hex(0xD2D8E0)) << ",12\r\n";
-    o << "HintFont=DejaVu Sans," << StyleColour(Hex(0xE8C27A)) << ",11\r\n";
-    o << "ScopeCol=" << StyleColour(Teal) << "\r\n";
+    o << "' Trovamix default style. Positions are x, y, width, height within each panel;\n"
+         "' colours are $BBGGRR.\n";
+    o << "Hint=Welcome to Trovamix\n";
+    o << "TitleFont=DejaVu Sans," << StyleColour(Hex(0xD2D8E0)) << ",12\n";
+    o << "HintFont=DejaVu Sans," << StyleColour(Hex(0xE8C27A)) << ",11\n";
+    o << "ScopeCol=" << StyleColour(Teal) << "\n";
     o << "SampleScopeCol=" << StyleColour(Hex(0x0A1412)) << "," << StyleColour(Hex(0x1F4A43)) << ","
-      << StyleColour(Teal) << "\r\n";
+      << StyleColour(Teal) << "\n";
     o << "GraphCol=" << StyleColour(PanCol) << "," << StyleColour(VolCol) << "," << StyleColour(PitchCol) << ","
-      << StyleColour(MixCol) << "\r\n";
+      << StyleColour(MixCol) << "\n";
     std::vector<int> lefts = MenuLefts();
     o << "MenuSep=";
-    for (size_t i = 1; i < lefts.size(); ++i) o << lefts[i] << (i + 1 < lefts.size() ? "," : "\r\n");
+    for (size_t i = 1; i < lefts.size(); ++i) o << lefts[i] << (i + 1 < lefts.size() ? "," : "\n");
     // Two small corner cuts round off the caption bar's top corners.
     const int w = layout::WindowWidth;
-    o << "DefHole=0,0,4,0,0,4\r\n";
-    o << "DefHole=" << w << ",0," << w - 4 << ",0," << w << ",4\r\n";
+    o << "DefHole=0,0,4,0,0,4\n";
+    o << "DefHole=" << w << ",0," << w - 4 << ",0," << w << ",4\n";
     o << "ChanBtns=";
-    for (int i = 0; i < 10; ++i) o << layout::ChanBtns[i] << (i < 9 ? "," : "\r\n");
+    for (int i = 0; i < 10; ++i) o << layout::ChanBtns[i] << (i < 9 ? "," : "\n");
     for (const auto& c : layout::Controls)
-        o << c.Name << "=" << c.X << "," << c.Y << "," << c.Width << "," << c.Height << "\r\n";
+        o << c.Name << "=" << c.X << "," << c.Y << "," << c.Width << "," << c.Height << "\n";
     std::string s = o.str();
     return s;
 }
