@@ -9,12 +9,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
@@ -96,9 +96,6 @@ TMIDIForm::TMIDIForm(TSettingsActions& actions, QWidget* parent)
     CPUTimer->setObjectName(QStringLiteral("CPUTimer"));
     CPUTimer->setInterval(SlowCpuMs);
     connect(CPUTimer, &QTimer::timeout, this, &TMIDIForm::cpuTick);
-
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [this] { emit helpRequested(SettingsHelpAnchor(helpTopic_)); });
 
     SetBufferLength(bufferFrames_);
     SetAheadLength(aheadFrames_);
@@ -446,6 +443,15 @@ void TMIDIForm::cpuTick() {
     const std::string text = CpuUsageText(usage, fastCpu_, fastCpu_ ? actions_.VoiceCount() : 0);
     if (!text.empty()) UsageLabel->setText(fromUtf8(text));
     ShowUnderruns(actions_.UnderrunCount());
+}
+
+void TMIDIForm::keyPressEvent(QKeyEvent* e) {
+    // Keys the focused control leaves alone arrive here, so F1 works on every sheet.
+    if (e->key() == Qt::Key_F1 && e->modifiers() == Qt::NoModifier) {
+        emit helpRequested(SettingsHelpAnchor(helpTopic_));
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 bool TMIDIForm::eventFilter(QObject* watched, QEvent* e) {
