@@ -44,7 +44,7 @@ std::string TCoreSettingsActions::OpenMidiOut(int item) { return midiOut_ ? midi
 
 std::string TCoreSettingsActions::OpenMidiIn(int item) {
     // The input is open only while playback follows it.
-    if (!midiIn_ || !settings_.SyncToInput) return "";
+    if (!midiIn_ || !engine_.SyncToInput) return "";
     return midiIn_->SelectListItem(item);
 }
 
