@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "EditorsTestSupport.h"
+#include "TestSupport.h"
 #include "editors/CoreSettingsActions.h"
 #include "engine/NullAudioDevice.h"
 #include "engine/Streaming.h"
@@ -194,6 +195,20 @@ TEST_F(MIDIFormTest, PluginSwitchNeverClaimsAPluginThatDoesNotRun) {
     EXPECT_FALSE(form.UsePlugin());
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(actions.Calls, (std::vector<std::string>{"Plugin 1", "Plugin 0", "Plugin 1"}));
+}
+
+TEST_F(MIDIFormTest, AssociationFailuresAreShown) {
+    txtest::TempDir dir;
+    txtest::WriteFileBytes(dir / "applications", {'x'});  // a file where the folder must go
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.path().string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
+    form.ProgramPath = QStringLiteral("/opt/my apps/trovamix");
+    child<QPushButton>("RegisterExtButton")->click();
+    qputenv("XDG_DATA_HOME", oldData);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("applications"))) << messages[0].toStdString();
 }
 
 TEST_F(MIDIFormTest, CloseWarnsOncePerCloseOnlyWithoutAnyOutput) {
