@@ -149,21 +149,6 @@ TEST_F(MIDIFormTest, StoredValuesRoundTripWithoutActing) {
     EXPECT_TRUE(actions.Calls.empty());
 }
 
-TEST_F(MIDIFormTest, DefaultsAndCaptions) {
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Settings"));
-    EXPECT_TRUE(form.EasyMove() && form.AutoArrange() && form.SplashScreen() && form.MouseUse() &&
-                form.AutoMaximize() && form.AdjustChanName() && form.PreviewWAV());
-    EXPECT_FALSE(form.LedsOver() || form.CloseDS() || form.Surround() || form.UsePlugin());
-    EXPECT_EQ(form.BankSelectMethod(), 0);
-    EXPECT_EQ(form.RenderingRemainder(), tx::TRemainder::Wrap);
-    auto* tabs = child<QTabWidget>("SettingsControl");
-    ASSERT_EQ(tabs->count(), 4);
-    EXPECT_EQ(tabs->tabText(3), QStringLiteral("Plugins"));
-    EXPECT_EQ(child<QCheckBox>("EasyMoveBox")->property("hint").toString(),
-              QStringLiteral("Move the form easily by clicking anywhere on it...|"));
-    EXPECT_EQ(child<QPushButton>("RegisterExtButton")->text(), QStringLiteral("associate TXP files "));
-}
-
 TEST_F(MIDIFormTest, UserChangesActAtOnce) {
     QSignalSpy style(&form, &tx::TMIDIForm::styleChosen);
     QSignalSpy leds(&form, &tx::TMIDIForm::ledsOverChanged);
