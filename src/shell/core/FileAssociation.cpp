@@ -22,7 +22,7 @@ namespace {
 
 std::string envOr(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
-    return v && *v == '/' ? std::string(v) : fallback;  // the base directory spec ignores relative paths
+    return v && *v == '/' ? std::string(v) : fallback;  // XDG base directories must be absolute; a relative one is ignored
 }
 
 bool readText(const std::string& path, std::string& out, std::string& error) {

@@ -16,7 +16,9 @@ TEST(MainMenu, EveryShortcutAndNameExistsOnce) {
             if (!item.Shortcut.empty()) ++shortcuts[std::string(item.Shortcut)];
             // Two items with one letter in a menu make the letter useless.
             const char a = tx::AcceleratorOf(item.Caption);
-            if (a) EXPECT_TRUE(letters.insert(a).second) << m.Caption << " " << item.Caption;
+            if (a) {
+                EXPECT_TRUE(letters.insert(a).second) << m.Caption << " " << item.Caption;
+            }
         }
     }
     // The window's own keys and the recent files take these; a menu item must not.
