@@ -46,10 +46,8 @@ file(INSTALL "${TROVAMIX_DATA_DIR}/trovamix-loop.xml" DESTINATION "${CMAKE_INSTA
 
 # The desktop icons, drawn at build time into resources/ when the art exists.
 foreach(size 48 128 256)
-  file(GLOB icons "${TROVAMIX_BUILD_DIR}/resources/*icon*${size}*.png"
-       "${TROVAMIX_BUILD_DIR}/resources/trovamix*${size}*.png")
-  if(icons)
-    list(GET icons 0 icon)
+  set(icon "${TROVAMIX_BUILD_DIR}/resources/Icon${size}.png")
+  if(EXISTS "${icon}")
     file(INSTALL "${icon}" DESTINATION "${CMAKE_INSTALL_PREFIX}/share/icons/hicolor/${size}x${size}/apps"
          RENAME trovamix.png)
   endif()

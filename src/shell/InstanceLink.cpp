@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <algorithm>
 #include <cerrno>
 
@@ -104,9 +102,9 @@ TInstanceLink::TStart TInstanceLink::Start() {
     return Listen() ? TStart::Listening : TStart::Failed;
 }
 
-TInstanceLink::TStart TInstanceLink::StartAndAsk(TStartupPrompts& prompts) {
+TInstanceLink::TStart TInstanceLink::StartAndAsk(const std::function<bool(const std::string&)>& askYesNo) {
     TStart result = Start();
-    if (result == TStart::AnotherInstance && prompts.AskYesNo(AnotherInstanceQuestion)) RequestClose();
+    if (result == TStart::AnotherInstance && askYesNo(AnotherInstanceQuestion)) RequestClose();
     return result;
 }
 
@@ -191,13 +189,6 @@ void TInstanceLink::CloseCompanion() {
     // At shutdown the event loop may not run again: push the bytes out now.
     for (auto& p : peers_)
         if (p->Companion) p->Socket->waitForBytesWritten(WriteTimeoutMs);
-}
-
-bool TMessageBoxPrompts::AskYesNo(const std::string& text) {
-    QString t = QString::fromStdString(text);
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return QMessageBox::question(nullptr, QApplication::applicationName(), t, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
 }
 
 }  // namespace tx

@@ -3,6 +3,7 @@
 #include <QLocalSocket>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,13 +14,6 @@ namespace tx {
 
 inline constexpr const char* AnotherInstanceQuestion =
     "Another instance of Trovamix is already running\rDo you want to close it?";
-
-// What start-up asks the user; tests script it.
-class TStartupPrompts {
-public:
-    virtual ~TStartupPrompts() = default;
-    virtual bool AskYesNo(const std::string& text) = 0;  // "\r" is a line break
-};
 
 // The running-instance check and the companion editor's link: one local
 // socket per user. The first instance listens; a later one connects, may ask
@@ -41,9 +35,10 @@ public:
     // Listens, or connects to the instance already listening. A socket file
     // nobody listens on (left by a crash) is removed.
     TStart Start();
-    // Start, then on another instance the question; Yes sends it "close".
-    // Start-up goes on whatever the answer.
-    TStart StartAndAsk(TStartupPrompts& prompts);
+    // Start, then on another instance the question (through the program's
+    // prompts, "\r" a line break); Yes sends it "close". Start-up goes on
+    // whatever the answer.
+    TStart StartAndAsk(const std::function<bool(const std::string&)>& askYesNo);
 
     bool IsListening() const { return server_ != nullptr; }
     const QString& SocketPath() const { return path_; }
@@ -78,12 +73,6 @@ private:
     QLocalServer* server_ = nullptr;
     QLocalSocket* other_ = nullptr;  // our connection to the running instance
     std::vector<std::unique_ptr<Peer>> peers_;
-};
-
-// The question as a message box (Yes/No).
-class TMessageBoxPrompts : public TStartupPrompts {
-public:
-    bool AskYesNo(const std::string& text) override;
 };
 
 }  // namespace tx

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "TestSupport.h"
 #include "shell/InstanceLink.h"
@@ -21,17 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ScriptedPrompts : public tx::TStartupPrompts {
-public:
-    explicit ScriptedPrompts(bool answer) : answer_(answer) {}
-    bool AskYesNo(const std::string& text) override {
-        asked.push_back(text);
-        return answer_;
+struct ScriptedPrompts {
+    explicit ScriptedPrompts(bool answer) : Answer(answer) {}
+    std::function<bool(const std::string&)> Ask() {
+        return [this](const std::string& text) {
+            asked.push_back(text);
+            return Answer;
+        };
     }
+    bool Answer;
     std::vector<std::string> asked;
-
-private:
-    bool answer_;
 };
 
 class InstanceLinkTest : public ::testing::Test {
@@ -62,14 +62,14 @@ TEST_F(InstanceLinkTest, SecondStartAsksAndClosesFirstOnYes) {
     {
         tx::TInstanceLink second(Path());
         ScriptedPrompts no(false);
-        EXPECT_EQ(second.StartAndAsk(no), tx::TInstanceLink::TStart::AnotherInstance);
+        EXPECT_EQ(second.StartAndAsk(no.Ask()), tx::TInstanceLink::TStart::AnotherInstance);
         ASSERT_EQ(no.asked.size(), 1u);
         EXPECT_EQ(no.asked[0], "Another instance of Trovamix is already running\rDo you want to close it?");
         EXPECT_FALSE(closeSpy.wait(200));
     }
     tx::TInstanceLink second(Path());
     ScriptedPrompts yes(true);
-    EXPECT_EQ(second.StartAndAsk(yes), tx::TInstanceLink::TStart::AnotherInstance);
+    EXPECT_EQ(second.StartAndAsk(yes.Ask()), tx::TInstanceLink::TStart::AnotherInstance);
     EXPECT_TRUE(closeSpy.wait(2000));
     EXPECT_EQ(closeSpy.count(), 1);
 }

@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared first.
@@ -82,6 +83,15 @@ TEST(DecodeJpeg, DamagedInputGivesNoImage) {
         EXPECT_TRUE(tx::DecodeJpeg(bad[i].data(), bad[i].size()).isNull()) << "case " << i;
     EXPECT_TRUE(tx::DecodeJpeg(nullptr, 0).isNull());
     EXPECT_TRUE(tx::LoadJpegFile("/nonexistent/Title.JPG").isNull());
+}
+
+// The splash the build draws is what the decoder reads.
+TEST(DecodeJpeg, ReadsTheBuildsSplash) {
+    const std::string path = TROVAMIX_BINARY_DIR "/Title.JPG";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no Title.JPG in the build folder";
+    QImage img = tx::LoadJpegFile(path);
+    ASSERT_FALSE(img.isNull());
+    EXPECT_EQ(img.size(), QSize(tx::TTitleForm::ClientWidth, tx::TTitleForm::ClientHeight));
 }
 
 class TitleFormTest : public ::testing::Test {

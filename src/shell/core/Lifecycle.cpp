@@ -16,7 +16,7 @@ void TLifecycle::FreeMixThreadAndDevice(TDeviceHost& host) {
 }
 
 bool TLifecycle::Close(TShutdownHost& host) {
-    if (host.SaveQuery() == TSaveAnswer::Cancel) return false;
+    if (host.SaveQuery() == TAnswer::Cancel) return false;
     // From here on an activation (a message box of a later step) must not
     // reopen the device the steps below release.
     closing_ = true;

@@ -1,13 +1,12 @@
 #pragma once
 #include "model/Lockable.h"
+#include "shell/core/LoopWorkflow.h"
 
 namespace tx {
 
 // The program's orderly end and the "Close DS" hooks that release the sound
 // device while another application is active, as plain logic; the main window
 // implements the hosts. Window thread only.
-
-enum class TSaveAnswer { Yes, No, Cancel };
 
 // The sound device side, shared by the hooks and the shutdown.
 class TDeviceHost {
@@ -28,7 +27,7 @@ public:
 
 class TShutdownHost : public TDeviceHost {
 public:
-    virtual TSaveAnswer SaveQuery() = 0;
+    virtual TAnswer SaveQuery() = 0;  // the loop workflow's save prompt
     virtual void ClearSync() = 0;
     virtual void StopPlayback() = 0;
     virtual void CloseMidiDevices() = 0;

@@ -100,7 +100,7 @@ public:
         Log("start mix");
         mix.Start(lock);
     }
-    tx::TSaveAnswer SaveQuery() override {
+    tx::TAnswer SaveQuery() override {
         Log("save query");
         return answer;
     }
@@ -118,7 +118,7 @@ public:
     FakeLock lock;
     FakeMixThread mix;
     bool autoClose = true, open = true, rendering = false, reopenWorks = true, joinHung = false;
-    tx::TSaveAnswer answer = tx::TSaveAnswer::No;
+    tx::TAnswer answer = tx::TAnswer::No;
     std::vector<std::string> log;
 };
 
@@ -139,7 +139,7 @@ TEST_F(LifecycleTest, CloseRunsEveryStepInOrderAndJoinsOutsideTheLock) {
 }
 
 TEST_F(LifecycleTest, CancelledCloseTouchesNothing) {
-    host.answer = tx::TSaveAnswer::Cancel;
+    host.answer = tx::TAnswer::Cancel;
     EXPECT_FALSE(life.Close(host));
     EXPECT_EQ(host.log, (std::vector<std::string>{"save query"}));
     EXPECT_FALSE(life.Closing());
