@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -14,196 +12,130 @@
 namespace {
 
 using namespace std::chrono_literals;
+using Log = std::vector<std::string>;
 
-// A recursive lock like the engine's, logging who holds it.
-class FakeLock : public tx::TLockable {
+// A real recursive lock and a mixing thread that behaves as the real one: it
+// waits for the engine lock on every wake-up and reads its stop flag under it.
+// Joining it with the lock held can never finish; the join here gives up
+// after 2 s and records that, so the naive order fails instead of hanging.
+class FakeHost : public tx::TShutdownHost, public tx::TLockable {
 public:
-    void Lock() override {
-        m.lock();
-        ++depth;
-    }
-    void Unlock() override {
-        --depth;
-        m.unlock();
-    }
-    std::recursive_mutex m;
-    std::atomic<int> depth{0};
-};
-
-// A mixing thread as the real one behaves: every wake-up waits for the engine
-// lock and reads its stop flag under it.
-class FakeMixThread {
-public:
-    void Start(FakeLock& lock) {
-        lock_ = &lock;
-        done_ = std::promise<void>();
-        exited = done_.get_future();
-        stop = false;
-        thread_ = std::thread([this, &lock] {
-            for (;;) {
-                lock.Lock();
-                bool s = stop;
-                lock.Unlock();
-                if (s) break;
-                std::this_thread::sleep_for(1ms);
-            }
-            done_.set_value();
-        });
-    }
-    // Bounded: a join that cannot finish is reported, not waited for forever.
-    bool JoinWithin(std::chrono::milliseconds limit) {
-        if (exited.wait_for(limit) != std::future_status::ready) return false;
-        thread_.join();
-        return true;
-    }
-    // A test that leaves the thread running stops it the proper way.
-    ~FakeMixThread() {
+    FakeHost() { Spawn(); }
+    ~FakeHost() override {
         if (!thread_.joinable()) return;
-        lock_->Lock();
-        stop = true;
-        lock_->Unlock();
+        Lock(), stop_ = true, Unlock();
         thread_.join();
     }
-    bool stop = false;  // guarded by the engine lock
-    std::future<void> exited;
-
-private:
-    std::thread thread_;
-    std::promise<void> done_;
-    FakeLock* lock_ = nullptr;
-};
-
-class FakeHost : public tx::TShutdownHost {
-public:
+    void Lock() override { m_.lock(), ++depth_; }
+    void Unlock() override { --depth_, m_.unlock(); }
     bool AutoCloseChecked() const override { return autoClose; }
     bool DeviceOpen() const override { return open; }
     bool RenderRunning() const override { return rendering; }
-    tx::TLockable& EngineLock() override { return lock; }
-    void RequestMixStop() override {
-        Log("stop flag" + HeldSuffix());
-        mix.stop = true;
-    }
+    tx::TLockable& EngineLock() override { return *this; }
+    void RequestMixStop() override { log.push_back(depth_ ? "stop flag (locked)" : "stop flag"), stop_ = true; }
     void JoinMixThread() override {
-        Log("join" + HeldSuffix());
-        if (!mix.JoinWithin(2s)) joinHung = true;
+        log.push_back(depth_ ? "join (locked)" : "join");
+        if (exited_.wait_for(2s) != std::future_status::ready) return void(joinHung = true);
+        thread_.join();
     }
-    void ReleaseDevice() override {
-        Log("release device");
-        open = false;
-    }
-    bool ReopenDevice() override {
-        Log("reopen");
-        open = reopenWorks;
-        return open;
-    }
-    void StartMixThread() override {
-        Log("start mix");
-        mix.Start(lock);
-    }
-    tx::TAnswer SaveQuery() override {
-        Log("save query");
-        return answer;
-    }
-    void ClearSync() override { Log("clear sync"); }
-    void StopPlayback() override { Log("stop playback"); }
-    void CloseMidiDevices() override { Log("close midi"); }
-    void StopScope() override { Log("stop scope"); }
-    void SaveSettings() override { Log("save settings"); }
-    void UnloadPlugin() override { Log("unload plugin"); }
-    void CloseCompanion() override { Log("close companion"); }
+    void ReleaseDevice() override { log.push_back("release device"), open = false; }
+    bool ReopenDevice() override { return log.push_back("reopen"), open = reopenWorks; }
+    void StartMixThread() override { log.push_back("start mix"), Spawn(); }
+    tx::TAnswer SaveQuery() override { return log.push_back("save query"), answer; }
+    void ClearSync() override { log.push_back("clear sync"); }
+    void StopPlayback() override { log.push_back("stop playback"); }
+    void CloseMidiDevices() override { log.push_back("close midi"); }
+    void StopScope() override { log.push_back("stop scope"); }
+    void SaveSettings() override { log.push_back("save settings"); }
+    void UnloadPlugin() override { log.push_back("unload plugin"); }
+    void CloseCompanion() override { log.push_back("close companion"); }
 
-    void Log(const std::string& s) { log.push_back(s); }
-    std::string HeldSuffix() const { return lock.depth > 0 ? " (locked)" : ""; }
-
-    FakeLock lock;
-    FakeMixThread mix;
     bool autoClose = true, open = true, rendering = false, reopenWorks = true, joinHung = false;
     tx::TAnswer answer = tx::TAnswer::No;
-    std::vector<std::string> log;
+    Log log;
+
+private:
+    void Spawn() {
+        if (thread_.joinable()) thread_.join();  // one a hung join left behind; the lock is free again
+        std::promise<void> done;
+        exited_ = done.get_future();
+        stop_ = false;
+        thread_ = std::thread([this, d = std::move(done)]() mutable {
+            for (bool s = false; !s; std::this_thread::sleep_for(1ms)) Lock(), s = stop_, Unlock();
+            d.set_value();
+        });
+    }
+    std::recursive_mutex m_;
+    int depth_ = 0;
+    bool stop_ = false;  // guarded by the lock
+    std::thread thread_;
+    std::future<void> exited_;
 };
 
-class LifecycleTest : public ::testing::Test {
-protected:
-    void SetUp() override { host.mix.Start(host.lock); }
+const Log Release{"stop flag (locked)", "join", "release device"};
+
+TEST(Lifecycle, CloseRunsEveryStepInOrderAndJoinsOutsideTheLock) {
     FakeHost host;
     tx::TLifecycle life;
-};
-
-TEST_F(LifecycleTest, CloseRunsEveryStepInOrderAndJoinsOutsideTheLock) {
     ASSERT_TRUE(life.Close(host));
     EXPECT_FALSE(host.joinHung) << "the mixing thread was joined while it waited for the engine lock";
-    EXPECT_EQ(host.log, (std::vector<std::string>{"save query", "clear sync", "stop playback", "close midi",
-                                                  "stop flag (locked)", "join", "release device", "stop scope",
-                                                  "save settings", "unload plugin", "close companion"}));
-    EXPECT_TRUE(life.Closing());
+    EXPECT_EQ(host.log, (Log{"save query", "clear sync", "stop playback", "close midi", "stop flag (locked)", "join",
+                             "release device", "stop scope", "save settings", "unload plugin", "close companion"}));
+    // Once closing, an activation reopens nothing.
+    host.log.clear();
+    life.ApplicationActivated(host);
+    EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(LifecycleTest, CancelledCloseTouchesNothing) {
+TEST(Lifecycle, CancelledCloseTouchesNothingAndKeepsTheHooks) {
+    FakeHost host;
+    tx::TLifecycle life;
     host.answer = tx::TAnswer::Cancel;
     EXPECT_FALSE(life.Close(host));
-    EXPECT_EQ(host.log, (std::vector<std::string>{"save query"}));
+    EXPECT_EQ(host.log, Log{"save query"});
     EXPECT_FALSE(life.Closing());
-    EXPECT_TRUE(host.open);
-    // Still running: an activation cycle behaves as before the close.
+    host.log.clear();
     life.ApplicationDeactivated(host);
-    EXPECT_FALSE(host.open);
     life.ApplicationActivated(host);
-    EXPECT_TRUE(host.open);
+    EXPECT_EQ(host.log, (Log{"stop flag (locked)", "join", "release device", "reopen", "start mix"}));
+    EXPECT_FALSE(host.joinHung);
 }
 
-TEST_F(LifecycleTest, DeactivateReleasesOnlyWhenChecked) {
+TEST(Lifecycle, HooksFollowTheBoxAndTheDevice) {
+    FakeHost host;
+    tx::TLifecycle life;
     host.autoClose = false;
     life.ApplicationDeactivated(host);
     EXPECT_TRUE(host.log.empty());
     host.autoClose = true;
     life.ApplicationDeactivated(host);
-    EXPECT_FALSE(host.joinHung);
-    EXPECT_EQ(host.log, (std::vector<std::string>{"stop flag (locked)", "join", "release device"}));
-    host.log.clear();
-    life.ApplicationActivated(host);
-    EXPECT_EQ(host.log, (std::vector<std::string>{"reopen", "start mix"}));
-}
-
-TEST_F(LifecycleTest, FailedReopenStartsNoThread) {
-    life.ApplicationDeactivated(host);
-    host.log.clear();
     host.reopenWorks = false;
     life.ApplicationActivated(host);
-    EXPECT_EQ(host.log, (std::vector<std::string>{"reopen"}));
-    // A close with the device gone does not touch thread or device.
+    EXPECT_EQ(host.log, (Log{"stop flag (locked)", "join", "release device", "reopen"}));
+    // With the device gone, a close leaves thread and device alone.
     host.log.clear();
     ASSERT_TRUE(life.Close(host));
     EXPECT_EQ(host.log.size(), 8u);
-    EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "join"), 0);
 }
 
-TEST_F(LifecycleTest, NoReopenOnceClosing) {
-    ASSERT_TRUE(life.Close(host));
-    host.log.clear();
-    life.ApplicationActivated(host);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_FALSE(host.open);
-}
-
-TEST_F(LifecycleTest, ReleaseWaitsForRunningRender) {
+TEST(Lifecycle, ReleaseWaitsForARunningRender) {
+    FakeHost host;
+    tx::TLifecycle life;
     host.rendering = true;
     life.ApplicationDeactivated(host);
     EXPECT_TRUE(host.log.empty()) << "the device was taken away under a render";
-    EXPECT_TRUE(life.ReleaseWaitingForRender());
     host.rendering = false;
     life.RenderFinished(host);
-    EXPECT_EQ(host.log, (std::vector<std::string>{"stop flag (locked)", "join", "release device"}));
+    EXPECT_EQ(host.log, Release);
     EXPECT_FALSE(host.joinHung);
-}
-
-TEST_F(LifecycleTest, ActivationCancelsWaitingRelease) {
+    // Coming back before the render ends cancels the waiting release.
+    life.ApplicationActivated(host);
+    host.log.clear();
     host.rendering = true;
     life.ApplicationDeactivated(host);
-    life.ApplicationActivated(host);  // device still open: nothing to reopen
-    host.rendering = false;
+    life.ApplicationActivated(host);
     life.RenderFinished(host);
     EXPECT_TRUE(host.log.empty());
-    EXPECT_TRUE(host.open);
 }
 
 }  // namespace

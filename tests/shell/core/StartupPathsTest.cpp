@@ -9,36 +9,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class StartSoundTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directories(dir / "Styles/Default");
-        fs::create_directories(dir / "Styles/Night");
-    }
-    std::string Program() const { return dir.path().string() + "/"; }
-    std::string Night() const { return (dir / "Styles/Night").string(); }
-    void Touch(const fs::path& p) { txtest::WriteFileBytes(p, {'R', 'I', 'F', 'F'}); }
+TEST(StartSoundPath, StyleFolderThenDefaultThenSilence) {
     txtest::TempDir dir;
-};
-
-TEST_F(StartSoundTest, StyleFolderThenDefaultThenSilence) {
-    EXPECT_EQ(tx::StartSoundPath(Program(), Night()), "");
-    Touch(dir / "Styles/Default/StartSnd.WAV");
-    EXPECT_EQ(tx::StartSoundPath(Program(), Night()), (dir / "Styles/Default/StartSnd.WAV").string());
-    Touch(dir / "Styles/Night/startsnd.wav");
-    EXPECT_EQ(tx::StartSoundPath(Program(), Night()), (dir / "Styles/Night/startsnd.wav").string());
+    const std::string program = dir.path().string() + "/", night = (dir / "Styles/Night").string();
+    const std::string fallback = (dir / "Styles/Default/StartSnd.WAV").string();
+    fs::create_directories(dir / "Styles/Default");
+    fs::create_directories(night);
+    EXPECT_EQ(tx::StartSoundPath(program, night), "");
+    txtest::WriteFileBytes(fallback, {'R'});
+    EXPECT_EQ(tx::StartSoundPath(program, night), fallback);
+    EXPECT_EQ(tx::StartSoundPath(program, (dir / "Missing").string()), fallback);
+    txtest::WriteFileBytes(night + "/startsnd.wav", {'R'});  // another letter case still counts
+    EXPECT_EQ(tx::StartSoundPath(program, night), night + "/startsnd.wav");
     // A folder of that name is not a sound.
-    EXPECT_EQ(tx::StartSoundPath(Program(), (dir / "Missing").string()),
-              (dir / "Styles/Default/StartSnd.WAV").string());
-    fs::remove(dir / "Styles/Default/StartSnd.WAV");
-    fs::create_directory(dir / "Styles/Default/StartSnd.WAV");
-    EXPECT_EQ(tx::StartSoundPath(Program(), ""), "");
+    fs::remove(fallback);
+    fs::create_directory(fallback);
+    EXPECT_EQ(tx::StartSoundPath(program, ""), "");
 }
 
-TEST(ProgramFolder, IsTheTestProgramsRealFolder) {
+TEST(ProgramFolder, IsTheRunningProgramsRealFolder) {
     std::string folder = tx::ProgramFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
+    ASSERT_EQ(folder.back(), '/');
     EXPECT_TRUE(fs::equivalent(folder, fs::canonical("/proc/self/exe").parent_path()));
 }
 
