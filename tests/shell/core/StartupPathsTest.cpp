@@ -27,10 +27,4 @@ TEST(StartSoundPath, StyleFolderThenDefaultThenSilence) {
     EXPECT_EQ(tx::StartSoundPath(program, ""), "");
 }
 
-TEST(ProgramFolder, IsTheRunningProgramsRealFolder) {
-    std::string folder = tx::ProgramFolder();
-    ASSERT_EQ(folder.back(), '/');
-    EXPECT_TRUE(fs::equivalent(folder, fs::canonical("/proc/self/exe").parent_path()));
-}
-
 }  // namespace
