@@ -12,6 +12,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "engine/NullAudioDevice.h"
 #include "engine/Streaming.h"
@@ -406,6 +407,61 @@ TEST_F(StreamingTest, ABlockMissedWholeCountsAsLateToo) {
     EXPECT_TRUE(Silent(cap, 576 * 3, 576 * 2));
     EXPECT_TRUE(HoldsBlock(cap, 576 * 5, 576, 4));
     EXPECT_TRUE(HoldsBlock(cap, 576 * 6, 576, 5));
+}
+
+TEST_F(StreamingTest, DropoutsTheDeviceReportsCountAsUnderrunsWithEveryBlockOnTime) {
+    std::atomic<int> posted{0};
+    streaming.PostUnderrunChange = [&] { posted.fetch_add(1); };
+    StartWith(576, 576);
+    Play(576 * 2);
+    ASSERT_EQ(streaming.UnderrunCount(), 0);
+    device->ReportDropout();  // as RtAudio's output-underflow status after a JACK xrun
+    Play(576);
+    EXPECT_EQ(streaming.UnderrunCount(), 1);
+    EXPECT_EQ(streaming.Buffer().Dropouts(), 1);
+    EXPECT_EQ(posted.load(), 1);
+    streaming.UnderrunFlag = true;  // the window showed it
+    device->ReportDropout();
+    device->ReportDropout();
+    Play(576);
+    EXPECT_EQ(streaming.UnderrunCount(), 3);
+    EXPECT_EQ(posted.load(), 2);
+    // The sound itself was whole: only the device's word tells of the break.
+    std::vector<int16_t> cap = device->Captured();
+    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(HoldsBlock(cap, size_t(k) * 576, 576, k)) << k;
+}
+
+TEST_F(StreamingTest, TheWindowReadsTheCountersWhileARenderHoldsTheLock) {
+    streaming.SetTiming(true);
+    source.workNs = 1000000;
+    StartWith(576, 576);
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(5ms);
+        Play(576);
+    }
+    std::promise<void> held, release;
+    std::thread render([&] {
+        lock.SuspendOutput();
+        held.set_value();
+        release.get_future().wait();
+        lock.ResumeOutput();
+    });
+    held.get_future().wait();
+    auto read = std::async(std::launch::async, [&] {
+        return std::make_tuple(streaming.UnderrunCount(), streaming.CpuUsage(), streaming.CpuUsageDisplay(true),
+                               streaming.AverageCpuPercent(), streaming.LastBlockWritten(), streaming.AudibleFrame());
+    });
+    const bool answered = read.wait_for(2s) == std::future_status::ready;
+    release.set_value();
+    render.join();
+    ASSERT_TRUE(answered) << "a counter waited for the engine lock";
+    const auto [underruns, usage, text, average, written, audible] = read.get();
+    EXPECT_EQ(underruns, 0);
+    EXPECT_GT(usage, 0);
+    EXPECT_NE(text.find("(7 samples)"), std::string::npos) << text;
+    EXPECT_GT(average, 0.0);
+    EXPECT_GT(written, 0);
+    EXPECT_NE(audible, EverythingAudible);
 }
 
 TEST_F(StreamingTest, CpuDisplayShowsTheLastWakeUpAndTheVoicesInFastMode) {
