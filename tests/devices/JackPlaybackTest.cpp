@@ -13,6 +13,7 @@
 #include "JackCapture.h"
 #include "JackServer.h"
 #include "LiveLoop.h"
+#include "ServerCheck.h"
 #include "engine/Render.h"
 #include "engine/Streaming.h"
 #include "engine/devices/RtAudioDevice.h"
@@ -54,7 +55,7 @@ void finish(TJackCapture& capture, TTake& take) {
 class JackPlayback : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!JackServerAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+        if (!JackServerAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
         // The comparison runs on a synchronous server of its own, so that no
         // client misses a cycle however busy the machine is.
         server = std::make_unique<TPrivateJackServer>("trovamix-exact", true);
@@ -143,7 +144,7 @@ TEST_F(JackPlayback, PlayCommandSoundsLikeTheRenderCommand) {
 }
 
 TEST(JackStreaming, SmallBlocksPlayAMinuteWithTheOtherCoreBusy) {
-    if (!JackServerAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+    if (!JackServerAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
     std::string loopFile = std::string(TROVAMIX_BINARY_DIR) + "/Default/Default.txp";
     TempDir dir;
     if (!fs::exists(loopFile)) loopFile = makeLoop(dir.path()).string();
@@ -170,7 +171,7 @@ TEST(JackStreaming, SmallBlocksPlayAMinuteWithTheOtherCoreBusy) {
 
 // A JACK server of this test's own, stopped while the program plays.
 TEST(JackStreaming, AServerThatStopsEndsStreamingAndRenderingStillWorks) {
-    if (!JackServerAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+    if (!JackServerAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
     TPrivateJackServer server("trovamix-vanishing", false);
     ASSERT_TRUE(server.Up()) << "the test's own JACK server did not start";
 
