@@ -4,7 +4,9 @@ namespace tx {
 
 namespace {
 constexpr auto Relaxed = std::memory_order_relaxed;
-}
+constexpr auto Acquire = std::memory_order_acquire;
+constexpr auto Release = std::memory_order_release;
+}  // namespace
 
 void TStepTimeline::Begin(FrameTime at, int32_t step, bool barrier) {
     open_.At = at;
@@ -36,15 +38,16 @@ void TStepTimeline::Commit() {
     if (!(open_.Flags & (HasPosition | Barrier)) && !open_.Lights.Any()) return;
     const uint64_t n = head_.load(Relaxed);
     TSlot& s = slots_[n % Capacity];
+    // Each field is stored with release, so a reader that sees any of them
+    // also sees the odd sequence before it and discards the copy.
     s.Seq.store(2 * n + 1, Relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    s.At.store(open_.At, Relaxed);
-    s.Flags.store(open_.Flags, Relaxed);
-    s.Step.store(open_.Step, Relaxed);
-    s.SongPosition.store(open_.SongPosition, Relaxed);
-    s.LightStep.store(open_.LightStep, Relaxed);
-    for (size_t i = 0; i < s.Patterns.size(); ++i) s.Patterns[i].store(open_.Patterns.Words[i], Relaxed);
-    for (size_t i = 0; i < s.Lights.size(); ++i) s.Lights[i].store(open_.Lights.Words[i], Relaxed);
+    s.At.store(open_.At, Release);
+    s.Flags.store(open_.Flags, Release);
+    s.Step.store(open_.Step, Release);
+    s.SongPosition.store(open_.SongPosition, Release);
+    s.LightStep.store(open_.LightStep, Release);
+    for (size_t i = 0; i < s.Patterns.size(); ++i) s.Patterns[i].store(open_.Patterns.Words[i], Release);
+    for (size_t i = 0; i < s.Lights.size(); ++i) s.Lights[i].store(open_.Lights.Words[i], Release);
     s.Seq.store(2 * n + 2, std::memory_order_release);
     head_.store(n + 1, std::memory_order_release);
 }
@@ -70,14 +73,14 @@ bool TStepTimeline::load(uint64_t n, TRecord& r) const {
     const TSlot& s = slots_[n % Capacity];
     const uint64_t before = s.Seq.load(std::memory_order_acquire);
     if (before != 2 * n + 2) return false;
-    r.At = s.At.load(Relaxed);
-    r.Flags = s.Flags.load(Relaxed);
-    r.Step = s.Step.load(Relaxed);
-    r.SongPosition = s.SongPosition.load(Relaxed);
-    r.LightStep = s.LightStep.load(Relaxed);
-    for (size_t i = 0; i < s.Patterns.size(); ++i) r.Patterns.Words[i] = s.Patterns[i].load(Relaxed);
-    for (size_t i = 0; i < s.Lights.size(); ++i) r.Lights.Words[i] = s.Lights[i].load(Relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // Acquire loads keep the second look at the sequence after them.
+    r.At = s.At.load(Acquire);
+    r.Flags = s.Flags.load(Acquire);
+    r.Step = s.Step.load(Acquire);
+    r.SongPosition = s.SongPosition.load(Acquire);
+    r.LightStep = s.LightStep.load(Acquire);
+    for (size_t i = 0; i < s.Patterns.size(); ++i) r.Patterns.Words[i] = s.Patterns[i].load(Acquire);
+    for (size_t i = 0; i < s.Lights.size(); ++i) r.Lights.Words[i] = s.Lights[i].load(Acquire);
     return s.Seq.load(Relaxed) == before;
 }
 

@@ -174,16 +174,19 @@ bool TStreamBuffer::LastPull(TPullStamp& stamp) const {
             std::this_thread::yield();  // the device thread is writing it right now
             continue;
         }
-        const bool valid = stampValid_.load(std::memory_order_relaxed);
-        stamp.Frame = stampFrame_.load(std::memory_order_relaxed);
-        stamp.Ns = stampNs_.load(std::memory_order_relaxed);
-        stamp.Frames = stampFrames_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads against the device thread's release stores: seeing any
+        // field of a newer write means seeing its odd sequence too.
+        const bool valid = stampValid_.load(std::memory_order_acquire);
+        stamp.Frame = stampFrame_.load(std::memory_order_acquire);
+        stamp.Ns = stampNs_.load(std::memory_order_acquire);
+        stamp.Frames = stampFrames_.load(std::memory_order_acquire);
         if (stampSeq_.load(std::memory_order_relaxed) == before) return valid;
     }
 }
 
 void TStreamBuffer::Dropout() noexcept {
+    // While output is stopped the device only plays silence: nothing broke.
+    if (!running_.load(std::memory_order_acquire)) return;
     dropouts_.fetch_add(1, std::memory_order_relaxed);
     underruns_.fetch_add(1, std::memory_order_relaxed);
 }
@@ -237,11 +240,10 @@ void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
     if (offsetKnown_) {
         const uint64_t seq = stampSeq_.load(std::memory_order_relaxed);
         stampSeq_.store(seq + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
-        stampFrame_.store(x0 + offset_, std::memory_order_relaxed);
-        stampNs_.store(pullNs, std::memory_order_relaxed);
-        stampFrames_.store(frames, std::memory_order_relaxed);
-        stampValid_.store(true, std::memory_order_relaxed);
+        stampFrame_.store(x0 + offset_, std::memory_order_release);
+        stampNs_.store(pullNs, std::memory_order_release);
+        stampFrames_.store(frames, std::memory_order_release);
+        stampValid_.store(true, std::memory_order_release);
         stampSeq_.store(seq + 2, std::memory_order_release);
     }
     if ((x + a) / b != (x0 + a) / b) signalFd(notifyFd_);

@@ -116,20 +116,22 @@ TEST_F(Timeline, APauseForRenderingPublishesNothingAndItsEndForgetsThePending) {
 }
 
 // The writer publishes records whose fields all derive from their number; a
-// reader racing it must never see a record mixed from two.
+// reader racing it, a lap behind, must never see a record mixed from two.
 TEST(TimelineThreads, EveryRecordTheReaderSeesIsWhole) {
     TStepTimeline timeline;
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         for (int n = 0; !stop.load(std::memory_order_relaxed); ++n) {
-            mixerStep(timeline, n, n % 16, n % 512, {n % 256});
-            if (n % 64 == 0) std::this_thread::yield();
+            const int song = n % 509;  // prime, so records a lap apart differ in every field
+            mixerStep(timeline, n, song % 16, song, {song % 256});
         }
     });
     TAudibleState shown;
     int torn = 0, reads = 0;
     const auto until = std::chrono::steady_clock::now() + 300ms;
     while (std::chrono::steady_clock::now() < until) {
+        // Falling a ring behind makes the reader copy the slots being rewritten.
+        std::this_thread::sleep_for(20us);
         timeline.Read(EverythingAudible, shown, [&](int s, int c) { torn += c % 16 != s; });
         if (shown.Sequence != 0) {
             ++reads;

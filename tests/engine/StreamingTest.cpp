@@ -426,6 +426,12 @@ TEST_F(StreamingTest, DropoutsTheDeviceReportsCountAsUnderrunsWithEveryBlockOnTi
     Play(576);
     EXPECT_EQ(streaming.UnderrunCount(), 3);
     EXPECT_EQ(posted.load(), 2);
+    {
+        TSuspendGuard suspended(lock);  // a render: the device plays silence
+        device->ReportDropout();
+        ASSERT_TRUE(device->Process(576));
+    }
+    EXPECT_EQ(streaming.UnderrunCount(), 3);
     // The sound itself was whole: only the device's word tells of the break.
     std::vector<int16_t> cap = device->Captured();
     for (int k = 1; k <= 3; ++k) EXPECT_TRUE(HoldsBlock(cap, size_t(k) * 576, 576, k)) << k;
