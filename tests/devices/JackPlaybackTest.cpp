@@ -30,7 +30,9 @@ namespace {
 // either way and is made again, up to three times.
 struct TTake {
     std::vector<int16_t> Pcm;
-    int Gaps = 0, Xruns = 0, Underruns = -1;
+    // Underruns: the mixer's late blocks. On a synchronous server JACK's own
+    // late cycles (reported as dropouts) lose no data: the recording shows it.
+    int Gaps = 0, Xruns = 0, Underruns = -1, Dropouts = 0;
     std::string Output;
 };
 
@@ -69,7 +71,10 @@ protected:
         ASSERT_NE(cut, wrap);  // the tail of the long sample on step 14
     }
     void TearDown() override {
-        if (take.Underruns >= 0) RecordProperty("server_xruns", take.Xruns);
+        if (take.Underruns >= 0) {
+            RecordProperty("server_xruns", take.Xruns);
+            RecordProperty("device_dropouts", take.Dropouts);
+        }
     }
     std::unique_ptr<TPrivateJackServer> server;
     TempDir dir;
@@ -112,7 +117,8 @@ TEST_F(JackPlayback, LiveOutputIsTheRenderBitForBit) {
              capture.Frames() < want && std::chrono::steady_clock::now() < until;)
             std::this_thread::sleep_for(10ms);
         engine.Stop();
-        t.Underruns = streaming.UnderrunCount();
+        t.Dropouts = streaming.Buffer().Dropouts();
+        t.Underruns = streaming.UnderrunCount() - t.Dropouts;
         streaming.CloseDevice();
         finish(capture, t);
     });
@@ -136,7 +142,10 @@ TEST_F(JackPlayback, PlayCommandSoundsLikeTheRenderCommand) {
         ASSERT_TRUE(connected) << t.Output;
         ASSERT_EQ(r.Status, 0) << t.Output;
         std::smatch m;
-        if (std::regex_search(r.Out, m, std::regex("underruns: ([0-9]+)\n"))) t.Underruns = std::stoi(m[1]);
+        if (std::regex_search(r.Err, m, std::regex("of the underruns, ([0-9]+) were dropouts")))
+            t.Dropouts = std::stoi(m[1]);
+        if (std::regex_search(r.Out, m, std::regex("underruns: ([0-9]+)\n")))
+            t.Underruns = std::stoi(m[1]) - t.Dropouts;
     });
     if (HasFatalFailure()) return;
     ASSERT_EQ(take.Gaps, 0) << "every recording had holes: the machine is too busy for the server";
@@ -181,6 +190,7 @@ TEST(JackStreaming, SmallBlocksPlayAMinuteWithTheOtherCoreBusy) {
 // Both cores saturated on the shared asynchronous server: the sound may break
 // up, but then the count the user is shown must say so.
 TEST(JackStreaming, ASoundThatBrokeUpUnderLoadIsNeverReportedAsZeroUnderruns) {
+    constexpr int ManyXruns = 10;
     if (!JackServerAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
     TempDir dir;
     const fs::path loopFile = makeLoop(dir.path());
@@ -209,9 +219,17 @@ TEST(JackStreaming, ASoundThatBrokeUpUnderLoadIsNeverReportedAsZeroUnderruns) {
     const int underruns = std::stoi(m[1]);
     RecordProperty("underruns", underruns);
     RecordProperty("server_xruns", take.Xruns);
+    RecordProperty("recording_gaps", take.Gaps);
+    // JACK tells every client of its late cycles; a few may fall in the
+    // moments the recorder runs without the player, but not this many.
+    if (take.Xruns >= ManyXruns) {
+        EXPECT_GT(underruns, 0) << "the server reported " << take.Xruns << " late cycles, yet: " << r.Out << r.Err;
+    }
     // A recorder that missed cycles itself proves nothing about the player.
     if (take.Gaps > 0) return;
-    if (!isTheRender(take.Pcm, cut, wrap, false, "live-under-load.wav")) {
+    const bool same = isTheRender(take.Pcm, cut, wrap, false, "live-under-load.wav");
+    RecordProperty("sounds_like_the_render", same ? "yes" : "no");
+    if (!same) {
         EXPECT_GT(underruns, 0) << "the recording differs from the render, yet: " << r.Out << r.Err;
     }
 }
