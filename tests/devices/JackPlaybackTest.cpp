@@ -197,12 +197,10 @@ TEST(JackStreaming, ASoundThatBrokeUpUnderLoadIsNeverReportedAsZeroUnderruns) {
     const std::vector<int16_t> wrap = render(loopFile, "wrap", dir / "wrap.wav");
     const std::vector<int16_t> cut = render(loopFile, "cut", dir / "cut.wav");
     std::atomic<bool> stop{false};
-    std::vector<std::thread> busy;
-    for (int i = 0; i < 2; ++i)
-        busy.emplace_back([&] {
-            volatile uint64_t x = 0;
-            while (!stop.load(std::memory_order_relaxed)) x = x + 1;
-        });
+    auto spin = [&] {
+        for (volatile uint64_t x = 0; !stop.load(std::memory_order_relaxed);) x = x + 1;
+    };
+    std::thread busy[] = {std::thread(spin), std::thread(spin)};
     TJackCapture capture("trovamix-test-loaded", 44100 * 10);
     TCliRun play({"play", loopFile.string(), "--seconds", "3.5", "--api", "jack"});
     const bool connected = capture.ConnectFrom("Trovamix:outport 0", "Trovamix:outport 1", 10s);
@@ -217,19 +215,13 @@ TEST(JackStreaming, ASoundThatBrokeUpUnderLoadIsNeverReportedAsZeroUnderruns) {
     std::smatch m;
     ASSERT_TRUE(std::regex_search(r.Out, m, std::regex("underruns: ([0-9]+)\n"))) << r.Out;
     const int underruns = std::stoi(m[1]);
-    RecordProperty("underruns", underruns);
-    RecordProperty("server_xruns", take.Xruns);
-    RecordProperty("recording_gaps", take.Gaps);
     // JACK tells every client of its late cycles; a few may fall in the
     // moments the recorder runs without the player, but not this many.
     if (take.Xruns >= ManyXruns) {
         EXPECT_GT(underruns, 0) << "the server reported " << take.Xruns << " late cycles, yet: " << r.Out << r.Err;
     }
     // A recorder that missed cycles itself proves nothing about the player.
-    if (take.Gaps > 0) return;
-    const bool same = isTheRender(take.Pcm, cut, wrap, false, "live-under-load.wav");
-    RecordProperty("sounds_like_the_render", same ? "yes" : "no");
-    if (!same) {
+    if (take.Gaps == 0 && !isTheRender(take.Pcm, cut, wrap, false, "live-under-load.wav")) {
         EXPECT_GT(underruns, 0) << "the recording differs from the render, yet: " << r.Out << r.Err;
     }
 }

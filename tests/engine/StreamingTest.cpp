@@ -409,64 +409,46 @@ TEST_F(StreamingTest, ABlockMissedWholeCountsAsLateToo) {
     EXPECT_TRUE(HoldsBlock(cap, 576 * 6, 576, 5));
 }
 
-TEST_F(StreamingTest, DropoutsTheDeviceReportsCountAsUnderrunsWithEveryBlockOnTime) {
+TEST_F(StreamingTest, DropoutsTheDeviceReportsAreUnderrunsUnlessOutputIsStopped) {
     std::atomic<int> posted{0};
     streaming.PostUnderrunChange = [&] { posted.fetch_add(1); };
     StartWith(576, 576);
     Play(576 * 2);
-    ASSERT_EQ(streaming.UnderrunCount(), 0);
     device->ReportDropout();  // as RtAudio's output-underflow status after a JACK xrun
-    Play(576);
-    EXPECT_EQ(streaming.UnderrunCount(), 1);
-    EXPECT_EQ(streaming.Buffer().Dropouts(), 1);
+    device->ReportDropout();
+    Play(576);  // every block on time: only the device's word tells of the break
+    EXPECT_EQ(streaming.UnderrunCount(), 2);
     EXPECT_EQ(posted.load(), 1);
-    streaming.UnderrunFlag = true;  // the window showed it
+    TSuspendGuard suspended(lock);  // a render: the device plays silence
     device->ReportDropout();
-    device->ReportDropout();
-    Play(576);
-    EXPECT_EQ(streaming.UnderrunCount(), 3);
-    EXPECT_EQ(posted.load(), 2);
-    {
-        TSuspendGuard suspended(lock);  // a render: the device plays silence
-        device->ReportDropout();
-        ASSERT_TRUE(device->Process(576));
-    }
-    EXPECT_EQ(streaming.UnderrunCount(), 3);
-    // The sound itself was whole: only the device's word tells of the break.
-    std::vector<int16_t> cap = device->Captured();
-    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(HoldsBlock(cap, size_t(k) * 576, 576, k)) << k;
+    ASSERT_TRUE(device->Process(576));
+    EXPECT_EQ(streaming.UnderrunCount(), 2);
 }
 
 TEST_F(StreamingTest, TheWindowReadsTheCountersWhileARenderHoldsTheLock) {
     streaming.SetTiming(true);
     source.workNs = 1000000;
     StartWith(576, 576);
-    for (int i = 0; i < 3; ++i) {
-        std::this_thread::sleep_for(5ms);
-        Play(576);
-    }
+    for (int i = 0; i < 3; ++i, std::this_thread::sleep_for(5ms)) Play(576);
     std::promise<void> held, release;
     std::thread render([&] {
-        lock.SuspendOutput();
+        TSuspendGuard g(lock);
         held.set_value();
         release.get_future().wait();
-        lock.ResumeOutput();
     });
     held.get_future().wait();
     auto read = std::async(std::launch::async, [&] {
-        return std::make_tuple(streaming.UnderrunCount(), streaming.CpuUsage(), streaming.CpuUsageDisplay(true),
-                               streaming.AverageCpuPercent(), streaming.LastBlockWritten(), streaming.AudibleFrame());
+        return std::make_tuple(streaming.UnderrunCount(), streaming.CpuUsageDisplay(true),
+                               streaming.AverageCpuPercent(), streaming.AudibleFrame());
     });
     const bool answered = read.wait_for(2s) == std::future_status::ready;
     release.set_value();
     render.join();
     ASSERT_TRUE(answered) << "a counter waited for the engine lock";
-    const auto [underruns, usage, text, average, written, audible] = read.get();
+    const auto [underruns, text, average, audible] = read.get();
     EXPECT_EQ(underruns, 0);
-    EXPECT_GT(usage, 0);
-    EXPECT_NE(text.find("(7 samples)"), std::string::npos) << text;
+    EXPECT_NE(text.find("% (7 samples)"), std::string::npos) << text;
     EXPECT_GT(average, 0.0);
-    EXPECT_GT(written, 0);
     EXPECT_NE(audible, EverythingAudible);
 }
 
