@@ -258,6 +258,8 @@ public:
     void SetTiming(bool on);
     int32_t CpuUsage() const { return cpuUsage_.load(std::memory_order_relaxed); }
     std::string CpuUsageDisplay(bool fastInterval) const;
+    // Voices playing at the last mixed block, as the mixing thread published it.
+    int VoicesPlaying() const { return voices_.load(std::memory_order_relaxed); }
     // Share of wall time spent mixing since timing was switched on, in percent.
     double AverageCpuPercent() const { return averageCpu_.load(std::memory_order_relaxed); }
     int64_t BlocksMixed() const { return blocksMixed_.load(); }
