@@ -41,6 +41,23 @@ TEST_F(ApplyStyle, StripsReachTheControlsNamedForThem) {
     EXPECT_EQ(controls.Window->width(), 400);
 }
 
+TEST_F(ApplyStyle, AGlyphFoundNowhereLeavesTheBuiltInLook) {
+    TImageStrip own;
+    own.LoadImage(QImage(44, 18, QImage::Format_ARGB32), 2);
+    auto* start = controls.Get<TMyTransButton>("StartButton");
+    start->SetImList(&own);
+    TStyleData style = MakeStyleData("");
+    for (TStyleItem& item : style.Items)
+        if (item.Spec->Name == "PlayBtn.bmp") {
+            item.Origin = TStyleOrigin::Missing;
+            item.Picture = {};
+        }
+    TStyleApplier applier(controls.Window.get(), images);
+    applier.Apply(style);
+    EXPECT_EQ(start->ImList(), &own);
+    EXPECT_EQ(controls.Get<TMyTransButton>("LoopButton")->ImList(), images.Strip("LoopBtn.bmp"));
+}
+
 TEST_F(ApplyStyle, AReloadRefillsTheSameStripsAndResizesTheControls) {
     Apply("");
     TImageStrip* before = controls.Get<TWAVWheel>("DotVolWheel")->WheelIL();
