@@ -267,6 +267,7 @@ int CmdInfo(const Args& args) {
         Fail(file, r.Reason);
         return r.Code == 1 ? ExitCannotOpen : ExitMalformed;
     }
+    WarnIfEndedEarly(file, r);
     TJsonOut j(stdout);
     writeLoop(j, loop);
     if (!j.Finish()) {

@@ -25,6 +25,7 @@ int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock
         Fail(file, read.Reason);
         return read.Code == 1 ? ExitCannotOpen : ExitMalformed;
     }
+    WarnIfEndedEarly(file, read);
 
     // What loading a loop applies to the engine in the desktop program.
     if (songMode) loop.SongMode = *songMode;

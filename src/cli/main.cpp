@@ -2,11 +2,20 @@
 #include <cstring>
 
 #include "cli/Commands.h"
+#include "loopfile/LoopFile.h"
 
 namespace txcli {
 
 void Fail(const std::string& file, const std::string& reason) {
     std::fprintf(stderr, "trovamix-cli: %s: %s\n", file.c_str(), reason.c_str());
+}
+
+void Warn(const std::string& file, const std::string& reason) {
+    std::fprintf(stderr, "trovamix-cli: %s: warning: %s\n", file.c_str(), reason.c_str());
+}
+
+void WarnIfEndedEarly(const std::string& file, const tx::TLoopReadResult& read) {
+    if (read.EndedEarly) Warn(file, "read only in part: " + read.Reason);
 }
 
 int NotAvailable(const char* command) {
