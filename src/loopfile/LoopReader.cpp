@@ -103,10 +103,7 @@ public:
         bool Stop = false;    // no more events are read
     };
 
-    TEventApplier(TLoop& loop, const TLoopReadOptions& options)
-        : loop_(loop), options_(options) {
-        selectChannel(0);
-    }
+    TEventApplier(TLoop& loop, const TLoopReadOptions& options) : loop_(loop), options_(options) { selectChannel(0); }
 
     bool EndedEarly = false;
     uint64_t StopOffset = 0;  // file offset of the event reading stopped at

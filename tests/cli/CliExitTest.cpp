@@ -49,9 +49,9 @@ protected:
     }
     std::string expand(const std::string& a) const {
         static const std::map<std::string, std::string> files = {
-            {"LOOP", "loop.txp"}, {"MISSING", "missing.txp"}, {"JUNK", "junk.txp"}, {"WRONGID", "wrongid.txp"},
-            {"MANY", "many.txp"}, {"BADHDR", "bad.txp"},      {"OLD", "old.out"},   {"OUT", "out.new"},
-            {"CUT", "cut.txp"}};
+            {"LOOP", "loop.txp"},       {"MISSING", "missing.txp"}, {"JUNK", "junk.txp"},
+            {"WRONGID", "wrongid.txp"}, {"MANY", "many.txp"},       {"BADHDR", "bad.txp"},
+            {"OLD", "old.out"},         {"OUT", "out.new"},         {"CUT", "cut.txp"}};
         if (auto it = files.find(a); it != files.end()) return (dir / it->second).string();
         if (a.rfind("NODIR/", 0) == 0) return (dir / "no folder" / a.substr(6)).string();
         return a;
@@ -94,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
         TExitCase{"ResaveBadHeader", {"resave", "BADHDR", "OUT"}, 2, "bad.txp: "},
         TExitCase{"ResaveUnwritable", {"resave", "LOOP", "NODIR/out.txp"}, 1, "NODIR/out.txp"},
         // a loop read only in part is never saved, not even over itself
-        TExitCase{"ResaveCutOverOld", {"resave", "CUT", "OLD"}, 2, "cut.txp: not saved, it was read only in part: event "},
+        TExitCase{
+            "ResaveCutOverOld", {"resave", "CUT", "OLD"}, 2, "cut.txp: not saved, it was read only in part: event "},
         TExitCase{"ResaveCutNew", {"resave", "CUT", "OUT"}, 2, "cut.txp: not saved"},
         TExitCase{"ResaveChannel4000", {"resave", "MANY", "OLD"}, 2, "selects channel 4000"},
         // render

@@ -2,8 +2,8 @@
 // info prints, and resave writing back what the writer wrote, byte for byte.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "CliRun.h"
@@ -171,8 +171,10 @@ TEST_P(CliCutLoop, WarnsOnceAndGoesOn) {
     const std::string file = Write("cut.txp", cut);
     std::vector<std::string> args = GetParam();
     for (std::string& a : args)
-        if (a == "LOOP") a = file;
-        else if (a == "OUT") a = (dir_ / "out").string();
+        if (a == "LOOP")
+            a = file;
+        else if (a == "OUT")
+            a = (dir_ / "out").string();
     const txtest::TCliResult r = txtest::RunCli(args);
     EXPECT_EQ(r.Status, 0) << r.Err;
     // play reports its progress on stderr too; the tool's own lines are counted
@@ -187,12 +189,12 @@ TEST_P(CliCutLoop, WarnsOnceAndGoesOn) {
         EXPECT_EQ(j["Tempo"], 140);
     }
 }
-INSTANTIATE_TEST_SUITE_P(Commands, CliCutLoop,
-                         testing::Values(std::vector<std::string>{"info", "LOOP"},
-                                         std::vector<std::string>{"render", "LOOP", "-o", "OUT"},
-                                         std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
-                                         std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds", "0.05"}),
-                         [](const auto& i) { return i.param[0]; });
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliCutLoop,
+    testing::Values(std::vector<std::string>{"info", "LOOP"}, std::vector<std::string>{"render", "LOOP", "-o", "OUT"},
+                    std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
+                    std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds", "0.05"}),
+    [](const auto& i) { return i.param[0]; });
 
 TEST_F(CliLoop, ResaveOfAWriterFileIsByteIdentical) {
     tx::TLoop loop;

@@ -57,8 +57,7 @@ TEST_F(LoopReader, ChannelLimitEndsTheReadThereAndKeepsWhatCameBefore) {
         EXPECT_EQ(r.Code, 0);
         EXPECT_TRUE(r.EndedEarly);
         EXPECT_EQ(r.StopOffset, 27u);  // 22 + the 5 bytes of the two events before it
-        EXPECT_NE(r.Reason.find("at byte 27 selects channel " + std::to_string(beyond)), std::string::npos)
-            << r.Reason;
+        EXPECT_NE(r.Reason.find("at byte 27 selects channel " + std::to_string(beyond)), std::string::npos) << r.Reason;
         EXPECT_NE(r.Reason.find("limit of " + std::to_string(tx::MaxLoopChannels)), std::string::npos) << r.Reason;
         EXPECT_EQ(loop_.ChannelCount(), 7);
         EXPECT_EQ(loop_.Channel(6).Volume, 1);
@@ -212,10 +211,10 @@ TEST_F(LoopReader, Texts) {
     LoopBytes e;
     e.Word(64, 2).Text(192, "Snare").Text(194, "Song").Text(195, "plain info").Text(197, "http://x");
     e.Text(196, "C:\\Loops\\kick.wav");
-    e.Data(192, {'A', 'B', 0, 'C', 0});  // up to the first zero byte
+    e.Data(192, {'A', 'B', 0, 'C', 0});                                  // up to the first zero byte
     e.Word(64, 1).Data(192, {'N', 'o', 'Z'}).Word(64, 3).Data(192, {});  // no zero byte: all its bytes
     e.Word(64, 2);
-    e.Data(198, {'{', 0, 0xFF, '}'});    // rich text: all bytes, zero bytes included
+    e.Data(198, {'{', 0, 0xFF, '}'});  // rich text: all bytes, zero bytes included
     ASSERT_EQ(Read(e).Code, 0);
     EXPECT_EQ(loop_.Channel(2).Name, "AB");
     EXPECT_EQ(loop_.Channel(1).Name, "NoZ");
