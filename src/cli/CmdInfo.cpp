@@ -248,7 +248,7 @@ tx::TLoopReadOptions infoReadOptions(const std::string& loopFile, tx::TLoop& loo
     tx::TLocateContext where{
         tx::TAppPaths::ForExecutable().ProgramFolder, ec ? loopFile : path.lexically_normal().string(), {}};
     tx::TLoopReadOptions options;
-    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where));
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where), nullptr, WarnRefusedSample);
     return options;
 }
 

@@ -33,6 +33,8 @@ void Fail(const std::string& file, const std::string& reason);
 void Warn(const std::string& file, const std::string& reason);
 // One warning line naming the byte where a loop's events stopped, when they did.
 void WarnIfEndedEarly(const std::string& file, const tx::TLoopReadResult& read);
+// One warning line for a sample refused for its size; its channel stays silent.
+void WarnRefusedSample(int channel, const std::string& sample, const std::string& why);
 int NotAvailable(const char* command);
 
 // Reads a loop for playing or rendering: its samples located and loaded as the

@@ -18,11 +18,8 @@ int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock
 
     tx::TLoopReadOptions options;
     options.Lock = &lock;
-    options.OnSampleFileName =
-        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine,
-                                 [](int, const std::string& sample, const std::string& why) {
-                                     Warn(sample, "not loaded, the channel stays silent: it " + why);
-                                 });
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(
+        loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine, WarnRefusedSample);
     const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
     if (!read.Ok()) {
         Fail(file, read.Reason);

@@ -18,6 +18,10 @@ void WarnIfEndedEarly(const std::string& file, const tx::TLoopReadResult& read) 
     if (read.EndedEarly) Warn(file, "read only in part: " + read.Reason);
 }
 
+void WarnRefusedSample(int, const std::string& sample, const std::string& why) {
+    Warn(sample, "not loaded, its channel stays silent: it " + why);
+}
+
 int NotAvailable(const char* command) {
     std::fprintf(stderr, "trovamix-cli: %s: not available yet\n", command);
     return ExitUsage;

@@ -196,6 +196,29 @@ INSTANTIATE_TEST_SUITE_P(
                     std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds", "0.05"}),
     [](const auto& i) { return i.param[0]; });
 
+// A sample too large to convert is refused before it is decoded, with one
+// warning naming it; its channel keeps the name and the command goes on.
+TEST_F(CliLoop, ASampleOverTheLimitWarnsAndIsNotLoaded) {
+    // 8-bit mono at 100 Hz: 310000 bytes would take 522 MB at 44100 Hz stereo.
+    Bytes wav{'R', 'I', 'F', 'F', 0x14, 0xBB, 0x04, 0x00, 'W', 'A', 'V',  'E',  'f',  'm', 't',
+              ' ', 16,  0,   0,   0,    1,    0,    1,    0,   100, 0,    0,    0,    100, 0,
+              0,   0,   1,   0,   8,    0,    'd',  'a',  't', 'a', 0xF0, 0xBA, 0x04, 0x00};
+    wav.resize(wav.size() + 310000, 0x80);
+    const std::string sample = Write("huge.wav", wav);
+    tx::TLoop loop;
+    loop.Channel(1).SampleFileName = sample;
+    const std::string file = Write("huge.txp", loop);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", file}, std::vector<std::string>{"render", file, "-o", sample + ".out"}}) {
+        const txtest::TCliResult r = txtest::RunCli(args);
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Err, "trovamix-cli: " + sample +
+                             ": warning: not loaded, its channel stays silent: it would take 522 MB once converted, "
+                             "more than the 512 MB a sample may take here\n");
+    }
+    EXPECT_EQ(json::parse(txtest::RunCli({"info", file}).Out)["Channels"][1]["SampleFileName"], sample);
+}
+
 TEST_F(CliLoop, ResaveOfAWriterFileIsByteIdentical) {
     tx::TLoop loop;
     loop.AddChannel();
