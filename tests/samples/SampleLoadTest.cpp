@@ -9,7 +9,6 @@
 #include "WavTestSupport.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
-#include "samples/SampleCache.h"
 
 namespace {
 
@@ -97,19 +96,6 @@ protected:
     std::vector<TRefused> refused;
 };
 
-TEST_F(SampleLoad, ACacheReadsEachFileOnceAndSharesItsFrames) {
-    const std::string a = file("a.wav", wavImage(2, 44100, 16, stereoRamp(100)));
-    TSampleCache cache;
-    const TSampleCache::TEntry& first = cache.Get(a);
-    const TSampleCache::TEntry& again = cache.Get(a);
-    EXPECT_EQ(cache.Decodes(), 1);
-    EXPECT_TRUE(first.Frames.SharesWith(again.Frames));
-    EXPECT_EQ(first.Length, 100);
-    EXPECT_EQ(cache.Used(), 400u);  // counted once
-    EXPECT_EQ(cache.Get(file("junk.wav", {'n', 'o'})).Result, WavNotLoaded);
-    EXPECT_EQ(cache.Decodes(), 2);
-}
-
 // Channels with unchanged frames share the one copy; a channel whose effects
 // change them gets its own, and the shared frames stay as they were.
 TEST_F(SampleLoad, ChannelsOfOneFileShareItUnlessTheirEffectsDiffer) {
@@ -166,21 +152,6 @@ INSTANTIATE_TEST_SUITE_P(
                     TLimitCase{"CopyForEffectsPassesIt", 8039, true, {true, false, true}, "its effects would need"},
                     TLimitCase{"CopyForEffectsFits", 8040, true, {true, true, true}, ""}),
     [](const auto& i) { return std::string(i.param.What); });
-
-TEST_F(SampleLoad, OneSampleIsHeldToItsLimitBeforeAnythingIsDecoded) {
-    // 8-bit mono at 100 Hz: 441 converted frames of 4 bytes for every byte.
-    const std::string f = file("slow.wav", wavImage(1, 100, 8, Bytes(1000, 0x90)));
-    TWAVSample s;
-    s.Data = {1, 2};
-    std::string why;
-    EXPECT_EQ(LoadWAV(f, s, &why, 441 * 4 * 1000 - 1), WavTooLarge);
-    EXPECT_FALSE(s.HasData());
-    EXPECT_NE(why.find("would take 2 MB once converted, more than the 2 MB a sample may take"), std::string::npos)
-        << why;
-    EXPECT_EQ(LoadWAV(f, s, &why, 441 * 4 * 1000), WavLoaded);
-    EXPECT_EQ(s.Length, 441000);
-    EXPECT_EQ(LoopSampleBudget() >= MaxSampleBytes, true);
-}
 
 // The file of the review: 300000 bytes of 8-bit mono at 100 Hz, 529 MB once
 // converted, named by two channels. It is read once, both channels share
