@@ -251,7 +251,9 @@ TEST(LiveEdit, EveryEditWhileTheSongPlaysLeavesTheRenderOfTheFinalLoop) {
     RecordProperty("LongestHoldMicroseconds", int(rig.lock.LongestHold().count() / 1000));
     EXPECT_GT(blocks, 100);
     for (int k = 0; k < Kinds; ++k) EXPECT_GT(done[size_t(k)], 0) << "edit kind " << k;
-    if (!Sanitized) EXPECT_LT(longestMs, 1.0);
+    if (!Sanitized) {
+        EXPECT_LT(longestMs, 1.0);
+    }
 
     // The final loop, rebuilt from its file image with the same samples, on
     // an engine of its own.
