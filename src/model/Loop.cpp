@@ -126,8 +126,8 @@ bool TLoop::PatternIsEmpty(int pattern) const {
 int TLoop::AddChannel() {
     int idx = ChannelCount();
     auto fresh = std::make_unique<TChannel>(idx);
-    channels_.reserve(channels_.size() + 1);
     {
+        // The list of pointers may move as it grows, so only under the lock.
         TLockGuard g(lock_);
         channels_.push_back(std::move(fresh));
     }
@@ -140,7 +140,6 @@ int TLoop::AddChannel() {
 void TLoop::InsertChannel(int i) {
     i = std::clamp(i, 0, ChannelCount());
     auto fresh = std::make_unique<TChannel>(i);
-    channels_.reserve(channels_.size() + 1);
     {
         TLockGuard g(lock_);
         for (auto& c : channels_) {
