@@ -54,6 +54,11 @@ public:
         });
     }
     ~MixingThread() { Stop(); }
+    // Lets the mixer play at least one more block, so edits and blocks interleave.
+    void AwaitBlock() const {
+        const int b = blocks_.load();
+        while (blocks_.load() == b) std::this_thread::yield();
+    }
     int Stop() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
@@ -241,7 +246,21 @@ TEST(LiveEdit, EveryEditWhileTheSongPlaysLeavesTheRenderOfTheFinalLoop) {
                 loop.SongLoopPosition = pick(0, 3);
                 break;
         }
-        if (i % 8 == 0) std::this_thread::yield();
+        if (i % 8 == 0) mixer.AwaitBlock();
+    }
+    // Last edits, still while playing, so that the final loop is heard
+    // whatever the random ones left: channel 0 sounds on step 0 of every pattern.
+    loop.MainVolume = 128;
+    loop.Channel(0).Enabled = true;
+    loop.Channel(0).Volume = 100;
+    {
+        TWAVSample work;
+        FillTone(work, 2500, 1);
+        InstallChannelSample(loop.Channel(0), work, &e, &rig.lock);
+    }
+    for (int p = 1; p <= 12; ++p) {
+        loop.SetStep(0, p, 0, true);
+        loop.SetStepValue(0, p, RowVolume, 0, 127);
     }
     const int blocks = mixer.Stop();
     rig.lock.StopHoldTiming();
@@ -249,7 +268,7 @@ TEST(LiveEdit, EveryEditWhileTheSongPlaysLeavesTheRenderOfTheFinalLoop) {
     std::printf("%d edits while %d blocks played; longest window hold of the engine lock %.3f ms\n", edits, blocks,
                 longestMs);
     RecordProperty("LongestHoldMicroseconds", int(rig.lock.LongestHold().count() / 1000));
-    EXPECT_GT(blocks, 100);
+    EXPECT_GE(blocks, edits / 8);
     for (int k = 0; k < Kinds; ++k) EXPECT_GT(done[size_t(k)], 0) << "edit kind " << k;
     if (!Sanitized) {
         EXPECT_LT(longestMs, 1.0);
@@ -281,7 +300,7 @@ TEST(LiveEdit, EveryEditWhileTheSongPlaysLeavesTheRenderOfTheFinalLoop) {
         loud += expected[k] != 0;
         differ += live[k] != expected[k];
     }
-    EXPECT_GT(loud, expected.size() / 20) << "the final loop should not be silent";
+    EXPECT_GT(loud, 1000u) << "the final loop should not be silent";
     EXPECT_EQ(differ, 0u);
 }
 
