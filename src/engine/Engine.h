@@ -85,12 +85,8 @@ public:
 
     TLoop& Loop;
     TEngineLock& EL;
-
-private:
-    TSettings settings_;  // before Settings, which refers to it
-
-public:
-    // The engine's copy, for reading on the window thread.
+    // The engine's own copy (settings_, at the end of the class, away from
+    // the fields the mixer works on), for reading on the window thread.
     const TSettings& Settings = settings_;
     // Takes the settings the engine uses (Surround, the rendering remainder,
     // bank select, sample naming, the play modes) under the lock.
@@ -176,9 +172,10 @@ public:
     void PublishDisplay(bool barrier);  // the displayed position now, engine lock held
 
 private:
-    std::atomic<bool> surround_{false};  // ConvertBlock reads it once per block
     uint64_t nextRandom();
     uint64_t rng_ = 0x9E3779B97F4A7C15ull;
+    TSettings settings_;
+    std::atomic<bool> surround_{false};  // ConvertBlock reads it once per block
 };
 
 }  // namespace tx

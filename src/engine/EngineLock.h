@@ -99,17 +99,24 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     // Both run with the mutex held, so depth_ and since_ need no more guard.
+    // The timing itself is kept out of line: the mixer's own locks only count.
     void entered() {
-        if (++depth_ == 1 && timing_.load(std::memory_order_relaxed) && !playbackThread_) since_ = Clock::now();
+        if (++depth_ == 1 && timing_.load(std::memory_order_relaxed)) [[unlikely]]
+            startHold();
     }
     void leaving() {
-        if (--depth_ == 0 && timing_.load(std::memory_order_relaxed) && !playbackThread_ &&
-            since_ != Clock::time_point{}) {
-            const int64_t held = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - since_).count();
-            since_ = {};
-            int64_t cur = longestHold_.load(std::memory_order_relaxed);
-            while (cur < held && !longestHold_.compare_exchange_weak(cur, held, std::memory_order_relaxed)) {
-            }
+        if (--depth_ == 0 && timing_.load(std::memory_order_relaxed)) [[unlikely]]
+            endHold();
+    }
+    [[gnu::noinline, gnu::cold]] void startHold() {
+        if (!playbackThread_) since_ = Clock::now();
+    }
+    [[gnu::noinline, gnu::cold]] void endHold() {
+        if (playbackThread_ || since_ == Clock::time_point{}) return;
+        const int64_t held = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - since_).count();
+        since_ = {};
+        int64_t cur = longestHold_.load(std::memory_order_relaxed);
+        while (cur < held && !longestHold_.compare_exchange_weak(cur, held, std::memory_order_relaxed)) {
         }
     }
 
