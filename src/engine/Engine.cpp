@@ -17,8 +17,6 @@ void TEngine::SetSettings(const TSettings& settings) {
     TLockGuard g(&EL);
     settings_ = settings;
     surround_.store(settings.Surround, std::memory_order_relaxed);
-    SetUseWAVOnly(settings.UseWAVOnly);
-    SyncToInput = settings.SyncToInput;
 }
 
 void TEngine::SetSurround(bool on) {

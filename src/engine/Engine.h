@@ -89,7 +89,8 @@ public:
     // the fields the mixer works on), for reading on the window thread.
     const TSettings& Settings = settings_;
     // Takes the settings the engine uses (Surround, the rendering remainder,
-    // bank select, sample naming, the play modes) under the lock.
+    // bank select, sample naming) under the lock; the play modes have their
+    // own calls (SetUseWAVOnly, SyncToInput under the lock).
     void SetSettings(const TSettings& settings);
     void SetSurround(bool on);
 
