@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (px >> 24 != 0xFF) broken("a pixel that is not opaque");
     // Cut it as a masked strip with a count from the input, and by a fixed width.
     const int count = size ? data[size - 1] % 32 : 1;
-    for (const tx::TStripSpec spec : {tx::TStripSpec{count, 0, true}, tx::TStripSpec{0, count, false}}) {
-        const tx::TStrip strip = tx::LoadStrip(bmp, spec);
+    for (const tx::TStripShape shape : {tx::TStripShape{count, 0, true}, tx::TStripShape{0, count, false}}) {
+        const tx::TStrip strip = tx::LoadStrip(bmp, shape);
         if (strip.Empty()) continue;
         if (int64_t(strip.FrameWidth) * int64_t(strip.Frames.size()) > bmp.Width)
             broken("frames wider than the bitmap");

@@ -130,9 +130,9 @@ QWidget* TStyleApplier::FindWidget(const std::string& name) const {
 
 void TStyleApplier::LoadImages(const TStyleData& style) {
     for (const TStyleItem& item : style.Items) {
-        if (!item.Spec) continue;
-        const std::string name(item.Spec->Name);
-        switch (item.Spec->Kind) {
+        if (!item.Entry) continue;
+        const std::string name(item.Entry->Name);
+        switch (item.Entry->Kind) {
             case TStyleFileKind::Strip: {
                 // A strip missing everywhere leaves the control its built-in look.
                 QVector<QImage> frames;
@@ -160,8 +160,8 @@ void TStyleApplier::AssignImages() {
         TImageStrip* strip = images_.Strip(use.File);
         for (QWidget* w : Find<QWidget>(use.Control)) {
             if (auto* b = qobject_cast<TMyTransButton*>(w)) {
-                const TStyleFileSpec* spec = FindStyleFile(use.File);
-                if (strip->IsEmpty() && spec && spec->Kind == TStyleFileKind::Glyph)
+                const TStyleFileEntry* entry = FindStyleFile(use.File);
+                if (strip->IsEmpty() && entry && entry->Kind == TStyleFileKind::Glyph)
                     continue;  // a glyph found nowhere leaves the button's built-in look
                 b->SetImList(strip);
                 if (use.ILIndex >= 0) b->SetILIndex(use.ILIndex);

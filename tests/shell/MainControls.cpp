@@ -97,13 +97,13 @@ TMainControls MakeMainControls(int channels) {
 TStyleData MakeStyleData(const std::string& config, int frameScale) {
     TStyleData style;
     int seed = 1;
-    for (const TStyleFileSpec& spec : StyleFileTable()) {
+    for (const TStyleFileEntry& entry : StyleFileTable()) {
         TStyleItem item;
-        item.Spec = &spec;
+        item.Entry = &entry;
         item.Origin = TStyleOrigin::Style;
-        const std::string_view name = spec.Name;
+        const std::string_view name = entry.Name;
         ++seed;
-        switch (spec.Kind) {
+        switch (entry.Kind) {
             case TStyleFileKind::Picture: {
                 const bool menuBack = name == "MenuBack.bmp";
                 const bool side = name == "LeftSide.bmp" || name == "RightSide.bmp";
@@ -122,11 +122,11 @@ TStyleData MakeStyleData(const std::string& config, int frameScale) {
                 item.Picture = Coloured(44, 18, 2, seed);
                 break;
             case TStyleFileKind::Strip: {
-                const int frames = spec.Strip.FrameWidth > 0 ? 16 : spec.Strip.FrameCount;
-                const int fw = (spec.Strip.FrameWidth > 0 ? spec.Strip.FrameWidth : 12) * frameScale;
+                const int frames = entry.Strip.FrameWidth > 0 ? 16 : entry.Strip.FrameCount;
+                const int fw = (entry.Strip.FrameWidth > 0 ? entry.Strip.FrameWidth : 12) * frameScale;
                 const int h = (name == "MenuItems.bmp" ? 18 : name == "PatPad.bmp" ? 36 : 14) * frameScale;
                 const int width = name == "MenuItems.bmp" ? 400 * 2 : frames * fw;
-                TStripSpec cut = spec.Strip;
+                TStripShape cut = entry.Strip;
                 if (cut.FrameWidth > 0) cut.FrameWidth *= frameScale;
                 item.Strip = LoadStrip(Coloured(width, h, frames, seed), cut);
                 break;

@@ -48,7 +48,7 @@ TEST_F(ApplyStyle, AGlyphFoundNowhereLeavesTheBuiltInLook) {
     start->SetImList(&own);
     TStyleData style = MakeStyleData("");
     for (TStyleItem& item : style.Items)
-        if (item.Spec->Name == "PlayBtn.bmp") {
+        if (item.Entry->Name == "PlayBtn.bmp") {
             item.Origin = TStyleOrigin::Missing;
             item.Picture = {};
         }
@@ -143,8 +143,8 @@ TEST(ApplyDefaultStyle, TheBuiltInDefaultStyleSkinsEveryControl) {
     applier.AddRoot(controls.Editor.get());
     const TAppliedStyle applied = applier.Apply(style);
     for (const TStyleItem& item : style.Items)
-        if (item.Spec->Kind == TStyleFileKind::Strip)
-            EXPECT_FALSE(images.Strip(std::string(item.Spec->Name))->IsEmpty()) << item.Spec->Name;
+        if (item.Entry->Kind == TStyleFileKind::Strip)
+            EXPECT_FALSE(images.Strip(std::string(item.Entry->Name))->IsEmpty()) << item.Entry->Name;
     EXPECT_EQ(controls.Get<TWAVWheel>("DotVolWheel")->WheelIL()->FrameWidth(), 23);
     EXPECT_EQ(controls.Get<TRCADigital>("BPMDig")->width(),
               controls.Get<TRCADigital>("BPMDig")->ImList()->FrameWidth() * 3);

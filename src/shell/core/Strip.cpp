@@ -4,25 +4,25 @@
 
 namespace tx {
 
-TStrip LoadStrip(const TBitmap& bitmap, const TStripSpec& spec) {
+TStrip LoadStrip(const TBitmap& bitmap, const TStripShape& shape) {
     TStrip strip;
-    strip.Masked = spec.Masked;
+    strip.Masked = shape.Masked;
     if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Pixels.size() != size_t(bitmap.Width) * size_t(bitmap.Height))
         return strip;
     // A count or width of 0 or less from a caller is taken as 1, never as a divisor of 0.
     int frameWidth, frames;
-    if (spec.FrameWidth > 0) {
-        frameWidth = spec.FrameWidth;
+    if (shape.FrameWidth > 0) {
+        frameWidth = shape.FrameWidth;
         frames = bitmap.Width / frameWidth;
     } else {
-        frames = std::max(spec.FrameCount, 1);
+        frames = std::max(shape.FrameCount, 1);
         frameWidth = bitmap.Width / frames;
     }
     if (frameWidth <= 0 || frames <= 0) return strip;  // narrower than one frame: missing
     strip.FrameWidth = frameWidth;
     strip.FrameHeight = bitmap.Height;
     const uint32_t mask = bitmap.Pixels[size_t(bitmap.Height - 1) * bitmap.Width];
-    if (spec.Masked) strip.MaskColour = mask;
+    if (shape.Masked) strip.MaskColour = mask;
     strip.Frames.resize(frames);
     for (int f = 0; f < frames; ++f) {
         TBitmap& frame = strip.Frames[f];
@@ -32,7 +32,7 @@ TStrip LoadStrip(const TBitmap& bitmap, const TStripSpec& spec) {
         for (int y = 0; y < bitmap.Height; ++y) {
             const uint32_t* src = bitmap.Pixels.data() + size_t(y) * bitmap.Width + size_t(f) * frameWidth;
             uint32_t* dst = frame.Pixels.data() + size_t(y) * frameWidth;
-            for (int x = 0; x < frameWidth; ++x) dst[x] = spec.Masked && src[x] == mask ? 0u : src[x];
+            for (int x = 0; x < frameWidth; ++x) dst[x] = shape.Masked && src[x] == mask ? 0u : src[x];
         }
     }
     return strip;

@@ -9,7 +9,7 @@ namespace tx {
 // How a bitmap is cut into frames: a frame count (frame width = width div
 // count) or a fixed frame width (as many frames as fit). Masked strips turn
 // every pixel of the bottom-left pixel's colour transparent.
-struct TStripSpec {
+struct TStripShape {
     int FrameCount = 0;  // used when FrameWidth is 0
     int FrameWidth = 0;
     bool Masked = false;
@@ -25,7 +25,7 @@ struct TStrip {
     bool Empty() const { return Frames.empty(); }
 };
 
-TStrip LoadStrip(const TBitmap& bitmap, const TStripSpec& spec);
+TStrip LoadStrip(const TBitmap& bitmap, const TStripShape& shape);
 
 // The rectangle (x, y, w, h) of `from`, clipped to it; parts outside stay transparent.
 TBitmap CutRect(const TBitmap& from, int x, int y, int w, int h);

@@ -28,7 +28,7 @@ bool readSmallFile(const std::string& path, std::streamoff limit, std::vector<un
 
 // Turns the raw bytes of one candidate into the item; false when unusable.
 bool useBytes(TStyleItem& item, const unsigned char* data, size_t size, std::string& why) {
-    switch (item.Spec->Kind) {
+    switch (item.Entry->Kind) {
         case TStyleFileKind::Config:
         case TStyleFileKind::Sound:
             item.Data.assign(data, data + size);
@@ -40,8 +40,8 @@ bool useBytes(TStyleItem& item, const unsigned char* data, size_t size, std::str
     if (bmp.Width == 0) return false;
     item.SourceWidth = bmp.Width;
     item.SourceHeight = bmp.Height;
-    if (item.Spec->Kind == TStyleFileKind::Strip) {
-        item.Strip = LoadStrip(bmp, item.Spec->Strip);
+    if (item.Entry->Kind == TStyleFileKind::Strip) {
+        item.Strip = LoadStrip(bmp, item.Entry->Strip);
         if (item.Strip.Empty()) {
             why = "narrower than its frames";
             return false;
@@ -53,7 +53,7 @@ bool useBytes(TStyleItem& item, const unsigned char* data, size_t size, std::str
 }
 
 bool tryFile(TStyleItem& item, const std::string& path, std::string& why) {
-    const bool bitmap = item.Spec->Kind != TStyleFileKind::Config && item.Spec->Kind != TStyleFileKind::Sound;
+    const bool bitmap = item.Entry->Kind != TStyleFileKind::Config && item.Entry->Kind != TStyleFileKind::Sound;
     std::vector<unsigned char> bytes;
     if (!readSmallFile(path, bitmap ? MaxBitmapPixels * 4 + 65536 : MaxStyleDataFile, bytes)) {
         why = "cannot be read, or too large";
@@ -102,17 +102,17 @@ std::string StyleFile(const TStyleSources& sources, std::string_view name) {
 
 const TStyleItem* TStyleData::Item(std::string_view fileName) const {
     for (const TStyleItem& item : Items)
-        if (EqualNoCase(item.Spec->Name, fileName)) return &item;
+        if (EqualNoCase(item.Entry->Name, fileName)) return &item;
     return nullptr;
 }
 
 TStyleData LoadStyleData(const TStyleSources& sources) {
     TStyleData style;
     style.Items.reserve(StyleFileTable().size());
-    for (const TStyleFileSpec& spec : StyleFileTable()) {
+    for (const TStyleFileEntry& entry : StyleFileTable()) {
         TStyleItem item;
-        item.Spec = &spec;
-        const std::string name(spec.Name);
+        item.Entry = &entry;
+        const std::string name(entry.Name);
         const std::pair<const std::string*, TStyleOrigin> folders[] = {
             {&sources.StyleFolder, TStyleOrigin::Style}, {&sources.DefaultFolder, TStyleOrigin::DefaultFolder}};
         for (const auto& [folder, origin] : folders) {

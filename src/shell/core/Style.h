@@ -26,7 +26,7 @@ enum class TStyleOrigin { Style, DefaultFolder, Embedded, Missing };
 const char* OriginText(TStyleOrigin origin);
 
 struct TStyleItem {
-    const TStyleFileSpec* Spec = nullptr;
+    const TStyleFileEntry* Entry = nullptr;
     TStyleOrigin Origin = TStyleOrigin::Missing;
     std::string Path;                       // the file used; empty when embedded or missing
     int SourceWidth = 0, SourceHeight = 0;  // of the whole bitmap

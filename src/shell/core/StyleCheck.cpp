@@ -36,30 +36,30 @@ TStyleReport CheckStyle(const TStyleSources& sources) {
         report.Problems.push_back(note.File + (note.Line ? ":" + std::to_string(note.Line) : "") + ": " + note.What);
 
     for (const TStyleItem& item : style.Items) {
-        const std::string name(item.Spec->Name);
+        const std::string name(item.Entry->Name);
         if (item.Origin != TStyleOrigin::Style) {
             std::string where = item.Origin == TStyleOrigin::Missing
                                     ? "missing everywhere"
                                     : std::string("from the ") + OriginText(item.Origin);
-            if (item.Origin == TStyleOrigin::Missing && item.Spec->Kind == TStyleFileKind::Glyph)
+            if (item.Origin == TStyleOrigin::Missing && item.Entry->Kind == TStyleFileKind::Glyph)
                 where += "; the built-in glyph stays";
             report.Fallbacks.push_back(name + ": " + where);
             continue;
         }
-        if (item.Spec->Kind == TStyleFileKind::Strip) {
-            const TStripSpec& spec = item.Spec->Strip;
-            if (spec.FrameWidth > 0 && item.SourceWidth % spec.FrameWidth)
+        if (item.Entry->Kind == TStyleFileKind::Strip) {
+            const TStripShape& shape = item.Entry->Strip;
+            if (shape.FrameWidth > 0 && item.SourceWidth % shape.FrameWidth)
                 report.Problems.push_back(name + ": width " + std::to_string(item.SourceWidth) +
-                                          " is not a multiple of the frame width " + std::to_string(spec.FrameWidth));
-            if (spec.FrameWidth == 0 && spec.FrameCount > 0 && item.SourceWidth % spec.FrameCount)
+                                          " is not a multiple of the frame width " + std::to_string(shape.FrameWidth));
+            if (shape.FrameWidth == 0 && shape.FrameCount > 0 && item.SourceWidth % shape.FrameCount)
                 report.Problems.push_back(name + ": width " + std::to_string(item.SourceWidth) +
-                                          " is not a multiple of its " + std::to_string(spec.FrameCount) + " frames");
+                                          " is not a multiple of its " + std::to_string(shape.FrameCount) + " frames");
         }
-        if (item.Spec->DrawnOpaque && item.Spec->Kind != TStyleFileKind::Config &&
-            item.Spec->Kind != TStyleFileKind::Sound) {
+        if (item.Entry->DrawnOpaque && item.Entry->Kind != TStyleFileKind::Config &&
+            item.Entry->Kind != TStyleFileKind::Sound) {
             if (std::string why = maskOnOpaque(item.Path); !why.empty()) report.Problems.push_back(name + ": " + why);
         }
-        if (item.Spec->Kind == TStyleFileKind::Config)
+        if (item.Entry->Kind == TStyleFileKind::Config)
             for (const TConfigProblem& p : style.Config.Problems)
                 report.Problems.push_back(name + ":" + std::to_string(p.Line) + ": " + p.What);
     }

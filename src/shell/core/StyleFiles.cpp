@@ -11,11 +11,11 @@ namespace {
 using K = TStyleFileKind;
 using S = TStyleSize;
 
-constexpr TStripSpec frames(int n) { return {n, 0, false}; }
-constexpr TStripSpec width(int w) { return {0, w, false}; }
-constexpr TStripSpec masked(int n) { return {n, 0, true}; }
+constexpr TStripShape frames(int n) { return {n, 0, false}; }
+constexpr TStripShape width(int w) { return {0, w, false}; }
+constexpr TStripShape masked(int n) { return {n, 0, true}; }
 
-constexpr std::array<TStyleFileSpec, 39> kFiles{{
+constexpr std::array<TStyleFileEntry, 39> kFiles{{
     {"MenuBack.bmp", K::Picture, {}, S::MainWidthAndMenuPic, "MenuPic"},
     {"BottomLine.bmp", K::Picture, {}, S::BottomPic, "BottomPic"},
     {"MenuLine.bmp", K::Picture, {}, S::MainMenuPic, "MainMenuPic"},
@@ -59,10 +59,10 @@ constexpr std::array<TStyleFileSpec, 39> kFiles{{
 
 }  // namespace
 
-std::span<const TStyleFileSpec> StyleFileTable() { return kFiles; }
+std::span<const TStyleFileEntry> StyleFileTable() { return kFiles; }
 
-const TStyleFileSpec* FindStyleFile(std::string_view name) {
-    for (const TStyleFileSpec& f : StyleFileTable())
+const TStyleFileEntry* FindStyleFile(std::string_view name) {
+    for (const TStyleFileEntry& f : StyleFileTable())
         if (EqualNoCase(f.Name, name)) return &f;
     return nullptr;
 }

@@ -28,10 +28,10 @@ enum class TStyleSize {
 };
 
 // One file of a style, in loading order, with what it skins.
-struct TStyleFileSpec {
+struct TStyleFileEntry {
     std::string_view Name;
     TStyleFileKind Kind;
-    TStripSpec Strip;  // for strips
+    TStripShape Strip;  // for strips
     TStyleSize Sets = TStyleSize::None;
     std::string_view Skins;  // the component or image list it goes to
     // False for the masked strips and for button glyphs, which a button may
@@ -40,8 +40,8 @@ struct TStyleFileSpec {
 };
 
 // Every file of a style, in the order they are loaded.
-std::span<const TStyleFileSpec> StyleFileTable();
+std::span<const TStyleFileEntry> StyleFileTable();
 
-const TStyleFileSpec* FindStyleFile(std::string_view name);  // matched without case
+const TStyleFileEntry* FindStyleFile(std::string_view name);  // matched without case
 
 }  // namespace tx

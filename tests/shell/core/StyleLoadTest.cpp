@@ -38,13 +38,13 @@ TEST_F(StyleLoad, AStyleWithOnlyBackTakesEverythingElseFromDefault) {
     ASSERT_EQ(s.Items.size(), tx::StyleFileTable().size());
     for (size_t i = 0; i < s.Items.size(); ++i) {
         const tx::TStyleItem& item = s.Items[i];
-        EXPECT_EQ(item.Spec, &tx::StyleFileTable()[i]) << "loading order";
-        const bool mine = item.Spec->Name == "back.bmp";
-        const bool defaultHasIt = item.Spec->Name != "StartSnd.WAV";
+        EXPECT_EQ(item.Entry, &tx::StyleFileTable()[i]) << "loading order";
+        const bool mine = item.Entry->Name == "back.bmp";
+        const bool defaultHasIt = item.Entry->Name != "StartSnd.WAV";
         EXPECT_EQ(item.Origin, mine           ? TStyleOrigin::Style
                                : defaultHasIt ? TStyleOrigin::DefaultFolder
                                               : TStyleOrigin::Missing)
-            << item.Spec->Name;
+            << item.Entry->Name;
     }
     const tx::TStyleItem* back = s.Item("BACK.BMP");
     ASSERT_TRUE(back);
@@ -138,7 +138,7 @@ TEST_F(StyleLoad, NoFoldersAtAllLeaveEveryItemMissing) {
 
 TEST(BuiltInStyle, GivesEveryFileAndPassesTheChecker) {
     const tx::TStyleData s = tx::LoadStyleData({"", "", &tx::FindEmbeddedStyleFile});
-    for (const tx::TStyleItem& item : s.Items) EXPECT_EQ(item.Origin, TStyleOrigin::Embedded) << item.Spec->Name;
+    for (const tx::TStyleItem& item : s.Items) EXPECT_EQ(item.Origin, TStyleOrigin::Embedded) << item.Entry->Name;
     EXPECT_TRUE(s.Config.Problems.empty());
     EXPECT_GT(s.Sizes.MainClientWidth, 0);
     // The same files as a folder beside the program: nothing to report.
