@@ -63,9 +63,9 @@ void TWAVWheel::PaintSkin(QPainter& painter) {
         w = h = side + 1;
     }
     if (border_) {
-        painter.setPen(kShadow);
-        painter.drawLine(w, 1, w, h);
-        painter.drawLine(1, h, w, h);
+        // Rectangles, not lines, so the shadow scales pixel for pixel with the frame.
+        painter.fillRect(QRect(w, 1, 1, h), kShadow);
+        painter.fillRect(QRect(1, h, w - 1, 1), kShadow);
     }
 }
 
