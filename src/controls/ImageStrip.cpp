@@ -50,6 +50,17 @@ void TImageStrip::LoadFixedWidth(const TBitmap& bitmap, int frameWidth, bool mas
     Cut(image, frameWidth, frameWidth > 0 ? image.width() / frameWidth : 0, masked);
 }
 
+void TImageStrip::LoadFrames(const QVector<QImage>& frames) {
+    frames_.clear();
+    frameSize_ = {};
+    if (!frames.isEmpty() && !frames.front().isNull()) {
+        frameSize_ = frames.front().size();
+        for (const QImage& frame : frames)
+            frames_.push_back(QPixmap::fromImage(frame.size() == frameSize_ ? frame : frame.copy(QRect({}, frameSize_))));
+    }
+    emit Changed();
+}
+
 void TImageStrip::Clear() {
     Cut({}, 0, 0, false);
 }

@@ -24,6 +24,8 @@ public:
     // As many frames of `frameWidth` as fit.
     void LoadFixedWidth(const TBitmap& bitmap, int frameWidth, bool masked = false);
     void LoadImage(const QImage& image, int count, bool masked = false);
+    // Frames already cut (and masked) elsewhere; all take the first one's size.
+    void LoadFrames(const QVector<QImage>& frames);
     void Clear();
 
     int Count() const { return frames_.size(); }
