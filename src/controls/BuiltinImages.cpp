@@ -1,7 +1,10 @@
 #include "controls/BuiltinImages.h"
 
-#include <QFile>
 #include <QPainter>
+
+#ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
+#include "shell/core/EmbeddedStyle.h"
+#endif
 
 namespace tx {
 namespace {
@@ -9,7 +12,7 @@ namespace {
 QImage DrawKnob(int w, int h) {
     // Two frames side by side: enabled and disabled.
     QImage image(w * 2, h, QImage::Format_ARGB32);
-    image.fill(QColor(255, 0, 255));  // the mask colour, also in the bottom-left pixel
+    image.fill(Qt::transparent);
     QPainter p(&image);
     for (int f = 0; f < 2; ++f) {
         const QRect r(f * w, 0, w - 1, h - 1);
@@ -26,7 +29,6 @@ QImage DrawKnob(int w, int h) {
         else
             p.drawLine(r.center().x(), r.center().y() - 3, r.center().x(), r.center().y() + 3);
     }
-    image.setPixel(0, h - 1, qRgb(255, 0, 255));
     return image;
 }
 
@@ -45,10 +47,12 @@ QImage DrawArrows() {
 }  // namespace
 
 QImage BuiltinImage(const QString& name) {
-    for (const char* ext : {".bmp", ".png"}) {
-        const QString path = ":/builtin/" + name + ext;
-        if (QFile::exists(path)) return QImage(path);
+#ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
+    if (const TEmbeddedFile* file = FindEmbeddedResource(name.toStdString())) {
+        QImage image;
+        if (image.loadFromData(file->Data, int(file->Size))) return image;
     }
+#endif
     if (name == "SKnob") return DrawKnob(20, 9);
     if (name == "SKnobH") return DrawKnob(9, 16);
     if (name == "ZavoUpDown") return DrawArrows();

@@ -7,8 +7,8 @@ namespace tx {
 
 // The program's own pictures that are not style files: "SKnob" (2 frames,
 // vertical slider knob), "SKnobH" (2 frames, horizontal), "ZavoUpDown" (2
-// frames: the up and the down arrow). Taken from the resources ":/builtin/NAME.bmp"
-// (or .png) when the program carries them, else drawn here.
+// frames: the up and the down arrow), with alpha. Taken from the resources
+// built into the program when it carries them, else drawn here.
 QImage BuiltinImage(const QString& name);
 
 }  // namespace tx

@@ -71,14 +71,14 @@ void TImageStrip::Cut(const QImage& source, int frameWidth, int count, bool mask
     if (!source.isNull() && frameWidth > 0 && count > 0) {
         QImage image = source.convertToFormat(QImage::Format_ARGB32);
         const int height = image.height();
-        // Opaque strips ignore whatever alpha the reader left; masked ones take
-        // the colour of the bottom-left pixel as transparent.
-        const QRgb mask = image.pixel(0, height - 1) & 0xFFFFFF;
-        for (int y = 0; y < height; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb rgb = line[x] & 0xFFFFFF;
-                line[x] = masked && rgb == mask ? 0 : (0xFF000000u | rgb);
+        // Masked strips take the colour of the bottom-left pixel as transparent;
+        // others keep their pixels (bitmaps arrive opaque, built-in art with alpha).
+        if (masked) {
+            const QRgb mask = image.pixel(0, height - 1) & 0xFFFFFF;
+            for (int y = 0; y < height; ++y) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+                for (int x = 0; x < image.width(); ++x)
+                    if ((line[x] & 0xFFFFFF) == mask) line[x] = 0;
             }
         }
         frameSize_ = QSize(frameWidth, height);

@@ -16,7 +16,7 @@ const TImageStrip& BuiltinKnob(Qt::Orientation o) {
     TImageStrip*& strip = o == Qt::Vertical ? vertical : horizontal;
     if (!strip) {
         strip = new TImageStrip;
-        strip->LoadImage(BuiltinImage(o == Qt::Vertical ? "SKnob" : "SKnobH"), 2, true);
+        strip->LoadImage(BuiltinImage(o == Qt::Vertical ? "SKnob" : "SKnobH"), 2);
     }
     return *strip;
 }
