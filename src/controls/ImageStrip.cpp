@@ -7,8 +7,7 @@
 namespace tx {
 
 QImage ToImage(const TBitmap& bitmap) {
-    if (bitmap.Width <= 0 || bitmap.Height <= 0 ||
-        bitmap.Pixels.size() < size_t(bitmap.Width) * size_t(bitmap.Height))
+    if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Pixels.size() < size_t(bitmap.Width) * size_t(bitmap.Height))
         return {};
     QImage image(bitmap.Width, bitmap.Height, QImage::Format_ARGB32);
     for (int y = 0; y < bitmap.Height; ++y)
@@ -56,14 +55,13 @@ void TImageStrip::LoadFrames(const QVector<QImage>& frames) {
     if (!frames.isEmpty() && !frames.front().isNull()) {
         frameSize_ = frames.front().size();
         for (const QImage& frame : frames)
-            frames_.push_back(QPixmap::fromImage(frame.size() == frameSize_ ? frame : frame.copy(QRect({}, frameSize_))));
+            frames_.push_back(
+                QPixmap::fromImage(frame.size() == frameSize_ ? frame : frame.copy(QRect({}, frameSize_))));
     }
     emit Changed();
 }
 
-void TImageStrip::Clear() {
-    Cut({}, 0, 0, false);
-}
+void TImageStrip::Clear() { Cut({}, 0, 0, false); }
 
 void TImageStrip::Cut(const QImage& source, int frameWidth, int count, bool masked) {
     frames_.clear();

@@ -7,9 +7,7 @@
 
 namespace tx {
 
-TMyTransButton::TMyTransButton(QWidget* parent) : TSkinWidget(parent) {
-    setFocusPolicy(Qt::TabFocus);
-}
+TMyTransButton::TMyTransButton(QWidget* parent) : TSkinWidget(parent) { setFocusPolicy(Qt::TabFocus); }
 
 void TMyTransButton::SetImList(TImageStrip* strip) {
     if (imList_) disconnect(imList_, nullptr, this, nullptr);
@@ -60,9 +58,7 @@ QString TMyTransButton::AccessibleName() const {
     return name;
 }
 
-bool TMyTransButton::ShownDown() const {
-    return (pressing_ && inside_ && showPressed_) != down_ || popupOpen_;
-}
+bool TMyTransButton::ShownDown() const { return (pressing_ && inside_ && showPressed_) != down_ || popupOpen_; }
 
 void TMyTransButton::Click() {
     if (!isEnabled()) return;
@@ -78,9 +74,12 @@ void TMyTransButton::PaintSkin(QPainter& p) {
     if (!glyph_.isNull()) {
         const int w = glyph_.width() / numGlyphs_;
         int index = 0;
-        if (!isEnabled() && numGlyphs_ > 1) index = 1;
-        else if (shownDown && numGlyphs_ > 3) index = 3;
-        else if (shownDown && numGlyphs_ > 2) index = 2;
+        if (!isEnabled() && numGlyphs_ > 1)
+            index = 1;
+        else if (shownDown && numGlyphs_ > 3)
+            index = 3;
+        else if (shownDown && numGlyphs_ > 2)
+            index = 2;
         int x = (width() - w) / 2;
         if (!caption_.isEmpty()) x = (width() - w - spacing_ - fontMetrics().horizontalAdvance(caption_)) / 2;
         const int y = (height() - glyph_.height()) / 2 + (shownDown && !imList_ ? 1 : 0);
@@ -88,7 +87,8 @@ void TMyTransButton::PaintSkin(QPainter& p) {
         area.setLeft(x + w + spacing_);
     }
     if (!caption_.isEmpty()) {
-        p.setPen(isEnabled() ? palette().buttonText().color() : palette().color(QPalette::Disabled, QPalette::ButtonText));
+        p.setPen(isEnabled() ? palette().buttonText().color()
+                             : palette().color(QPalette::Disabled, QPalette::ButtonText));
         p.setFont(font());
         int flags = int(textAlign_ | Qt::TextShowMnemonic);
         if (wordWrap_) flags |= Qt::TextWordWrap;

@@ -1,12 +1,11 @@
 #pragma once
 
+#include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 
 #include "controls/ImageStrip.h"
 #include "controls/SkinWidget.h"
-
-#include <QMenu>
 class QShortcut;
 
 namespace tx {
@@ -22,25 +21,40 @@ public:
     TImageStrip* ImList() const { return imList_; }
     void SetImList(TImageStrip* strip);
     int ILIndex() const { return ilIndex_; }
-    void SetILIndex(int index) { ilIndex_ = index; update(); }
+    void SetILIndex(int index) {
+        ilIndex_ = index;
+        update();
+    }
     bool Down() const { return down_; }
     void SetDown(bool down);
     bool StayDown() const { return stayDown_; }
     void SetStayDown(bool on) { stayDown_ = on; }
     bool ShowPressed() const { return showPressed_; }
-    void SetShowPressed(bool on) { showPressed_ = on; update(); }
+    void SetShowPressed(bool on) {
+        showPressed_ = on;
+        update();
+    }
     // Glyph: NumGlyphs pictures side by side (up, disabled, pressed, down).
     void SetGlyph(const QPixmap& glyph, int numGlyphs = 1);
     QString Caption() const { return caption_; }
     void SetCaption(const QString& caption);
     int Spacing() const { return spacing_; }
-    void SetSpacing(int spacing) { spacing_ = spacing; update(); }
+    void SetSpacing(int spacing) {
+        spacing_ = spacing;
+        update();
+    }
     Qt::Alignment TextAlign() const { return textAlign_; }
-    void SetTextAlign(Qt::Alignment a) { textAlign_ = a; update(); }
+    void SetTextAlign(Qt::Alignment a) {
+        textAlign_ = a;
+        update();
+    }
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool on);
     bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool on) { wordWrap_ = on; update(); }
+    void SetWordWrap(bool on) {
+        wordWrap_ = on;
+        update();
+    }
     QMenu* PopUpMenu() const { return popUpMenu_; }
     void SetPopUpMenu(QMenu* menu) { popUpMenu_ = menu; }
     // Only meaningful during MouseDown: clearing it suppresses this press's click.

@@ -94,7 +94,8 @@ void TNewMenu::PaintSkin(QPainter& p) {
         p.drawLine(band.left(), band.bottom(), band.right(), band.bottom());
         p.drawLine(band.right(), band.top(), band.right(), band.bottom());
         p.setPen(palette().windowText().color());
-        p.drawText(band.adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
+        p.drawText(band.adjusted(5, 0, 0, 0),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                    menus_[qsizetype(i)]->title());
     }
 }
@@ -132,13 +133,16 @@ void TNewMenu::OpenItem(int index) {
     open_ = menu;
     openIndex_ = index;
     menu->installEventFilter(this);
-    connect(menu, &QMenu::aboutToHide, this, [this, menu] {
-        if (open_ != menu) return;
-        menu->removeEventFilter(this);
-        open_ = nullptr;
-        openIndex_ = -1;
-        update();
-    }, Qt::SingleShotConnection);
+    connect(
+        menu, &QMenu::aboutToHide, this,
+        [this, menu] {
+            if (open_ != menu) return;
+            menu->removeEventFilter(this);
+            open_ = nullptr;
+            openIndex_ = -1;
+            update();
+        },
+        Qt::SingleShotConnection);
     const int x = items_[index].Left;
     const QPoint at = dropUp_ ? mapToGlobal(QPoint(x, -menu->sizeHint().height())) : mapToGlobal(QPoint(x, height()));
     update();

@@ -1,32 +1,24 @@
 #include "controls/SkinWidget.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <cmath>
 #include <mutex>
 
 namespace tx {
 
-TSkinWidget::TSkinWidget(QWidget* parent) : QWidget(parent) {
-    InstallSkinAccessibility();
-}
+TSkinWidget::TSkinWidget(QWidget* parent) : QWidget(parent) { InstallSkinAccessibility(); }
 
-void TSkinWidget::SetHint(const QString& hint) {
-    hint_ = hint;
-}
+void TSkinWidget::SetHint(const QString& hint) { hint_ = hint; }
 
 QString TSkinWidget::LongHint(const QString& hint) {
     const qsizetype bar = hint.indexOf(u'|');
     return bar < 0 ? hint : hint.mid(bar + 1);
 }
 
-QString TSkinWidget::AccessibleName() const {
-    return accessibleName().isEmpty() ? LongHint(hint_) : accessibleName();
-}
+QString TSkinWidget::AccessibleName() const { return accessibleName().isEmpty() ? LongHint(hint_) : accessibleName(); }
 
-int TSkinWidget::WholeScale(qreal devicePixelRatio) {
-    return std::max(1, int(std::lround(devicePixelRatio)));
-}
+int TSkinWidget::WholeScale(qreal devicePixelRatio) { return std::max(1, int(std::lround(devicePixelRatio))); }
 
 void TSkinWidget::enterEvent(QEnterEvent* event) {
     if (!hint_.isEmpty()) emit HintShown(LongHint(hint_));

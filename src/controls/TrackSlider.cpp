@@ -22,9 +22,7 @@ const TImageStrip& BuiltinKnob(Qt::Orientation o) {
 }
 }  // namespace
 
-TSliderKnob::TSliderKnob(TTrackSlider* slider) : TSkinWidget(slider), slider_(slider) {
-    setFocusPolicy(Qt::NoFocus);
-}
+TSliderKnob::TSliderKnob(TTrackSlider* slider) : TSkinWidget(slider), slider_(slider) { setFocusPolicy(Qt::NoFocus); }
 
 int TSliderKnob::FrameShown() const {
     const int frames = slider_->KnobStrip().Count();
@@ -32,19 +30,11 @@ int TSliderKnob::FrameShown() const {
     return slider_->KnobPressed() && frames >= 3 ? 2 : 0;
 }
 
-void TSliderKnob::PaintSkin(QPainter& p) {
-    slider_->KnobStrip().Draw(p, 0, 0, FrameShown());
-}
+void TSliderKnob::PaintSkin(QPainter& p) { slider_->KnobStrip().Draw(p, 0, 0, FrameShown()); }
 
-void TSliderKnob::mousePressEvent(QMouseEvent* e) {
-    slider_->KnobPress(e);
-}
-void TSliderKnob::mouseMoveEvent(QMouseEvent* e) {
-    slider_->KnobMove(e);
-}
-void TSliderKnob::mouseReleaseEvent(QMouseEvent* e) {
-    slider_->KnobRelease(e);
-}
+void TSliderKnob::mousePressEvent(QMouseEvent* e) { slider_->KnobPress(e); }
+void TSliderKnob::mouseMoveEvent(QMouseEvent* e) { slider_->KnobMove(e); }
+void TSliderKnob::mouseReleaseEvent(QMouseEvent* e) { slider_->KnobRelease(e); }
 
 TTrackSlider::TTrackSlider(QWidget* parent, Qt::Orientation orientation)
     : TValueControl(parent), orientation_(orientation), knob_(new TSliderKnob(this)) {
@@ -100,9 +90,7 @@ int TTrackSlider::TrackLength() const {
     return length - 2 * sideGap_ - KnobSize();
 }
 
-int TTrackSlider::TrackStart() const {
-    return sideGap_ + KnobSize() / 2;
-}
+int TTrackSlider::TrackStart() const { return sideGap_ + KnobSize() / 2; }
 
 int TTrackSlider::KnobOffset() const {
     // An empty range or a track with no room leaves the knob at the start
@@ -141,13 +129,9 @@ void TTrackSlider::PlaceKnob() {
     update();
 }
 
-void TTrackSlider::ValueChanged() {
-    PlaceKnob();
-}
+void TTrackSlider::ValueChanged() { PlaceKnob(); }
 
-void TTrackSlider::resizeEvent(QResizeEvent*) {
-    PlaceKnob();
-}
+void TTrackSlider::resizeEvent(QResizeEvent*) { PlaceKnob(); }
 
 void TTrackSlider::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) knob_->update();
@@ -189,9 +173,7 @@ void TTrackSlider::PaintSkin(QPainter& p) {
     }
 }
 
-int TTrackSlider::Along(const QPointF& p) const {
-    return orientation_ == Qt::Vertical ? int(p.y()) : int(p.x());
-}
+int TTrackSlider::Along(const QPointF& p) const { return orientation_ == Qt::Vertical ? int(p.y()) : int(p.x()); }
 
 void TTrackSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;

@@ -46,11 +46,20 @@ public:
     Qt::Orientation Orientation() const { return orientation_; }
     void SetOrientation(Qt::Orientation o);
     TickMark TickMarks() const { return tickMarks_; }
-    void SetTickMarks(TickMark t) { tickMarks_ = t; update(); }
+    void SetTickMarks(TickMark t) {
+        tickMarks_ = t;
+        update();
+    }
     int Frequency() const { return frequency_; }
-    void SetFrequency(int f) { frequency_ = f; update(); }
+    void SetFrequency(int f) {
+        frequency_ = f;
+        update();
+    }
     int nBigTicks() const { return bigTicks_; }
-    void SetnBigTicks(int n) { bigTicks_ = n; update(); }
+    void SetnBigTicks(int n) {
+        bigTicks_ = n;
+        update();
+    }
     int SideGap() const { return sideGap_; }
     void SetSideGap(int gap);
     bool FocusOnClick() const { return focusOnClick_; }

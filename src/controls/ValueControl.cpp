@@ -6,9 +6,7 @@
 
 namespace tx {
 
-TValueControl::TValueControl(QWidget* parent) : TSkinWidget(parent) {
-    setFocusPolicy(Qt::StrongFocus);
-}
+TValueControl::TValueControl(QWidget* parent) : TSkinWidget(parent) { setFocusPolicy(Qt::StrongFocus); }
 
 void TValueControl::SetRange(int min, int max) {
     min_ = std::min(min, max);

@@ -20,14 +20,29 @@ public:
     explicit TWAVScope(QWidget* parent = nullptr);
 
     QColor BackColor() const { return backColor_; }
-    void SetBackColor(const QColor& c) { backColor_ = c; update(); }
+    void SetBackColor(const QColor& c) {
+        backColor_ = c;
+        update();
+    }
     QColor CenterColor() const { return centerColor_; }
-    void SetCenterColor(const QColor& c) { centerColor_ = c; update(); }
+    void SetCenterColor(const QColor& c) {
+        centerColor_ = c;
+        update();
+    }
     QColor LineColor() const { return lineColor_; }
-    void SetLineColor(const QColor& c) { lineColor_ = c; update(); }
+    void SetLineColor(const QColor& c) {
+        lineColor_ = c;
+        update();
+    }
     int Style() const { return style_; }
-    void SetStyle(int style) { style_ = style; update(); }
-    void SetBackground(const QPixmap& picture) { background_ = picture; update(); }
+    void SetStyle(int style) {
+        style_ = style;
+        update();
+    }
+    void SetBackground(const QPixmap& picture) {
+        background_ = picture;
+        update();
+    }
     const QPixmap& Background() const { return background_; }
 
     // Interleaved left/right frames, not owned; they must outlive the next paint.

@@ -37,9 +37,7 @@ void TWAVWheel::FitToStrip() {
     update();
 }
 
-int TWAVWheel::FrameShown() const {
-    return WheelFrame(wheelIL_ ? wheelIL_->Count() : 0, Value(), Max());
-}
+int TWAVWheel::FrameShown() const { return WheelFrame(wheelIL_ ? wheelIL_->Count() : 0, Value(), Max()); }
 
 void TWAVWheel::PaintSkin(QPainter& painter) {
     int w = width(), h = height();

@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QMenu>
 #include <QPointer>
 
 #include "controls/ImageStrip.h"
 #include "controls/ValueControl.h"
-
-#include <QMenu>
 
 namespace tx {
 

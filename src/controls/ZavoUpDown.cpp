@@ -59,9 +59,7 @@ TZavoUpDown::Zone TZavoUpDown::ZoneAt(int y) const {
     return Zone::Down;
 }
 
-bool TZavoUpDown::Repeating() const {
-    return repeat_ && repeat_->isActive();
-}
+bool TZavoUpDown::Repeating() const { return repeat_ && repeat_->isActive(); }
 
 void TZavoUpDown::PaintSkin(QPainter& p) {
     const int top = ZoneTop();

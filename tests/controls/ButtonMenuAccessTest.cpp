@@ -1,10 +1,11 @@
 // Image button, skinned menu bar and what a screen reader sees of every control.
+#include <gtest/gtest.h>
+
 #include <QAccessible>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "StripSupport.h"
 #include "controls/Controls.h"
@@ -57,7 +58,8 @@ TEST_F(Button, AStayDownButtonToggles) {
 TEST_F(Button, AMouseDownHandlerCanSwallowTheClick) {
     button.SetStayDown(true);
     QSignalSpy clicked(&button, &TMyTransButton::Clicked);
-    QObject::connect(&button, &TMyTransButton::MouseDown, &button, [this](Qt::MouseButton) { button.SetAllowClick(false); });
+    QObject::connect(&button, &TMyTransButton::MouseDown, &button,
+                     [this](Qt::MouseButton) { button.SetAllowClick(false); });
     QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(clicked.count(), 0);
     EXPECT_TRUE(button.Down()) << "the toggle still happens";

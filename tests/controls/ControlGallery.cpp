@@ -18,14 +18,14 @@ struct StripSpec {
 };
 
 const StripSpec kStrips[] = {
-    {"MiddleWheel.bmp", 23, true, false, 23, 23}, {"SmallWheel.bmp", 14, true, false, 14, 13},
-    {"UpDown.bmp", 2, false, false, 16, 26},      {"digits.bmp", 11, false, false, 11, 17},
-    {"PatPad.bmp", 10, false, false, 36, 36},     {"Volumeter.bmp", 2, false, false, 49, 4},
+    {"MiddleWheel.bmp", 23, true, false, 23, 23},  {"SmallWheel.bmp", 14, true, false, 14, 13},
+    {"UpDown.bmp", 2, false, false, 16, 26},       {"digits.bmp", 11, false, false, 11, 17},
+    {"PatPad.bmp", 10, false, false, 36, 36},      {"Volumeter.bmp", 2, false, false, 49, 4},
     {"VolSliderKnob.bmp", 3, false, false, 20, 9}, {"HSliderKnob.bmp", 2, false, false, 9, 16},
-    {"PlayBtn.bmp", 2, false, false, 22, 18},     {"LoopBtn.bmp", 2, false, false, 22, 18},
-    {"ScopeMute.bmp", 2, false, false, 22, 18},   {"FX_Btns.bmp", 8, false, false, 22, 18},
-    {"MinClose.bmp", 4, false, false, 14, 14},    {"SetBtn.bmp", 2, false, false, 64, 16},
-    {"MuteBtn.bmp", 2, false, false, 14, 14},     {"SelectBtn.bmp", 2, false, false, 14, 14},
+    {"PlayBtn.bmp", 2, false, false, 22, 18},      {"LoopBtn.bmp", 2, false, false, 22, 18},
+    {"ScopeMute.bmp", 2, false, false, 22, 18},    {"FX_Btns.bmp", 8, false, false, 22, 18},
+    {"MinClose.bmp", 4, false, false, 14, 14},     {"SetBtn.bmp", 2, false, false, 64, 16},
+    {"MuteBtn.bmp", 2, false, false, 14, 14},      {"SelectBtn.bmp", 2, false, false, 14, 14},
     {"MenuItems.bmp", 2, false, false, 400, 18},
 };
 

@@ -1,8 +1,9 @@
 // Digit display, level meter, scope, pad and strips: the pictures the
 // controls paint, checked pixel by pixel where the numbers are fixed.
+#include <gtest/gtest.h>
+
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "StripSupport.h"
 #include "controls/Controls.h"
@@ -63,9 +64,9 @@ TEST_P(Meter, LightsInStepsOfThreeAndFullOnlyAtFullScale) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WAVVolumeter, Meter,
-                         ::testing::Values(MeterCase{32766, 49, 48}, MeterCase{32767, 49, 49},
-                                           MeterCase{0, 49, 0}, MeterCase{-100, 49, 0}, MeterCase{90000, 49, 49},
-                                           MeterCase{1, 49, 0}, MeterCase{16384, 49, 24}));
+                         ::testing::Values(MeterCase{32766, 49, 48}, MeterCase{32767, 49, 49}, MeterCase{0, 49, 0},
+                                           MeterCase{-100, 49, 0}, MeterCase{90000, 49, 49}, MeterCase{1, 49, 0},
+                                           MeterCase{16384, 49, 24}));
 
 TEST(Scope, WithoutDataDrawsOnlyTheGrid) {
     TWAVScope scope;
@@ -79,7 +80,8 @@ TEST(Scope, WithoutDataDrawsOnlyTheGrid) {
     EXPECT_EQ(shot.pixel(1, 20), centre);
     int other = 0;
     for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 65; ++x) other += shot.pixel(x, y) != back && shot.pixel(x, y) != grid && shot.pixel(x, y) != centre;
+        for (int x = 0; x < 65; ++x)
+            other += shot.pixel(x, y) != back && shot.pixel(x, y) != grid && shot.pixel(x, y) != centre;
     EXPECT_EQ(other, 0);
 }
 

@@ -1,7 +1,8 @@
 // The gallery of every control: screenshots at 1x and 2x into the build
 // folder, and the whole-number scaling checked on every bitmap control.
-#include <QDir>
 #include <gtest/gtest.h>
+
+#include <QDir>
 
 #include "ControlGallery.h"
 
@@ -22,8 +23,7 @@ TEST(Gallery, TwiceTheScaleIsExactlyTwiceThePictureForEveryBitmap) {
         int wrong = 0;
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x)
-                for (int d = 0; d < 4; ++d)
-                    wrong += two.pixel(2 * x + d % 2, 2 * y + d / 2) != one.pixel(x, y);
+                for (int d = 0; d < 4; ++d) wrong += two.pixel(2 * x + d % 2, 2 * y + d / 2) != one.pixel(x, y);
         EXPECT_EQ(wrong, 0) << w->metaObject()->className() << " at " << r.x() << "," << r.y();
     }
 }

@@ -10,9 +10,7 @@
 
 namespace tx::test {
 
-inline QRgb FrameColour(int i) {
-    return qRgb(20 + 9 * i, 200 - 7 * (i % 20), (i * 53) % 256);
-}
+inline QRgb FrameColour(int i) { return qRgb(20 + 9 * i, 200 - 7 * (i % 20), (i * 53) % 256); }
 
 inline TBitmap StripBitmap(int frames, int w, int h) {
     QImage image(frames * w, h, QImage::Format_ARGB32);

@@ -1,8 +1,9 @@
 // Knob, spinner and slider: the value base class through its subclasses,
 // driven with QTest as a user would.
+#include <gtest/gtest.h>
+
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "StripSupport.h"
 #include "controls/Controls.h"
@@ -19,12 +20,18 @@ struct KeyCase {
 
 // Range 0..100, line 1, page 10, starting at 50 unless said otherwise.
 const KeyCase kKeys[] = {
-    {"Up", Qt::Key_Up, 50, 51, 49},           {"Down", Qt::Key_Down, 50, 49, 51},
-    {"Left", Qt::Key_Left, 50, 49, 49},       {"Right", Qt::Key_Right, 50, 51, 51},
-    {"PageUp", Qt::Key_PageUp, 50, 60, 40},   {"PageDown", Qt::Key_PageDown, 50, 40, 60},
-    {"Home", Qt::Key_Home, 50, 0, 0},         {"End", Qt::Key_End, 50, 100, 100},
-    {"Insert", Qt::Key_Insert, 7, 50, 50},    {"UpAtTop", Qt::Key_Up, 100, 100, 99},
-    {"PageDownNearEnd", Qt::Key_PageDown, 95, 85, 100}, {"HomeAtZero", Qt::Key_Home, 0, 0, 0},
+    {"Up", Qt::Key_Up, 50, 51, 49},
+    {"Down", Qt::Key_Down, 50, 49, 51},
+    {"Left", Qt::Key_Left, 50, 49, 49},
+    {"Right", Qt::Key_Right, 50, 51, 51},
+    {"PageUp", Qt::Key_PageUp, 50, 60, 40},
+    {"PageDown", Qt::Key_PageDown, 50, 40, 60},
+    {"Home", Qt::Key_Home, 50, 0, 0},
+    {"End", Qt::Key_End, 50, 100, 100},
+    {"Insert", Qt::Key_Insert, 7, 50, 50},
+    {"UpAtTop", Qt::Key_Up, 100, 100, 99},
+    {"PageDownNearEnd", Qt::Key_PageDown, 95, 85, 100},
+    {"HomeAtZero", Qt::Key_Home, 0, 0, 0},
 };
 
 class EveryKey : public ::testing::TestWithParam<KeyCase> {};
