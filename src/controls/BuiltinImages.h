@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace tx {
+
+// The program's own pictures that are not style files: "SKnob" (2 frames,
+// vertical slider knob), "SKnobH" (2 frames, horizontal), "ZavoUpDown" (2
+// frames: the up and the down arrow), with alpha. Taken from the resources
+// built into the program when it carries them, else drawn here.
+QImage BuiltinImage(const QString& name);
+
+}  // namespace tx
