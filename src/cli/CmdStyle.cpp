@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "model/Settings.h"
+#include "shell/core/EmbeddedStyle.h"
 #include "shell/core/StyleCheck.h"
 
 namespace txcli {
@@ -25,6 +26,9 @@ int CmdStyle(const Args& args) {
     tx::TStyleSources sources;
     sources.StyleFolder = folder.back() == '/' ? folder : folder + "/";
     sources.DefaultFolder = tx::TAppPaths::ForExecutable().ProgramFolder + "Styles/Default/";
+#ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
+    sources.Embedded = &tx::FindEmbeddedStyleFile;
+#endif
     const tx::TStyleReport report = tx::CheckStyle(sources);
     for (const std::string& p : report.Problems) std::printf("%s\n", p.c_str());
     for (const std::string& f : report.Fallbacks) std::printf("%s\n", f.c_str());
