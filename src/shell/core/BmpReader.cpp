@@ -130,7 +130,8 @@ TBitmap DecodeBmp(const uint8_t* data, size_t size, std::string* why) {
         return fail(why, "unsupported colour depth");
 
     // Palette (up to 256 entries) follows the header.
-    std::array<uint32_t, 256> palette{};
+    std::array<uint32_t, 256> palette;
+    palette.fill(0xFF000000u);  // entries a short palette lacks are opaque black
     if (bpp <= 8) {
         const size_t max = size_t{1} << bpp;
         const size_t n = colorsUsed && colorsUsed < max ? colorsUsed : max;
@@ -140,7 +141,6 @@ TBitmap DecodeBmp(const uint8_t* data, size_t size, std::string* why) {
             const uint8_t* p = data + at + i * paletteEntry;
             palette[i] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
         }
-        for (size_t i = n; i < palette.size(); ++i) palette[i] = 0xFF000000u;
     }
 
     TField red, green, blue;

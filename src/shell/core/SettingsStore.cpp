@@ -148,8 +148,11 @@ std::string TSettingsStore::ReadString(std::string_view section, std::string_vie
 }
 
 void TSettingsStore::WriteString(std::string_view section, std::string_view name, std::string_view value) {
-    if (!oneLine(section) || !oneLine(name) || !oneLine(value) || name.empty() ||
-        name.find('=') != std::string_view::npos || section.find(']') != std::string_view::npos)
+    // Only what reads back as written: a name that would parse as a section,
+    // a comment or a differently trimmed name is refused too.
+    if (!oneLine(section) || !oneLine(name) || !oneLine(value) || name.empty() || trim(name) != name ||
+        name.front() == '[' || name.front() == ';' || name.find('=') != std::string_view::npos ||
+        section.find(']') != std::string_view::npos)
         return;
     TSection* s = const_cast<TSection*>(find(section));
     if (!s) s = &sections_.emplace_back(TSection{std::string(section), {}});

@@ -145,13 +145,17 @@ INSTANTIATE_TEST_SUITE_P(
                       TDamage{"PixelsPastEnd", 10, 0xFFFFFFF0u, "no pixel data"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(BmpReader, PaletteIndexPastAShortPaletteIsBlackNotAWildRead) {
-    std::vector<uint8_t> b = txtest::EncodeBmp(picture(), with(8, kPalette));
-    const size_t off = b[10];
-    b[off] = 200;  // the bottom-left pixel names entry 200 of a 4-entry palette
-    const tx::TBitmap got = tx::DecodeBmp(b.data(), b.size());
-    ASSERT_EQ(got.Width, 5);
-    EXPECT_EQ(got.Pixels[2 * 5], 0xFF000000u);
+TEST(BmpReader, PaletteIndexPastAShortPaletteIsOpaqueBlackNotAWildRead) {
+    // The bottom-left pixel names entry 200 of a 4-entry palette; then the
+    // header claims 262144 colours, more than the file holds.
+    for (const uint32_t claimed : {4u, 262144u}) {
+        std::vector<uint8_t> b = txtest::EncodeBmp(picture(), with(8, kPalette));
+        txtest::put32(b, 46, claimed);
+        b[b[10]] = 200;
+        const tx::TBitmap got = tx::DecodeBmp(b.data(), b.size());
+        ASSERT_EQ(got.Width, 5);
+        EXPECT_EQ(got.Pixels[2 * 5], 0xFF000000u) << claimed;
+    }
 }
 
 TEST(BmpReader, MissingFileIsEmpty) {
