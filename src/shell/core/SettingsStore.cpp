@@ -65,8 +65,7 @@ TSettingsStore TSettingsStore::Parse(std::string_view text) {
         text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             const std::string_view name = line.substr(1, line.size() - 2);
-            current = const_cast<TSection*>(store.find(name));
-            if (!current) current = &store.sections_.emplace_back(TSection{std::string(name), {}});
+            current = &store.section(name);
             continue;
         }
         const size_t eq = raw.find('=');
@@ -74,13 +73,7 @@ TSettingsStore TSettingsStore::Parse(std::string_view text) {
         const std::string_view name = trim(raw.substr(0, eq));
         if (name.empty()) continue;
         const std::string_view value = raw.substr(eq + 1);  // kept exactly: a path may end in a space
-        bool replaced = false;
-        for (TValue& v : current->Values)
-            if (EqualNoCase(v.Name, name)) {
-                v.Text = std::string(value);  // a later duplicate wins, as for any INI reader
-                replaced = true;
-            }
-        if (!replaced) current->Values.push_back({std::string(name), std::string(value)});
+        put(*current, name, value);  // a later duplicate wins, as for any INI reader
     }
     return store;
 }
@@ -115,16 +108,29 @@ std::string TSettingsStore::SaveFile(const std::string& path) const {
 }
 
 const TSettingsStore::TSection* TSettingsStore::find(std::string_view section) const {
-    for (const TSection& s : sections_)
-        if (EqualNoCase(s.Name, section)) return &s;
-    return nullptr;
+    const auto it = sectionIndex_.find(UpperCase(section));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+TSettingsStore::TSection& TSettingsStore::section(std::string_view name) {
+    const auto [it, added] = sectionIndex_.try_emplace(UpperCase(name), sections_.size());
+    if (added) sections_.push_back(TSection{std::string(name), {}, {}});
+    return sections_[it->second];
+}
+
+void TSettingsStore::put(TSection& s, std::string_view name, std::string_view text) {
+    const auto [it, added] = s.Index.try_emplace(UpperCase(name), s.Values.size());
+    if (added)
+        s.Values.push_back({std::string(name), std::string(text)});
+    else
+        s.Values[it->second].Text = std::string(text);
 }
 
 const std::string* TSettingsStore::findValue(std::string_view section, std::string_view name) const {
-    if (const TSection* s = find(section))
-        for (const TValue& v : s->Values)
-            if (EqualNoCase(v.Name, name)) return &v.Text;
-    return nullptr;
+    const TSection* s = find(section);
+    if (!s) return nullptr;
+    const auto it = s->Index.find(UpperCase(name));
+    return it == s->Index.end() ? nullptr : &s->Values[it->second].Text;
 }
 
 bool TSettingsStore::HasValue(std::string_view section, std::string_view name) const {
@@ -154,14 +160,7 @@ void TSettingsStore::WriteString(std::string_view section, std::string_view name
         name.front() == '[' || name.front() == ';' || name.find('=') != std::string_view::npos ||
         section.find(']') != std::string_view::npos)
         return;
-    TSection* s = const_cast<TSection*>(find(section));
-    if (!s) s = &sections_.emplace_back(TSection{std::string(section), {}});
-    for (TValue& v : s->Values)
-        if (EqualNoCase(v.Name, name)) {
-            v.Text = std::string(value);
-            return;
-        }
-    s->Values.push_back({std::string(name), std::string(value)});
+    put(this->section(section), name, value);
 }
 
 void TSettingsStore::WriteInteger(std::string_view section, std::string_view name, int32_t value) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     struct TSection {
         std::string Name;
         std::vector<TValue> Values;
+        std::unordered_map<std::string, size_t> Index;  // upper-case name -> place in Values
     };
 
     // Reads "INI" text; lines that are neither a section nor a value are dropped.
@@ -46,9 +48,14 @@ public:
     void KeepUnknown(const TSettingsStore& older);
 
 private:
+    // Look-ups go through upper-case indexes, so a damaged file of a million
+    // lines still loads in linear time.
     const TSection* find(std::string_view section) const;
+    TSection& section(std::string_view name);  // found or appended
+    static void put(TSection& s, std::string_view name, std::string_view text);
     const std::string* findValue(std::string_view section, std::string_view name) const;
     std::vector<TSection> sections_;
+    std::unordered_map<std::string, size_t> sectionIndex_;
 };
 
 // The store's integer encoding: signed decimal, or hexadecimal after "0x",

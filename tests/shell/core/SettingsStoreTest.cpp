@@ -56,6 +56,15 @@ TEST(Store, WritesKeepTheFirstSpellingAndRefuseLineBreaks) {
     EXPECT_EQ(store.Text(), "[tx settings]\nwindowx=5\n");
 }
 
+TEST(Store, AHugeDamagedFileLoadsInLinearTime) {
+    // 200000 distinct values in one section: a quadratic look-up would take minutes.
+    std::string text = "[TX SETTINGS]\n";
+    for (int i = 0; i < 200000; ++i) text += "V" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    const TSettingsStore store = TSettingsStore::Parse(text);
+    EXPECT_EQ(store.ReadInteger("tx settings", "v199999", 0), 199999);
+    EXPECT_EQ(store.Sections()[0].Values.size(), 200000u);
+}
+
 class Settings : public ::testing::Test {
 protected:
     static std::string golden() {
