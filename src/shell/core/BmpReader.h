@@ -10,7 +10,7 @@ namespace tx {
 // Style bitmaps never need to be larger than this in either direction; a
 // header that claims more is treated as a damaged file.
 constexpr int MaxBitmapSide = 16384;
-constexpr int64_t MaxBitmapPixels = int64_t{32} << 20;  // 128 MB of pixels at most
+constexpr int64_t MaxBitmapPixels = int64_t{16} << 20;  // 64 MB of pixels at most
 
 // Decodes a Windows BMP (1/4/8-bit palette, RLE4/RLE8, 16, 24 and 32 bits,
 // bottom-up or top-down) into opaque 0xFFRRGGBB pixels. Anything damaged,
