@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const tx::TStripSpec spec : {tx::TStripSpec{count, 0, true}, tx::TStripSpec{0, count, false}}) {
         const tx::TStrip strip = tx::LoadStrip(bmp, spec);
         if (strip.Empty()) continue;
-        if (int64_t(strip.FrameWidth) * int64_t(strip.Frames.size()) > bmp.Width) broken("frames wider than the bitmap");
+        if (int64_t(strip.FrameWidth) * int64_t(strip.Frames.size()) > bmp.Width)
+            broken("frames wider than the bitmap");
         for (const tx::TBitmap& f : strip.Frames)
             if (f.Pixels.size() != size_t(strip.FrameWidth) * size_t(bmp.Height)) broken("a frame of the wrong size");
     }

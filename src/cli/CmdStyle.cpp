@@ -15,8 +15,7 @@ int CmdStyle(const Args& args) {
     if (args.empty() || args[0] != "check")
         return std::fprintf(stderr, "trovamix-cli: style: bad usage: expected \"style check FOLDER\"\n"), ExitUsage;
     if (args.size() != 2)
-        return std::fprintf(stderr, "trovamix-cli: style check: bad usage: give exactly one style folder\n"),
-               ExitUsage;
+        return std::fprintf(stderr, "trovamix-cli: style check: bad usage: give exactly one style folder\n"), ExitUsage;
     const std::string& folder = args[1];
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) {

@@ -43,7 +43,8 @@ TEST_F(CliStyle, EveryProblemIsOneLineNamingFileAndLine) {
                       "Hint=|ok\n"
                       "StartButon=1,2\n"
                       "BPMDig=1,x\n"
-                      "DefHole=" + std::string(65 * 4, ',').replace(0, 1, "1") + "\n");
+                      "DefHole=" +
+                          std::string(65 * 4, ',').replace(0, 1, "1") + "\n");
     txtest::WriteBmp(d / "NoteBtn.bmp", txtest::MakeBitmap(65, 27, [](int x, int) { return uint32_t(x); }));
     txtest::WriteBmp(d / "UpDown.bmp", txtest::MakeBitmap(32, 26, [](int x, int) { return x < 20 ? 0xFF00FFu : 1u; }));
     txtest::WriteText(d / "TitleBar.bmp", "BM broken");
@@ -81,10 +82,11 @@ TEST_F(CliStyle, BadUsageAndMissingFolders) {
         int Status;
         const char* Says;
     };
-    for (const TCase& c : {TCase{{"style"}, 64, "style: bad usage"}, TCase{{"style", "frob", "x"}, 64, "style: bad usage"},
-                           TCase{{"style", "check"}, 64, "style check: bad usage"},
-                           TCase{{"style", "check", "a", "b"}, 64, "style check: bad usage"},
-                           TCase{{"style", "check", style("Nowhere")}, 1, "Nowhere: is not a style folder"}}) {
+    for (const TCase& c :
+         {TCase{{"style"}, 64, "style: bad usage"}, TCase{{"style", "frob", "x"}, 64, "style: bad usage"},
+          TCase{{"style", "check"}, 64, "style check: bad usage"},
+          TCase{{"style", "check", "a", "b"}, 64, "style check: bad usage"},
+          TCase{{"style", "check", style("Nowhere")}, 1, "Nowhere: is not a style folder"}}) {
         const txtest::TCliResult r = txtest::RunCli(c.Args);
         EXPECT_EQ(r.Status, c.Status) << r.Err;
         EXPECT_TRUE(txtest::OneErrorLine(r, c.Says));

@@ -14,10 +14,10 @@ namespace txtest {
 struct TBmpOptions {
     int Bpp = 24;
     bool TopDown = false;
-    uint32_t HeaderSize = 40;           // 12, 40, 108 or 124
-    uint32_t Compression = 0;           // 0 plain, 3 bit fields
-    std::vector<uint32_t> Palette;      // 0x00RRGGBB, for 1/4/8 bits
-    uint32_t Masks[3] = {0, 0, 0};      // bit fields
+    uint32_t HeaderSize = 40;       // 12, 40, 108 or 124
+    uint32_t Compression = 0;       // 0 plain, 3 bit fields
+    std::vector<uint32_t> Palette;  // 0x00RRGGBB, for 1/4/8 bits
+    uint32_t Masks[3] = {0, 0, 0};  // bit fields
 };
 
 inline void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
@@ -75,16 +75,26 @@ inline std::vector<uint8_t> EncodeBmp(const tx::TBitmap& bmp, const TBmpOptions&
             const uint32_t px = bmp.Pixels[size_t(y) * bmp.Width + x];
             const uint32_t r = px >> 16 & 255, g = px >> 8 & 255, bl = px & 255;
             switch (o.Bpp) {
-                case 1: b[row + x / 8] |= uint8_t(index(px) << (7 - x % 8)); break;
-                case 4: b[row + x / 2] |= uint8_t(index(px) << (x % 2 ? 0 : 4)); break;
-                case 8: b[row + x] = uint8_t(index(px)); break;
-                case 16: put16(b, row + 2 * x, (r >> 3) << 10 | (g >> 3) << 5 | bl >> 3); break;  // 5-5-5
+                case 1:
+                    b[row + x / 8] |= uint8_t(index(px) << (7 - x % 8));
+                    break;
+                case 4:
+                    b[row + x / 2] |= uint8_t(index(px) << (x % 2 ? 0 : 4));
+                    break;
+                case 8:
+                    b[row + x] = uint8_t(index(px));
+                    break;
+                case 16:
+                    put16(b, row + 2 * x, (r >> 3) << 10 | (g >> 3) << 5 | bl >> 3);
+                    break;  // 5-5-5
                 case 24:
                     b[row + 3 * x] = uint8_t(bl);
                     b[row + 3 * x + 1] = uint8_t(g);
                     b[row + 3 * x + 2] = uint8_t(r);
                     break;
-                case 32: put32(b, row + 4 * x, px & 0xFFFFFF); break;
+                case 32:
+                    put32(b, row + 4 * x, px & 0xFFFFFF);
+                    break;
             }
         }
     }

@@ -51,8 +51,7 @@ TBitmap fail(std::string* why, const char* reason) {
 
 // Run-length decoding into palette indices; a run or delta that leaves the
 // picture stops at its edge, pixels never written keep index 0.
-bool decodeRle(const TReader& r, size_t at, size_t end, int width, int height, bool four,
-               std::vector<uint8_t>& idx) {
+bool decodeRle(const TReader& r, size_t at, size_t end, int width, int height, bool four, std::vector<uint8_t>& idx) {
     int x = 0, y = 0;  // y counts rows from the bottom
     auto put = [&](uint8_t v) {
         if (x < width && y < height) idx[size_t(height - 1 - y) * width + x] = v;
@@ -176,12 +175,17 @@ TBitmap DecodeBmp(const uint8_t* data, size_t size, std::string* why) {
             for (int x = 0; x < w; ++x) {
                 uint32_t px;
                 switch (bpp) {
-                    case 1: px = palette[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
-                    case 4: px = palette[(src[x >> 1] >> (x & 1 ? 0 : 4)) & 15]; break;
-                    case 8: px = palette[src[x]]; break;
+                    case 1:
+                        px = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
+                        break;
+                    case 4:
+                        px = palette[(src[x >> 1] >> (x & 1 ? 0 : 4)) & 15];
+                        break;
+                    case 8:
+                        px = palette[src[x]];
+                        break;
                     case 24:
-                        px = 0xFF000000u | uint32_t(src[3 * x + 2]) << 16 | uint32_t(src[3 * x + 1]) << 8 |
-                             src[3 * x];
+                        px = 0xFF000000u | uint32_t(src[3 * x + 2]) << 16 | uint32_t(src[3 * x + 1]) << 8 | src[3 * x];
                         break;
                     default: {
                         const uint32_t v = bpp == 16 ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)

@@ -73,7 +73,7 @@ TSettingsStore TSettingsStore::Parse(std::string_view text) {
         const std::string_view name = trim(raw.substr(0, eq));
         if (name.empty()) continue;
         const std::string_view value = raw.substr(eq + 1);  // kept exactly: a path may end in a space
-        put(*current, name, value);  // a later duplicate wins, as for any INI reader
+        put(*current, name, value);                         // a later duplicate wins, as for any INI reader
     }
     return store;
 }
@@ -147,8 +147,7 @@ bool TSettingsStore::ReadBool(std::string_view section, std::string_view name, b
     return ReadInteger(section, name, def ? 1 : 0) != 0;
 }
 
-std::string TSettingsStore::ReadString(std::string_view section, std::string_view name,
-                                       const std::string& def) const {
+std::string TSettingsStore::ReadString(std::string_view section, std::string_view name, const std::string& def) const {
     const std::string* text = findValue(section, name);
     return text ? *text : def;
 }
@@ -175,7 +174,7 @@ void TSettingsStore::KeepUnknown(const TSettingsStore& older) {
     for (const TSection& s : older.sections_)
         for (const TValue& v : s.Values)
             if (!HasValue(s.Name, v.Name)) WriteString(s.Name, v.Name, v.Text);
-        // an empty section of the old file carries nothing worth keeping
+    // an empty section of the old file carries nothing worth keeping
 }
 
 std::string SettingsFilePath() {

@@ -34,8 +34,8 @@ int32_t ClampListIndex(int32_t index, int32_t count) {
     return std::clamp(index, int32_t{0}, count - 1);
 }
 
-TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section,
-                                     const std::string& name, const TWindowPlacement& current) {
+TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,
+                                     const TWindowPlacement& current) {
     const std::string key = section + "\\" + name;
     return {store.ReadInteger(key, "Left", current.Left), store.ReadInteger(key, "Top", current.Top),
             store.ReadInteger(key, "Width", current.Width), store.ReadInteger(key, "Height", current.Height)};
@@ -117,7 +117,8 @@ TShellSettings LoadShellSettings(const TSettingsStore& store, const TShellSettin
         std::vector<std::string> favorites;
         for (int32_t i = 0; i < count; ++i) {
             const std::string name = std::to_string(i);
-            if (store.HasValue(FavoritesSection, name)) favorites.push_back(store.ReadString(FavoritesSection, name, ""));
+            if (store.HasValue(FavoritesSection, name))
+                favorites.push_back(store.ReadString(FavoritesSection, name, ""));
         }
         s.Favorites = std::move(favorites);
     }
@@ -179,7 +180,8 @@ TSettingsStore SaveShellSettings(const TShellSettings& s, const TSettingsStore& 
     out.WriteBool(S, "Preview WAV", s.PreviewWAV);
     out.WriteInteger(S, "Style", s.Style.value_or(0));
     out.WriteBool(S, "Adjust Channel Name", s.AdjustChannelName);
-    out.WriteInteger(S, "Rendering Remainder", s.RenderingRemainder == 0 || s.RenderingRemainder == 1 ? s.RenderingRemainder : 2);
+    out.WriteInteger(S, "Rendering Remainder",
+                     s.RenderingRemainder == 0 || s.RenderingRemainder == 1 ? s.RenderingRemainder : 2);
     out.WriteBool(S, "Use WAV only", s.UseWAVOnly);
     out.WriteBool(S, "Surround", s.Surround);
     out.WriteBool(S, "Use Plugin", s.UsePlugin);

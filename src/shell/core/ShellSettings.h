@@ -24,7 +24,7 @@ struct TWindowPlacement {
 
 // One dockable panel of the main window, as its six stored values.
 struct TDockPanel {
-    std::string Name;      // the panel's component name: its section
+    std::string Name;  // the panel's component name: its section
     bool Visible = true;
     std::string DockedTo;  // the dock's component name; empty while floating
     bool Docked = true;
@@ -75,8 +75,8 @@ TSettingsStore SaveShellSettings(const TShellSettings& settings, const TSettings
                                  std::vector<std::string>* dockErrors = nullptr);
 
 // "Left", "Top", "Width", "Height" under section + "\" + name; each defaults to `current`.
-TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section,
-                                     const std::string& name, const TWindowPlacement& current);
+TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,
+                                     const TWindowPlacement& current);
 void SaveWindowPlacement(TSettingsStore& store, const std::string& section, const std::string& name,
                          const TWindowPlacement& placement);
 

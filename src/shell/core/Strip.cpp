@@ -7,8 +7,7 @@ namespace tx {
 TStrip LoadStrip(const TBitmap& bitmap, const TStripSpec& spec) {
     TStrip strip;
     strip.Masked = spec.Masked;
-    if (bitmap.Width <= 0 || bitmap.Height <= 0 ||
-        bitmap.Pixels.size() != size_t(bitmap.Width) * size_t(bitmap.Height))
+    if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Pixels.size() != size_t(bitmap.Width) * size_t(bitmap.Height))
         return strip;
     // A count or width of 0 or less from a caller is taken as 1, never as a divisor of 0.
     int frameWidth, frames;

@@ -72,10 +72,14 @@ TPixelSize sizeOf(const TStyleItem* item) {
 
 const char* OriginText(TStyleOrigin origin) {
     switch (origin) {
-        case TStyleOrigin::Style: return "style";
-        case TStyleOrigin::DefaultFolder: return "Default style";
-        case TStyleOrigin::Embedded: return "built-in Default style";
-        case TStyleOrigin::Missing: break;
+        case TStyleOrigin::Style:
+            return "style";
+        case TStyleOrigin::DefaultFolder:
+            return "Default style";
+        case TStyleOrigin::Embedded:
+            return "built-in Default style";
+        case TStyleOrigin::Missing:
+            break;
     }
     return "missing";
 }
@@ -122,8 +126,9 @@ TStyleData LoadStyleData(const TStyleSources& sources) {
                 item.Path = path;
                 break;
             }
-            style.Notes.push_back({name, 0, std::string(origin == TStyleOrigin::Style ? "" : "Default style's copy: ") +
-                                                "unusable (" + why + "); treated as missing"});
+            style.Notes.push_back({name, 0,
+                                   std::string(origin == TStyleOrigin::Style ? "" : "Default style's copy: ") +
+                                       "unusable (" + why + "); treated as missing"});
         }
         if (item.Origin == TStyleOrigin::Missing && sources.Embedded) {
             if (const TEmbeddedFile* f = sources.Embedded(name); f && f->Data) {
@@ -140,8 +145,8 @@ TStyleData LoadStyleData(const TStyleSources& sources) {
 
     if (const TStyleItem* cfg = style.Item("config.txt"); cfg && cfg->Origin != TStyleOrigin::Missing) {
         style.HasConfig = true;
-        style.Config = ParseStyleConfig(
-            std::string_view(reinterpret_cast<const char*>(cfg->Data.data()), cfg->Data.size()));
+        style.Config =
+            ParseStyleConfig(std::string_view(reinterpret_cast<const char*>(cfg->Data.data()), cfg->Data.size()));
     }
 
     TStyleSizes& s = style.Sizes;

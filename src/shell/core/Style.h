@@ -28,11 +28,11 @@ const char* OriginText(TStyleOrigin origin);
 struct TStyleItem {
     const TStyleFileSpec* Spec = nullptr;
     TStyleOrigin Origin = TStyleOrigin::Missing;
-    std::string Path;              // the file used; empty when embedded or missing
+    std::string Path;                       // the file used; empty when embedded or missing
     int SourceWidth = 0, SourceHeight = 0;  // of the whole bitmap
-    TBitmap Picture;               // pictures and glyphs
-    TStrip Strip;                  // strips
-    std::vector<unsigned char> Data;  // "config.txt" and the start sound, as stored
+    TBitmap Picture;                        // pictures and glyphs
+    TStrip Strip;                           // strips
+    std::vector<unsigned char> Data;        // "config.txt" and the start sound, as stored
 };
 
 struct TPixelSize {

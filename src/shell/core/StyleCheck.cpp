@@ -38,7 +38,9 @@ TStyleReport CheckStyle(const TStyleSources& sources) {
     for (const TStyleItem& item : style.Items) {
         const std::string name(item.Spec->Name);
         if (item.Origin != TStyleOrigin::Style) {
-            std::string where = item.Origin == TStyleOrigin::Missing ? "missing everywhere" : std::string("from the ") + OriginText(item.Origin);
+            std::string where = item.Origin == TStyleOrigin::Missing
+                                    ? "missing everywhere"
+                                    : std::string("from the ") + OriginText(item.Origin);
             if (item.Origin == TStyleOrigin::Missing && item.Spec->Kind == TStyleFileKind::Glyph)
                 where += "; the built-in glyph stays";
             report.Fallbacks.push_back(name + ": " + where);

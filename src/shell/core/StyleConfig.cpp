@@ -53,7 +53,8 @@ public:
     void Problem(std::string what) const { problems_.push_back({line_, std::move(what)}); }
     void WantCount(size_t lo, size_t hi) const {
         if (Count() < lo || Count() > hi)
-            Problem(std::string(key_) + " takes " + (lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi)) +
+            Problem(std::string(key_) + " takes " +
+                    (lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi)) +
                     " values, not " + std::to_string(Count()));
     }
 

@@ -40,7 +40,7 @@ struct TConfigProblem {
 // numbers that cannot be read leave their property unset. The polygons stay
 // point lists; turning them into a window shape is the widgets' business.
 struct TStyleConfig {
-    std::optional<std::string> Hint;       // the long part, in capitals
+    std::optional<std::string> Hint;  // the long part, in capitals
     std::optional<std::vector<int>> MenuSep;
     TStyleFont TitleFont, HintFont;
     std::optional<uint32_t> ScopeCol;

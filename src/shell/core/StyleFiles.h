@@ -33,7 +33,7 @@ struct TStyleFileSpec {
     TStyleFileKind Kind;
     TStripSpec Strip;  // for strips
     TStyleSize Sets = TStyleSize::None;
-    std::string_view Skins;  // the component or image list it goes to
+    std::string_view Skins;   // the component or image list it goes to
     bool DrawnOpaque = true;  // false for masked strips
 };
 

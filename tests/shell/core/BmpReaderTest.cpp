@@ -55,19 +55,21 @@ TBmpOptions fields555() {
     return o;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Reader, BmpDepth,
-    ::testing::Values(TDepthCase{"Mono", with(1, {0x000000, 0xFFFFFF}), true},
-                      TDepthCase{"Palette4", with(4, kPalette), false},
-                      TDepthCase{"Palette8", with(8, kPalette), false},
-                      TDepthCase{"Palette8TopDown", with(8, kPalette, true), false},
-                      TDepthCase{"Rgb16", with(16), false}, TDepthCase{"BitFields16", fields555(), false},
-                      TDepthCase{"Rgb24", with(24), false}, TDepthCase{"Rgb24TopDown", with(24, {}, true), false},
-                      TDepthCase{"Rgb24CoreHeader", with(24, {}, false, 12), false},
-                      TDepthCase{"Rgb24V5Header", with(24, {}, false, 124), false},
-                      TDepthCase{"Palette8CoreHeader", with(8, kPalette, false, 12), false},
-                      TDepthCase{"Rgb32", with(32), false}, TDepthCase{"Rgb32V4TopDown", with(32, {}, true, 108), false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Reader, BmpDepth,
+                         ::testing::Values(TDepthCase{"Mono", with(1, {0x000000, 0xFFFFFF}), true},
+                                           TDepthCase{"Palette4", with(4, kPalette), false},
+                                           TDepthCase{"Palette8", with(8, kPalette), false},
+                                           TDepthCase{"Palette8TopDown", with(8, kPalette, true), false},
+                                           TDepthCase{"Rgb16", with(16), false},
+                                           TDepthCase{"BitFields16", fields555(), false},
+                                           TDepthCase{"Rgb24", with(24), false},
+                                           TDepthCase{"Rgb24TopDown", with(24, {}, true), false},
+                                           TDepthCase{"Rgb24CoreHeader", with(24, {}, false, 12), false},
+                                           TDepthCase{"Rgb24V5Header", with(24, {}, false, 124), false},
+                                           TDepthCase{"Palette8CoreHeader", with(8, kPalette, false, 12), false},
+                                           TDepthCase{"Rgb32", with(32), false},
+                                           TDepthCase{"Rgb32V4TopDown", with(32, {}, true, 108), false}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 // Run-length files are written by hand: the encoder above does not compress.
 std::vector<uint8_t> rleFile(uint32_t compression, int bpp, int w, int h, std::vector<uint8_t> runs) {
@@ -99,8 +101,8 @@ TEST(BmpRle, Rle4SplitsEachByteIntoTwoPixels) {
 
 TEST(BmpRle, RunsPastTheEdgeStopThere) {
     // 255 pixels into a 4x1 picture, a delta far outside, an absolute run cut short by the file's end.
-    for (const auto& runs : {std::vector<uint8_t>{255, 1, 0, 2, 200, 200, 3, 2},
-                             std::vector<uint8_t>{0, 2, 255, 255, 0, 200, 1}}) {
+    for (const auto& runs :
+         {std::vector<uint8_t>{255, 1, 0, 2, 200, 200, 3, 2}, std::vector<uint8_t>{0, 2, 255, 255, 0, 200, 1}}) {
         const auto b = rleFile(1, 8, 4, 1, runs);
         std::string why;
         const tx::TBitmap got = tx::DecodeBmp(b.data(), b.size(), &why);
@@ -138,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TDamage{"PixelsCut", SIZE_MAX, 60, "truncated pixel data"},
                       TDamage{"OddHeaderSize", 14, 33, "unknown header size"},
                       TDamage{"ZeroWidth", 18, 0, "empty picture"}, TDamage{"ZeroHeight", 22, 0, "empty picture"},
-                      TDamage{"HugeWidth", 18, 16385, "too large"}, TDamage{"MinIntHeight", 22, 0x80000000u, "too large"},
+                      TDamage{"HugeWidth", 18, 16385, "too large"},
+                      TDamage{"MinIntHeight", 22, 0x80000000u, "too large"},
                       TDamage{"NegativeWidth", 18, 0xFFFFFFFFu, "empty picture"},
                       TDamage{"Depth2", 28, 2, "colour depth"}, TDamage{"Depth64", 28, 64, "colour depth"},
                       TDamage{"Jpeg", 30, 4, "compression"}, TDamage{"RleOn24", 30, 1, "run-length"},

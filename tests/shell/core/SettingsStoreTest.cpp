@@ -144,14 +144,14 @@ TEST_P(Recent, OpeningMovesTheFileToTheTop) {
     EXPECT_EQ(list, GetParam().Want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, Recent,
-    ::testing::Values(TRecentCase{"Entry3MovesUpEntry4Stays", "d", {"d", "a", "b", "c", "e"}},
-                      TRecentCase{"Entry4IsNotSearchedSoItIsOverwritten", "e", {"e", "a", "b", "c", "d"}},
-                      TRecentCase{"NewFileDropsTheOldest", "z", {"z", "a", "b", "c", "d"}},
-                      TRecentCase{"TopStaysTop", "a", {"a", "b", "c", "d", "e"}},
-                      TRecentCase{"CaseMatters", "A", {"A", "a", "b", "c", "d"}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Settings, Recent,
+                         ::testing::Values(TRecentCase{"Entry3MovesUpEntry4Stays", "d", {"d", "a", "b", "c", "e"}},
+                                           TRecentCase{
+                                               "Entry4IsNotSearchedSoItIsOverwritten", "e", {"e", "a", "b", "c", "d"}},
+                                           TRecentCase{"NewFileDropsTheOldest", "z", {"z", "a", "b", "c", "d"}},
+                                           TRecentCase{"TopStaysTop", "a", {"a", "b", "c", "d", "e"}},
+                                           TRecentCase{"CaseMatters", "A", {"A", "a", "b", "c", "d"}}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Docks, PanelsRoundTripAndUnnamedOnesFailWithTheirTextWhileTheRestAreSaved) {
     std::vector<tx::TDockPanel> panels = tx::TShellSettings::DefaultDocks();

@@ -36,9 +36,9 @@ TEST(StyleConfig, CommentsAndEmptyLinesAreSkippedAndOtherLinesAreCounted) {
         "' a comment=with an equals sign\n"
         "\n"
         "   \n"
-        "Hint =spaced\n"      // line 4: a space before "=" is not the key
-        "Bogus=1\n"           // line 5
-        "no equals sign\n"    // line 6
+        "Hint =spaced\n"    // line 4: a space before "=" is not the key
+        "Bogus=1\n"         // line 5
+        "no equals sign\n"  // line 6
         "ScopeCol=$0000FF\n");
     EXPECT_FALSE(c.Hint);
     EXPECT_EQ(c.ScopeCol, 0x0000FFu);
@@ -49,9 +49,9 @@ TEST(StyleConfig, CommentsAndEmptyLinesAreSkippedAndOtherLinesAreCounted) {
 TEST(StyleConfig, LaterLinesWinAndUnreadableNumbersLeaveThePropertyAsItWas) {
     const auto c = ParseStyleConfig(
         "ScopeCol=$FF\n"
-        "ScopeCol=oops\n"              // line 2: unreadable, the first value stays
+        "ScopeCol=oops\n"  // line 2: unreadable, the first value stays
         "HintFont=Mono,12,10\n"
-        "HintFont=,,$0C\n"             // empty name and colour keep theirs
+        "HintFont=,,$0C\n"  // empty name and colour keep theirs
         "GraphCol=1,,3\n"
         "GraphCol=,2\n"
         "SampleScopeCol=$1000000\n");  // line 7: bits above 24
@@ -73,8 +73,8 @@ TEST(StyleConfig, ControlLinesMoveWithTwoNumbersAndSizeWithFour) {
         "startbutton=,30\n"  // empty x keeps the left edge, takes the new top
         "PatPad=1,2,36,37\n"
         "fxcutoffselect=5,6\n"
-        "BPMDig=1,2,3\n"     // line 5: three numbers
-        "MenuPic=0,0\n");    // line 6: a panel, not a control it moves
+        "BPMDig=1,2,3\n"   // line 5: three numbers
+        "MenuPic=0,0\n");  // line 6: a panel, not a control it moves
     ASSERT_TRUE(c.Controls.count("StartButton"));
     const tx::TControlPlace& start = c.Controls.at("StartButton");
     EXPECT_EQ(start.X, 10);
@@ -114,9 +114,9 @@ TEST(StyleConfig, NumbersAreDecimalOrDollarHexWithin32Bits) {
         const char* Text;
         std::optional<int> Want;
     };
-    for (const TCase& t : {TCase{"12", 12}, TCase{"-7", -7}, TCase{"+7", 7}, TCase{"$1F", 31},
-                           TCase{"$FFFFFFFF", -1}, TCase{"$", {}}, TCase{"$-1", {}}, TCase{"0x1F", {}},
-                           TCase{"12a", {}}, TCase{"99999999999", {}}, TCase{"$100000000", {}}, TCase{"", {}}})
+    for (const TCase& t : {TCase{"12", 12}, TCase{"-7", -7}, TCase{"+7", 7}, TCase{"$1F", 31}, TCase{"$FFFFFFFF", -1},
+                           TCase{"$", {}}, TCase{"$-1", {}}, TCase{"0x1F", {}}, TCase{"12a", {}},
+                           TCase{"99999999999", {}}, TCase{"$100000000", {}}, TCase{"", {}}})
         EXPECT_EQ(tx::ParseStyleNumber(t.Text), t.Want) << t.Text;
 }
 

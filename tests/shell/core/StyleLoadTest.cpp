@@ -40,8 +40,9 @@ TEST_F(StyleLoad, AStyleWithOnlyBackTakesEverythingElseFromDefault) {
         EXPECT_EQ(item.Spec, &tx::StyleFileTable()[i]) << "loading order";
         const bool mine = item.Spec->Name == "back.bmp";
         const bool defaultHasIt = item.Spec->Name != "StartSnd.WAV";
-        EXPECT_EQ(item.Origin, mine ? TStyleOrigin::Style
-                                    : defaultHasIt ? TStyleOrigin::DefaultFolder : TStyleOrigin::Missing)
+        EXPECT_EQ(item.Origin, mine           ? TStyleOrigin::Style
+                               : defaultHasIt ? TStyleOrigin::DefaultFolder
+                                              : TStyleOrigin::Missing)
             << item.Spec->Name;
     }
     const tx::TStyleItem* back = s.Item("BACK.BMP");
@@ -86,9 +87,9 @@ TEST_F(StyleLoad, StripsAreCutByCountOrByFixedWidth) {
 
 TEST_F(StyleLoad, UnusableFilesCountAsMissingAndFallBack) {
     txtest::WriteText(dir / "Mine" / "TitleBar.bmp", "not a bitmap");
-    put("digits.bmp", 10, 17);        // narrower than its 11 frames
-    put("SMALLWHEEL.BMP", 13, 13);    // narrower than one 14-pixel frame, in capitals
-    put("pan_fx.bmp", 5, 5);          // lower case still found
+    put("digits.bmp", 10, 17);      // narrower than its 11 frames
+    put("SMALLWHEEL.BMP", 13, 13);  // narrower than one 14-pixel frame, in capitals
+    put("pan_fx.bmp", 5, 5);        // lower case still found
     const tx::TStyleData s = tx::LoadStyleData(sources());
     EXPECT_EQ(s.Item("TitleBar.bmp")->Origin, TStyleOrigin::DefaultFolder);
     EXPECT_EQ(s.Item("TitleBar.bmp")->Picture.Width, 400);
@@ -110,7 +111,8 @@ TEST_F(StyleLoad, FilesMissingFromBothFoldersComeFromTheBuiltInCopy) {
     src.Embedded = [&](std::string_view name) -> const tx::TEmbeddedFile* {
         static tx::TEmbeddedFile file;
         asked.emplace_back(name);
-        if (name == "PosLed.bmp") file = {"PosLed.bmp", led.data(), led.size()};
+        if (name == "PosLed.bmp")
+            file = {"PosLed.bmp", led.data(), led.size()};
         else if (name == "config.txt")
             file = {"config.txt", reinterpret_cast<const unsigned char*>(config.data()), config.size()};
         else
@@ -135,7 +137,8 @@ TEST_F(StyleLoad, NoFoldersAtAllLeaveEveryItemMissing) {
 
 TEST(Strip, MaskedStripsTurnTheBottomLeftColourTransparent) {
     // 4x2, two frames; the bottom-left pixel is 0xFF00FF.
-    const tx::TBitmap bmp = txtest::MakeBitmap(4, 2, [](int x, int y) { return y == 1 && x != 1 ? 0xFF00FFu : 0x000100u * x; });
+    const tx::TBitmap bmp =
+        txtest::MakeBitmap(4, 2, [](int x, int y) { return y == 1 && x != 1 ? 0xFF00FFu : 0x000100u * x; });
     const tx::TStrip masked = tx::LoadStrip(bmp, {2, 0, true});
     ASSERT_EQ(masked.Frames.size(), 2u);
     EXPECT_EQ(masked.MaskColour, 0xFFFF00FFu);
@@ -147,9 +150,9 @@ TEST(Strip, MaskedStripsTurnTheBottomLeftColourTransparent) {
 
 TEST(Strip, DivisorsStayAtLeastOneAndZeroWidthFramesMeanMissing) {
     const tx::TBitmap bmp = txtest::MakeBitmap(7, 2, [](int x, int) { return uint32_t(x); });
-    EXPECT_EQ(tx::LoadStrip(bmp, {0, 0, false}).Frames.size(), 1u);    // no count: one frame
+    EXPECT_EQ(tx::LoadStrip(bmp, {0, 0, false}).Frames.size(), 1u);  // no count: one frame
     EXPECT_EQ(tx::LoadStrip(bmp, {-3, 0, false}).FrameWidth, 7);
-    EXPECT_EQ(tx::LoadStrip(bmp, {3, 0, false}).FrameWidth, 2);       // the rest column is dropped
+    EXPECT_EQ(tx::LoadStrip(bmp, {3, 0, false}).FrameWidth, 2);  // the rest column is dropped
     EXPECT_TRUE(tx::LoadStrip(bmp, {8, 0, false}).Empty());
     EXPECT_TRUE(tx::LoadStrip(bmp, {0, 8, false}).Empty());
     EXPECT_TRUE(tx::LoadStrip({}, {2, 0, false}).Empty());
@@ -182,7 +185,7 @@ TEST_F(StyleListTest, ListsProgramStylesThenUserStylesAndPicksDefaultInAnyCase) 
     EXPECT_EQ(styles[def].Name, "default");
     EXPECT_EQ(tx::ChooseStyle(styles, std::nullopt), def);
     EXPECT_EQ(tx::ChooseStyle(styles, 2), 2);
-    EXPECT_EQ(tx::ChooseStyle(styles, 3), def);   // a style removed since the last run
+    EXPECT_EQ(tx::ChooseStyle(styles, 3), def);  // a style removed since the last run
     EXPECT_EQ(tx::ChooseStyle(styles, -1), def);
 }
 
