@@ -17,7 +17,8 @@ struct TStyleReport {
 // Checks the style in `sources.StyleFolder` as the program would load it.
 // Opaque pictures and strips whose bottom-left colour is a key colour
 // (magenta #FF00FF or green #00FF00) covering at least 1/20 of the bitmap
-// are reported: that looks like a mask the program will never apply.
+// are reported: that looks like a mask the program will never apply. Masked
+// strips and button glyphs are left out.
 TStyleReport CheckStyle(const TStyleSources& sources);
 
 }  // namespace tx

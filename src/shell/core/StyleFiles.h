@@ -33,8 +33,10 @@ struct TStyleFileSpec {
     TStyleFileKind Kind;
     TStripSpec Strip;  // for strips
     TStyleSize Sets = TStyleSize::None;
-    std::string_view Skins;   // the component or image list it goes to
-    bool DrawnOpaque = true;  // false for masked strips
+    std::string_view Skins;  // the component or image list it goes to
+    // False for the masked strips and for button glyphs, which a button may
+    // draw with their bottom-left colour keyed out, as glyphs traditionally are.
+    bool DrawnOpaque = true;
 };
 
 // Every file of a style, in the order they are loaded.
