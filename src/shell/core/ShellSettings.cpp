@@ -84,17 +84,6 @@ std::vector<std::string> SaveDockPositions(TSettingsStore& store, const std::vec
     return errors;
 }
 
-void AddRecentFile(std::array<std::string, 5>& recent, const std::string& path) {
-    size_t k = 4;
-    for (size_t i = 0; i < 4; ++i)
-        if (recent[i] == path) {
-            k = i;
-            break;
-        }
-    for (size_t i = k; i > 0; --i) recent[i] = recent[i - 1];
-    recent[0] = path;
-}
-
 TShellSettings LoadShellSettings(const TSettingsStore& store, const TShellSettings& current) {
     TShellSettings s = current;
     const TShellSettings d;  // the table's defaults

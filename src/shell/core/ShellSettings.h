@@ -55,7 +55,7 @@ struct TShellSettings {
     int32_t ScopeStyle = 0;
     bool ScopeEnabled = true, Minimized = true;
     int32_t BufferLength = 4410, AheadLength = 4410;  // frames, at most MaxBufferFrames
-    std::array<std::string, 5> RecentFiles;
+    std::array<std::string, 5> RecentFiles;           // kept by AddRecentFile (LoopWorkflow.h)
     std::array<TToolSlot, 5> Tools;
     std::optional<std::vector<std::string>> Favorites;  // unset: the key was missing
     TWindowPlacement PlayListPlacement;                 // the playlist window's design placement
@@ -85,10 +85,6 @@ void LoadDockPositions(const TSettingsStore& store, std::vector<TDockPanel>& pan
 // Writes every panel it can; a panel it cannot name is skipped with one of the
 // two error texts, and the rest are still written.
 std::vector<std::string> SaveDockPositions(TSettingsStore& store, const std::vector<TDockPanel>& panels);
-
-// Moves `path` to entry 0: entries 0 to 3 are searched, and without a match
-// the oldest entry falls off.
-void AddRecentFile(std::array<std::string, 5>& recent, const std::string& path);
 
 // A stored device or style index clamped into a list of `count` entries.
 int32_t ClampListIndex(int32_t index, int32_t count);

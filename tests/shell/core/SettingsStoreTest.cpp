@@ -1,6 +1,6 @@
 // The settings store: its encodings, case-blind sections and names, unknown
-// values kept, a first start's save byte for byte, the recent-file moves,
-// the dock errors and the clamps that keep damaged values from sizing buffers.
+// values kept, a first start's save byte for byte, the dock errors and the clamps that keep damaged values from sizing
+// buffers.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -129,29 +129,6 @@ TEST(SettingsClamps, DeviceIndicesClampIntoTheirList) {
     EXPECT_EQ(tx::ClampListIndex(1, 3), 1);
     EXPECT_EQ(tx::ClampListIndex(5, 0), 0);
 }
-
-struct TRecentCase {
-    const char* Name;
-    const char* Open;
-    std::array<std::string, 5> Want;
-};
-void PrintTo(const TRecentCase& c, std::ostream* os) { *os << c.Name; }
-class Recent : public ::testing::TestWithParam<TRecentCase> {};
-
-TEST_P(Recent, OpeningMovesTheFileToTheTop) {
-    std::array<std::string, 5> list = {"a", "b", "c", "d", "e"};
-    tx::AddRecentFile(list, GetParam().Open);
-    EXPECT_EQ(list, GetParam().Want);
-}
-
-INSTANTIATE_TEST_SUITE_P(Settings, Recent,
-                         ::testing::Values(TRecentCase{"Entry3MovesUpEntry4Stays", "d", {"d", "a", "b", "c", "e"}},
-                                           TRecentCase{
-                                               "Entry4IsNotSearchedSoItIsOverwritten", "e", {"e", "a", "b", "c", "d"}},
-                                           TRecentCase{"NewFileDropsTheOldest", "z", {"z", "a", "b", "c", "d"}},
-                                           TRecentCase{"TopStaysTop", "a", {"a", "b", "c", "d", "e"}},
-                                           TRecentCase{"CaseMatters", "A", {"A", "a", "b", "c", "d"}}),
-                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Docks, PanelsRoundTripAndUnnamedOnesFailWithTheirTextWhileTheRestAreSaved) {
     std::vector<tx::TDockPanel> panels = tx::TShellSettings::DefaultDocks();
