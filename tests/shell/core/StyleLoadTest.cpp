@@ -7,6 +7,7 @@
 #include "StyleFolder.h"
 #include "TestSupport.h"
 #include "shell/core/Style.h"
+#include "shell/core/StyleCheck.h"
 #include "shell/core/StyleList.h"
 
 namespace {
@@ -133,6 +134,19 @@ TEST_F(StyleLoad, NoFoldersAtAllLeaveEveryItemMissing) {
     EXPECT_FALSE(s.HasConfig);
     EXPECT_EQ(s.Sizes.MainClientWidth, 0);
     EXPECT_EQ(tx::StyleFile(sources(), "StartSnd.WAV"), "");
+}
+
+TEST(BuiltInStyle, GivesEveryFileAndPassesTheChecker) {
+    const tx::TStyleData s = tx::LoadStyleData({"", "", &tx::FindEmbeddedStyleFile});
+    for (const tx::TStyleItem& item : s.Items) EXPECT_EQ(item.Origin, TStyleOrigin::Embedded) << item.Spec->Name;
+    EXPECT_TRUE(s.Config.Problems.empty());
+    EXPECT_GT(s.Sizes.MainClientWidth, 0);
+    // The same files as a folder beside the program: nothing to report.
+    const fs::path built = fs::path(TROVAMIX_BINARY_DIR) / "Styles" / "Default";
+    if (!fs::exists(built / "config.txt")) GTEST_SKIP() << "no built Default style folder";
+    const tx::TStyleReport report = tx::CheckStyle({built.string() + "/", "", nullptr});
+    EXPECT_EQ(report.Problems, std::vector<std::string>{});
+    EXPECT_EQ(report.Fallbacks, std::vector<std::string>{});
 }
 
 TEST(Strip, MaskedStripsTurnTheBottomLeftColourTransparent) {
