@@ -171,10 +171,10 @@ void TSettingsStore::WriteBool(std::string_view section, std::string_view name, 
 }
 
 void TSettingsStore::KeepUnknown(const TSettingsStore& older) {
+    // An empty section of the old file carries nothing, so only values are copied.
     for (const TSection& s : older.sections_)
         for (const TValue& v : s.Values)
             if (!HasValue(s.Name, v.Name)) WriteString(s.Name, v.Name, v.Text);
-    // an empty section of the old file carries nothing worth keeping
 }
 
 std::string SettingsFilePath() {
