@@ -24,6 +24,7 @@ int CmdResave(const Args& args);
 int CmdRender(const Args& args);
 int CmdMidi(const Args& args);
 int CmdPlay(const Args& args);
+int CmdStyle(const Args& args);
 
 // Prints "trovamix-cli: <file>: <reason>" as the one line of a failure.
 void Fail(const std::string& file, const std::string& reason);

@@ -23,7 +23,12 @@ static const char kHelp[] =
     "[--buffer FRAMES]\n"
     "       trovamix-cli midi LOOP.txp -o OUT.mid [--pattern]\n"
     "       trovamix-cli play LOOP.txp [--seconds S] [--api jack|pulse|alsa|null] [--device NAME] "
-    "[--buffer FRAMES] [--ahead FRAMES] [--midi-out NAME] [--sync-in NAME]\n";
+    "[--buffer FRAMES] [--ahead FRAMES] [--midi-out NAME] [--sync-in NAME]\n"
+    "       trovamix-cli style check FOLDER\n"
+    "\n"
+    "style check lists every problem of a style folder as \"file:line: what\" (\"file: what\" for a\n"
+    "whole file), then the files the style takes from the Default style; it exits 0 when there\n"
+    "is no problem and 1 when there is.\n";
 
 // Scripts read a failure as one line on stderr; the full text is on --help.
 static int usage(const char* cmd) {
@@ -47,5 +52,6 @@ int main(int argc, char** argv) {
     if (!std::strcmp(cmd, "render")) return txcli::CmdRender(args);
     if (!std::strcmp(cmd, "midi")) return txcli::CmdMidi(args);
     if (!std::strcmp(cmd, "play")) return txcli::CmdPlay(args);
+    if (!std::strcmp(cmd, "style")) return txcli::CmdStyle(args);
     return usage(cmd);
 }
