@@ -127,7 +127,6 @@ void TTrovamixMainForm::CreateCaption() {
     for (QWidget* w : {static_cast<QWidget*>(captionPic_), static_cast<QWidget*>(captionLabel_),
                        static_cast<QWidget*>(closeIconZone_)}) {
         w->setProperty("tag", 1);  // caption parts move the window
-        w->installEventFilter(this);
     }
     setMenuWidget(captionPic_);  // above the docks
     SetCaption("Trovamix");
@@ -205,7 +204,6 @@ void TTrovamixMainForm::CreatePanels() {
     tempoMenu_ = new QMenu(this);
     for (int bpm : TempoPresets())
         tempoMenu_->addAction(QString("%1 BPM").arg(bpm), this, [this, bpm] { bpmUpDown_->SetValue(bpm, true); });
-    bpmDig_->installEventFilter(this);
     connect(fxVolBtn_, &TMyTransButton::Clicked, this, [this] { SetWheelMode(fxVolBtn_->Down() ? 1 : 0); });
     connect(fxPitchBtn_, &TMyTransButton::Clicked, this, [this] { SetWheelMode(fxPitchBtn_->Down() ? 2 : 0); });
     auto slider = [this](TTrackSlider* s, auto apply) {
@@ -258,7 +256,6 @@ void TTrovamixMainForm::CreateChannelArea() {
     gridsBox_->setWidgetResizable(false);
     backWP_ = new TWPControl;
     backWP_->setObjectName("BackWP");
-    backWP_->installEventFilter(this);
     gridsBox_->setWidget(backWP_);
     h->addWidget(leftSideWP_);
     h->addWidget(gridsBox_, 1);
@@ -325,7 +322,6 @@ void TTrovamixMainForm::ApplyStyle(const TStyleData& style) {
 TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     auto* row = new TChannelRow(backWP_);
     row->setObjectName("ChannelRow");
-    row->installEventFilter(this);
     row->FrontVolWheel = new TWAVWheel(row);
     row->FrontVolWheel->setObjectName("FrontVolWheel");
     row->FrontVolWheel->resize(14, 13);
@@ -447,15 +443,15 @@ void TTrovamixMainForm::LayoutChannelRows() {
     in.ZippedHeight = zipped->IsEmpty() ? 12 : zipped->FrameHeight();
     in.AreaWidth = gridsBox_->viewport()->width() > 0 ? width() - 2 * DefaultLayout::SideWidth : 0;
     in.AreaWidth = std::max(in.AreaWidth, width() - leftSideWP_->width() - rightSideWP_->width());
-    for (int i = 0; i < loop_.ChannelCount(); ++i)
+    for (int i = 0; i < loop_.ChannelCount(); ++i) {
+        AssignRowStrips(rows_[size_t(i)], i);  // a zipped name button is narrower
         in.Channels.push_back({loop_.Channel(i).Minimized, rows_[size_t(i)]->SetButton->width()});
+    }
     layout_ = tx::LayoutChannelRows(in);
 
     for (int i = 0; i < RowCount(); ++i) {
         TChannelRow* row = rows_[size_t(i)];
         const TRowPlacement& p = layout_.Rows[size_t(i)];
-        AssignRowStrips(row, i);
-        row->SetButton->resize(row->SetButton->width(), row->SetButton->height());
         // The group spans the controls it shows; a packed (minimized) one only its name button.
         QRect bounds(QPoint(p.Name.X, p.Name.Y), row->SetButton->size());
         if (!p.Minimized) {
@@ -945,6 +941,11 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == closeIconZone_ && type == QEvent::MouseButtonPress) IconClicked();
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this) return false;
+    // Only the window's own surfaces move it or toggle its height; controls keep their clicks.
+    const bool surface = w->property("tag").toInt() == 1 || w == backWP_ || w == leftSideWP_ || w == rightSideWP_ ||
+                         w == menuPic_ || w == mainMenuPic_ || w == bottomPic_ || w == patNumDig_ || w == bpmDig_ ||
+                         qobject_cast<TChannelRow*>(w);
+    if (!surface) return false;
     if (type == QEvent::MouseButtonDblClick) {
         const TWindowMetrics m = Metrics();
         SetHeight(heightToggle_.Toggle(height(), MinHeight(), MaxHeight(), m.ScreenHeight));

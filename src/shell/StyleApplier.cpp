@@ -15,9 +15,7 @@ namespace {
 // The window's shape reaches far below any height the window can take.
 constexpr int kShapeHeight = 32000;
 
-QImage FrameImage(const TBitmap& bitmap) {
-    return ToImage(bitmap);
-}
+QImage FrameImage(const TBitmap& bitmap) { return ToImage(bitmap); }
 
 const char* const kVerticalSliders[] = {"MainVolSlider", "ShuffleSlider", "MainPitchSlider", "MainResoSlider",
                                         "MainCutOffSlider"};
@@ -30,16 +28,32 @@ struct TStripUse {
 
 // Which control shows which strip.
 const TStripUse kStripUses[] = {
-    {"PatPad.bmp", "PatPad", -1},          {"MinClose.bmp", "MinBtn", 0},     {"MinClose.bmp", "CloseBtn", 2},
-    {"UpDown.bmp", "PatUpDown", -1},       {"UpDown.bmp", "BPMUpDown", -1},   {"FX_Btns.bmp", "FXVolBtn", 0},
-    {"FX_Btns.bmp", "FXPitchBtn", 2},      {"FX_Btns.bmp", "FXDrawBtn", 4},   {"FX_Btns.bmp", "FXNoteBtn", 6},
-    {"digits.bmp", "PatNumDig", -1},       {"digits.bmp", "BPMDig", -1},      {"MiddleWheel.bmp", "DotVolWheel", -1},
-    {"SmallWheel.bmp", "FrontVolWheel", -1}, {"Volumeter.bmp", "MixVolumeter", -1},
-    {"SetBtn.bmp", "SetButton", 0},        {"MuteBtn.bmp", "FrontMuteButton", 0}, {"SelectBtn.bmp", "SelectButton", 0},
-    {"MenuItems.bmp", "NewMainMenu", -1},  {"VolSliderKnob.bmp", "MainVolSlider", -1},
-    {"VolSliderKnob.bmp", "ShuffleSlider", -1}, {"VolSliderKnob.bmp", "MainPitchSlider", -1},
-    {"VolSliderKnob.bmp", "MainResoSlider", -1}, {"VolSliderKnob.bmp", "MainCutOffSlider", -1},
-    {"PlayBtn.bmp", "StartButton", 0},     {"LoopBtn.bmp", "LoopButton", 0},  {"ScopeMute.bmp", "ScopeButton", 0},
+    {"PatPad.bmp", "PatPad", -1},
+    {"MinClose.bmp", "MinBtn", 0},
+    {"MinClose.bmp", "CloseBtn", 2},
+    {"UpDown.bmp", "PatUpDown", -1},
+    {"UpDown.bmp", "BPMUpDown", -1},
+    {"FX_Btns.bmp", "FXVolBtn", 0},
+    {"FX_Btns.bmp", "FXPitchBtn", 2},
+    {"FX_Btns.bmp", "FXDrawBtn", 4},
+    {"FX_Btns.bmp", "FXNoteBtn", 6},
+    {"digits.bmp", "PatNumDig", -1},
+    {"digits.bmp", "BPMDig", -1},
+    {"MiddleWheel.bmp", "DotVolWheel", -1},
+    {"SmallWheel.bmp", "FrontVolWheel", -1},
+    {"Volumeter.bmp", "MixVolumeter", -1},
+    {"SetBtn.bmp", "SetButton", 0},
+    {"MuteBtn.bmp", "FrontMuteButton", 0},
+    {"SelectBtn.bmp", "SelectButton", 0},
+    {"MenuItems.bmp", "NewMainMenu", -1},
+    {"VolSliderKnob.bmp", "MainVolSlider", -1},
+    {"VolSliderKnob.bmp", "ShuffleSlider", -1},
+    {"VolSliderKnob.bmp", "MainPitchSlider", -1},
+    {"VolSliderKnob.bmp", "MainResoSlider", -1},
+    {"VolSliderKnob.bmp", "MainCutOffSlider", -1},
+    {"PlayBtn.bmp", "StartButton", 0},
+    {"LoopBtn.bmp", "LoopButton", 0},
+    {"ScopeMute.bmp", "ScopeButton", 0},
 };
 
 // Wallpapers by panel.
@@ -83,9 +97,7 @@ QPixmap TStyleImages::Picture(const std::string& file) const {
     return it == pictures_.end() ? QPixmap() : it->second;
 }
 
-QColor TStyleApplier::StyleColour(uint32_t bgr) {
-    return QColor::fromRgb(StyleColourToArgb(bgr));
-}
+QColor TStyleApplier::StyleColour(uint32_t bgr) { return QColor::fromRgb(StyleColourToArgb(bgr)); }
 
 QRegion TStyleApplier::ShapeRegion(int width, const std::vector<std::vector<TStylePoint>>& holes) {
     QRegion shape(0, 0, width, kShapeHeight);
@@ -134,7 +146,8 @@ void TStyleApplier::LoadImages(const TStyleData& style) {
                     images_.Strip(name)->LoadCount(item.Picture, 2);
                 break;
             case TStyleFileKind::Picture:
-                images_.SetPicture(name, item.Picture.Width > 0 ? QPixmap::fromImage(ToImage(item.Picture)) : QPixmap());
+                images_.SetPicture(name,
+                                   item.Picture.Width > 0 ? QPixmap::fromImage(ToImage(item.Picture)) : QPixmap());
                 break;
             default:
                 break;
@@ -147,8 +160,8 @@ void TStyleApplier::AssignImages() {
         TImageStrip* strip = images_.Strip(use.File);
         for (QWidget* w : Find<QWidget>(use.Control)) {
             if (auto* b = qobject_cast<TMyTransButton*>(w)) {
-                if (strip->IsEmpty() && (std::string_view(use.File).ends_with("Btn.bmp") ||
-                                         std::string_view(use.File) == "ScopeMute.bmp"))
+                if (strip->IsEmpty() &&
+                    (std::string_view(use.File).ends_with("Btn.bmp") || std::string_view(use.File) == "ScopeMute.bmp"))
                     continue;  // the glyph buttons keep their own look
                 b->SetImList(strip);
                 if (use.ILIndex >= 0) b->SetILIndex(use.ILIndex);
@@ -172,8 +185,8 @@ void TStyleApplier::AssignImages() {
     }
     // The keyboard editor's parameter buttons show their pictures as glyphs.
     const std::pair<const char*, const char*> glyphs[] = {
-        {"Vol_FX.bmp", "FXVolSelect"},   {"Pan_FX.bmp", "FXPanSelect"}, {"Pitch_FX.bmp", "FXPitchSelect"},
-        {"Mix_FX.bmp", "FXMixSelect"},   {"Reso_FX.bmp", "FXResoSelect"}, {"CutOff_FX.bmp", "FXCutOffSelect"}};
+        {"Vol_FX.bmp", "FXVolSelect"}, {"Pan_FX.bmp", "FXPanSelect"},   {"Pitch_FX.bmp", "FXPitchSelect"},
+        {"Mix_FX.bmp", "FXMixSelect"}, {"Reso_FX.bmp", "FXResoSelect"}, {"CutOff_FX.bmp", "FXCutOffSelect"}};
     for (auto [file, control] : glyphs) {
         const QPixmap picture = images_.Picture(file);
         if (picture.isNull()) continue;
@@ -236,9 +249,7 @@ void TStyleApplier::CutBackgrounds() {
     // After the controls moved: each takes the piece of the transport panel's
     // wallpaper it covers, so it blends into the panel wherever the style put it.
     const QPixmap wallpaper = images_.Picture("MenuBack.bmp");
-    auto piece = [&](QWidget* w) {
-        return wallpaper.isNull() ? QPixmap() : wallpaper.copy(w->geometry());
-    };
+    auto piece = [&](QWidget* w) { return wallpaper.isNull() ? QPixmap() : wallpaper.copy(w->geometry()); };
     for (auto* scope : Find<TWAVScope>("MixScope")) scope->SetBackground(piece(scope));
     for (const char* name : kVerticalSliders)
         for (auto* slider : Find<TTrackSlider>(name)) slider->SetBackIL(piece(slider));
@@ -252,7 +263,8 @@ TAppliedStyle TStyleApplier::Apply(const TStyleData& style) {
     if (window_ && result.MainClientWidth > 0) window_->resize(result.MainClientWidth, window_->height());
     const int width = window_ ? window_->width() : result.MainClientWidth;
     if (style.HasConfig) ApplyConfig(style.Config, result);
-    result.Shape = ShapeRegion(width, style.HasConfig ? style.Config.DefHoles : std::vector<std::vector<TStylePoint>>{});
+    result.Shape =
+        ShapeRegion(width, style.HasConfig ? style.Config.DefHoles : std::vector<std::vector<TStylePoint>>{});
     if (window_ && window_->isWindow()) window_->setMask(result.Shape);
     CutBackgrounds();
     return result;

@@ -42,7 +42,7 @@ struct TAppliedStyle {
     QRegion Shape;
     std::array<QPoint, 5> ChanBtns{};  // knob, mute, name, select, step row; all (0, 0) without the key
     std::array<std::optional<QColor>, 4> GraphColours;  // pan, volume, pitch, mix
-    int MainClientWidth = 0;  // 0: the style did not set it
+    int MainClientWidth = 0;                            // 0: the style did not set it
 };
 
 // Applies a parsed style to the widgets under `window` (and the extra roots,
