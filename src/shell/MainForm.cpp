@@ -95,6 +95,11 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
       applier_(this, images_) {
     setObjectName("TrovamixMainForm");
     setDockOptions(QMainWindow::AnimatedDocks);
+    // The panels sit edge to edge: no resize handles between them (the height rules own the size).
+    setStyleSheet("QMainWindow::separator { width: 0px; height: 0px; }");
+    QPalette dark = palette();
+    dark.setColor(QPalette::Window, QColor(24, 25, 28));
+    setPalette(dark);
     CreateCaption();
     CreatePanels();
     CreateChannelArea();
@@ -225,6 +230,7 @@ void TTrovamixMainForm::CreatePanels() {
     });
     menuToolWindow_ = Dock(this, "MenuToolWindow", "Remote control", menuPic_);
     addDockWidget(Qt::TopDockWidgetArea, menuToolWindow_);
+    splitDockWidget(mainMenuToolWindow_, menuToolWindow_, Qt::Vertical);  // one panel per row
 
     bottomPic_ = new TWPControl;
     bottomPic_->setObjectName("BottomPic");
