@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDockWidget>
 #include <QFile>
@@ -25,6 +26,7 @@
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "shell/core/DefaultLayout.h"
+#include "shell/core/LoopWorkflow.h"
 
 namespace tx {
 
@@ -920,6 +922,33 @@ void TTrovamixMainForm::Panic() {
     if (!engine_) return;
     TLockGuard g(&engine_->EL);
     engine_->ClearVoices();
+}
+
+void TTrovamixMainForm::LoopReplaced() {
+    if (startButton_->Down()) StartStop(false, true);
+    patUpDown_->SetValue(std::clamp(loop_.CurrentPattern, 1, 999), false);
+    patNumDig_->SetValue(patUpDown_->Value());
+    patPad_->SetValue(patUpDown_->Value());
+    bpmUpDown_->SetValue(loop_.Tempo, false);
+    bpmDig_->SetValue(loop_.Tempo);
+    mainVolSlider_->SetValue(128 - loop_.MainVolume, false);
+    shuffleSlider_->SetValue(loop_.Shuffle, false);
+    mainPitchSlider_->SetValue(loop_.MainPitch, false);
+    mainResoSlider_->SetValue(loop_.MainResonance, false);
+    mainCutOffSlider_->SetValue(loop_.MainCutOff, false);
+    loopButton_->SetDown(loop_.SongMode);
+    ChannelsChanged();
+    RepaintSteps();
+}
+
+void TTrovamixMainForm::closeEvent(QCloseEvent* event) {
+    // Cancel in the save question keeps everything running.
+    if (workflow_ && !workflow_->QueryClose()) {
+        event->ignore();
+        return;
+    }
+    if (startButton_->Down()) StartStop(false, true);
+    event->accept();
 }
 
 void TTrovamixMainForm::changeEvent(QEvent* event) {

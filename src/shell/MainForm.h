@@ -24,6 +24,7 @@ namespace tx {
 
 class TLoop;
 class TEngine;
+class TLoopWorkflow;
 
 // The controls of one channel, grouped so a screen reader tells the rows
 // apart; the group is named after the channel's list name.
@@ -81,6 +82,10 @@ public:
     // One scope tick: lights, meter and scope from what the mixer published.
     void ScopeTick();
     void RunCommand(TCommand command);
+    // After a loop was read or reset: rows and transport show the new loop.
+    void LoopReplaced();
+    // The File menu's loop commands and the close question go to `workflow` (may be null).
+    void SetWorkflow(TLoopWorkflow* workflow) { workflow_ = workflow; }
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
@@ -95,6 +100,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateCaption();
@@ -167,6 +173,7 @@ private:
     std::vector<QMenu*> menus_;
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
+    TLoopWorkflow* workflow_ = nullptr;
 };
 
 // The tips of the Help menu, in order.

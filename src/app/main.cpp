@@ -1,0 +1,61 @@
+// The desktop program: start-up in order, the event loop, shutdown.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "engine/Engine.h"
+#include "model/Loop.h"
+#include "model/Settings.h"
+#include "shell/InstanceLink.h"
+#include "shell/LoopSession.h"
+#include "shell/MainForm.h"
+#include "shell/TitleForm.h"
+#include "shell/core/CommandLine.h"
+#include "shell/core/StartupPaths.h"
+#include "shell/core/Style.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setApplicationName("Trovamix");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    const tx::TCommandLine commandLine = tx::ParseCommandLine(args);
+    const std::string programFolder = tx::ProgramFolder();
+
+    // A running instance is asked whether it should close; start-up goes on either way.
+    tx::TInstanceLink link;
+    link.StartAndAsk([](const std::string& question) {
+        return QMessageBox::question(nullptr, "Trovamix", QString::fromStdString(question).replace('\r', '\n'),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
+    if (!commandLine.NoSplash) tx::TTitleForm::ShowSplash(programFolder);
+
+    tx::TLoop loop;
+    tx::TEngineLock lock;
+    loop.SetEngineLock(&lock);
+    tx::TSettings settings;
+    tx::TEngine engine(loop, lock, settings);
+
+    tx::TTrovamixMainForm form(loop, &engine);
+    if (commandLine.TopMost) form.setWindowFlag(Qt::WindowStaysOnTopHint);
+    form.ApplyStyle(tx::LoadStyleData({"", programFolder + "Styles/Default/", tx::FindEmbeddedStyleFile}));
+    QObject::connect(&link, &tx::TInstanceLink::closeRequested, &form, &QWidget::close);
+
+    tx::TLoopDocument document(loop, &engine);
+    tx::TDialogPrompts prompts(&form);
+    tx::TFormView view(form);
+    tx::TLoopWorkflow workflow(document, prompts, view, programFolder);
+    workflow.RenderAfterSave = commandLine.RenderAfterSave;
+    form.SetWorkflow(&workflow);
+    workflow.New();
+    form.SetHeight(form.MaxHeight());  // a first start shows every row
+    form.show();
+    // Loop files named on the command line open once the window is up.
+    QTimer::singleShot(0, &form, [&] {
+        tx::TTitleForm::CloseOnActivation();
+        if (!commandLine.LoopFiles.empty()) workflow.OpenCommandLineFiles(commandLine.LoopFiles);
+    });
+    const int code = app.exec();
+    if (engine.Playing) engine.Stop(true);
+    return code;
+}
