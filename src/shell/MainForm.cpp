@@ -783,6 +783,18 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::Exit:
             close();
             break;
+        case TCommand::New:
+            if (workflow_) workflow_->New();
+            break;
+        case TCommand::Open:
+            if (workflow_) workflow_->Open();
+            break;
+        case TCommand::Save:
+            if (workflow_) workflow_->Save();
+            break;
+        case TCommand::SaveAs:
+            if (workflow_) workflow_->SaveAs();
+            break;
         case TCommand::SelectAll:
             for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Selected = !loop_.Channel(i).Minimized;
             UpdateRowStates();
