@@ -558,6 +558,7 @@ void TTrovamixMainForm::RepaintSteps() {
 }
 
 bool TTrovamixMainForm::CurrentPatternPlaying() const {
+    if (engine_) return patternPlaying_;  // as the last scope tick saw it under the lock
     const auto& p = loop_.PlayingPatterns;
     return std::find(p.begin(), p.end(), int16_t(loop_.CurrentPattern)) != p.end();
 }
@@ -627,14 +628,24 @@ void TTrovamixMainForm::ScopeTick() {
     int step = lastLedStep_;
     if (engine_->EL.TryLock()) {
         step = engine_->Playing ? engine_->CurrentStep : -1;
+        const auto& p = loop_.PlayingPatterns;  // changed by the mixer in song mode
+        patternPlaying_ = std::find(p.begin(), p.end(), int16_t(loop_.CurrentPattern)) != p.end();
         engine_->EL.Unlock();
     }
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);
     }
+    engine_->ScopeButton.store(scopeButton_->Down(), std::memory_order_relaxed);
     if (!scopeButton_->Down()) return;
-    engine_->ScopeButton.store(true, std::memory_order_relaxed);
+    // The mixer filled the block and set the flag (release); copy it, then
+    // clear the flag to ask for the next one.
+    if (engine_->ScopeFilled.load(std::memory_order_acquire)) {
+        const TWAVSample& block = engine_->EL.ScopeSample;
+        scopeData_.assign(block.Data.begin(), block.Data.end());
+        engine_->ScopeFilled.store(false, std::memory_order_release);
+        mixScope_->SetData(scopeData_.data(), int(scopeData_.size() / 2));
+    }
     const int left = std::max(mixVolumeter_->LeftLevel() - MeterFall, engine_->PeakLeft.exchange(0));
     const int right = std::max(mixVolumeter_->RightLevel() - MeterFall, engine_->PeakRight.exchange(0));
     if (left != mixVolumeter_->LeftLevel() || right != mixVolumeter_->RightLevel())

@@ -132,6 +132,7 @@ private:
     bool autoMaximize_ = false;
     int iconClicks_ = 0;
     int lastLedStep_ = -2;
+    bool patternPlaying_ = false;
     QPoint dragStart_;
     bool dragging_ = false;
     TRowLayout layout_;
@@ -174,6 +175,7 @@ private:
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
     TLoopWorkflow* workflow_ = nullptr;
+    std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
 };
 
 // The tips of the Help menu, in order.

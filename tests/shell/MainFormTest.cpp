@@ -315,7 +315,7 @@ TEST_F(MainFormTest, HintsGoToTheHintPanelAndTheIconCountsClicks) {
     EXPECT_EQ(Tips().size(), 17u);
 }
 
-TEST_F(MainFormTest, TheMeterFallsByAFixedAmountEachTick) {
+TEST_F(MainFormTest, TheScopeTickLowersTheMeterAndTakesTheScopeBlockByItsFlag) {
     auto* meter = form->findChild<TWAVVolumeter*>("MixVolumeter");
     engine.PeakLeft = 30000;
     engine.PeakRight = 10000;
@@ -327,6 +327,40 @@ TEST_F(MainFormTest, TheMeterFallsByAFixedAmountEachTick) {
     EXPECT_EQ(meter->RightLevel(), 10000 - 4096);
     for (int i = 0; i < 3; ++i) form->ScopeTick();
     EXPECT_EQ(meter->RightLevel(), 0);
+
+    // The scope block is taken only once the mixer has flagged it, and the flag is handed back.
+    auto* scope = form->findChild<TWAVScope*>("MixScope");
+    scope->ClearData();
+    form->ScopeTick();
+    EXPECT_FALSE(scope->HasData());
+    lock.ScopeSample.Data.assign(size_t(lock.BlockFrames) * 2, 1000);
+    engine.ScopeFilled = true;
+    form->ScopeTick();
+    EXPECT_TRUE(scope->HasData());
+    EXPECT_FALSE(engine.ScopeFilled);
+    EXPECT_TRUE(engine.ScopeButton);
+    QTest::mouseClick(form->findChild<TMyTransButton*>("ScopeButton"), Qt::LeftButton);  // released
+    EXPECT_FALSE(scope->HasData());
+    form->ScopeTick();
+    EXPECT_FALSE(engine.ScopeButton);
+}
+
+TEST_F(MainFormTest, TheLedsFollowTheMixersStepAndGoOutWhenItStops) {
+    form->show();
+    const QRect led(5 * 16, Grid(0)->LedTop, 16, 8);
+    const QImage dark = Grid(0)->grab().toImage().copy(led);
+    engine.Start();
+    {
+        TLockGuard g(&lock);
+        engine.CurrentStep = 5;
+    }
+    form->ScopeTick();
+    for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(Grid(ch)->LedStep(), 5) << ch;
+    EXPECT_NE(Grid(0)->grab().toImage().copy(led), dark);
+    engine.Stop(true);
+    form->ScopeTick();
+    EXPECT_EQ(Grid(0)->LedStep(), -1);
+    EXPECT_EQ(Grid(0)->grab().toImage().copy(led), dark);
 }
 
 // The screenshots: scale 1 here, scale 2 in a child process of this very
