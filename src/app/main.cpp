@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "editors/CoreSettingsActions.h"
+#include "editors/MIDIForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "model/Settings.h"
@@ -11,6 +13,7 @@
 #include "shell/MainForm.h"
 #include "shell/TitleForm.h"
 #include "shell/core/CommandLine.h"
+#include "shell/core/ShellSettings.h"
 #include "shell/core/StartupPaths.h"
 #include "shell/core/Style.h"
 
@@ -47,6 +50,36 @@ int main(int argc, char** argv) {
     tx::TLoopWorkflow workflow(document, prompts, view, programFolder);
     workflow.RenderAfterSave = commandLine.RenderAfterSave;
     form.SetWorkflow(&workflow);
+
+    // The settings window, created once, on the sheet the menu item names.
+    tx::TCoreSettingsActions settingsActions(engine, settings, nullptr, nullptr, nullptr, nullptr);
+    tx::TMIDIForm settingsWindow(settingsActions, &form);
+    QObject::connect(&form, &tx::TTrovamixMainForm::CommandRun, &settingsWindow, [&](tx::TCommand c) {
+        using S = tx::TMIDIForm::Sheet;
+        switch (c) {
+            case tx::TCommand::MidiSettings:
+                settingsWindow.ShowSheet(S::MIDISheet);
+                break;
+            case tx::TCommand::WavSettings:
+                settingsWindow.ShowSheet(S::WAVSheet);
+                break;
+            case tx::TCommand::GeneralSettings:
+                settingsWindow.ShowSheet(S::GeneralSheet);
+                break;
+            case tx::TCommand::PluginSettings:
+                settingsWindow.ShowSheet(S::PluginsSheet);
+                break;
+            default:
+                break;
+        }
+    });
+    // The settings: read once here, written once at the close.
+    const std::string settingsPath = tx::SettingsFilePath();
+    const tx::TSettingsStore storedSettings = tx::TSettingsStore::LoadFile(settingsPath);
+    tx::TShellSettings shellSettings = tx::LoadShellSettings(storedSettings);
+    workflow.RecentFiles = shellSettings.RecentFiles;
+    form.ApplySettings(shellSettings);
+    form.RebuildRecentMenu();
     workflow.New();
     form.SetHeight(form.MaxHeight());  // a first start shows every row
     form.show();
@@ -57,5 +90,9 @@ int main(int argc, char** argv) {
     });
     const int code = app.exec();
     if (engine.Playing) engine.Stop(true);
+    form.StoreSettings(shellSettings);
+    shellSettings.RecentFiles = workflow.RecentFiles;
+    const std::string error = tx::SaveShellSettings(shellSettings, storedSettings).SaveFile(settingsPath);
+    if (!error.empty()) QMessageBox::warning(nullptr, "Trovamix", QString::fromStdString(error));
     return code;
 }

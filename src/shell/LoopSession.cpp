@@ -88,6 +88,7 @@ void TDialogPrompts::ShowWarning(const std::string& text) { QMessageBox::warning
 
 void TFormView::CaptionChanged(const std::string& caption) { form_.SetCaption(QString::fromStdString(caption)); }
 void TFormView::ShowHint(const std::string& text) { form_.ShowHintText(QString::fromStdString(text)); }
+void TFormView::RecentFilesChanged() { form_.RebuildRecentMenu(); }
 void TFormView::LoopReplaced() { form_.LoopReplaced(); }
 
 }  // namespace tx

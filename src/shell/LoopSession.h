@@ -53,7 +53,7 @@ class TFormView : public TWorkflowView {
 public:
     explicit TFormView(TTrovamixMainForm& form) : form_(form) {}
     void CaptionChanged(const std::string& caption) override;
-    void RecentFilesChanged() override {}
+    void RecentFilesChanged() override;
     void ShowHint(const std::string& text) override;
     void LoopReplaced() override;
     void StartRender() override {}

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDockWidget>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,9 @@
 #include <algorithm>
 
 #include "controls/BuiltinImages.h"
+#include "editors/HelpWindow.h"
+#include "editors/MidiExport.h"
+#include "editors/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "shell/core/DefaultLayout.h"
@@ -303,6 +307,32 @@ void TTrovamixMainForm::CreateMenus() {
     menuBar_->SetMirrorMenu(QList<QMenu*>(menus_.begin(), menus_.end()));
     if (QAction* a = Action(TCommand::HintPanel)) a->setChecked(true);
     if (QAction* a = Action(TCommand::WavOnly)) a->setChecked(true);
+}
+
+void TTrovamixMainForm::RebuildRecentMenu() {
+    QMenu* file = menus_.front();
+    if (!recentSeparator_) recentSeparator_ = file->addSeparator();
+    for (QAction* a : recentActions_) {
+        removeAction(a);
+        file->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    recentSeparator_->setVisible(false);
+    if (!workflow_) return;
+    for (int i = 0; i < int(workflow_->RecentFiles.size()); ++i) {
+        const std::string& name = workflow_->RecentFiles[size_t(i)];
+        if (name.empty()) continue;
+        recentSeparator_->setVisible(true);
+        auto* a = file->addAction(QString::fromStdString(FileNameOnly(name)));
+        a->setShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_1 + i)));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (workflow_) workflow_->OpenRecent(i);
+        });
+        addAction(a);
+        recentActions_.push_back(a);
+    }
 }
 
 QAction* TTrovamixMainForm::Action(TCommand command) const {
@@ -840,6 +870,27 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             Action(TCommand::SyncToInput)->setEnabled(!wav);
             break;
         }
+        case TCommand::RenderWav:
+            if (engine_)
+                RenderWAVMenu(this, *engine_, QString::fromStdString(workflow_ ? workflow_->LoopFileName : ""),
+                              lastRenderedWAV_);
+            break;
+        case TCommand::ExportMidi:
+            if (engine_) ExportMidiMenu(this, loop_, engine_->Settings);
+            break;
+        case TCommand::PatternToClipboard:
+        case TCommand::LoopToClipboard:
+            if (engine_) CopyMidiToClipboard(loop_, engine_->Settings, command == TCommand::LoopToClipboard);
+            break;
+        case TCommand::HelpContents:
+            if (!help_) {
+                help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
+                help_->setWindowFlag(Qt::Window);
+            }
+            help_->ShowTopic("contents");
+            help_->show();
+            help_->raise();
+            break;
         case TCommand::Tips:
             ShowTips();
             break;
@@ -945,6 +996,81 @@ void TTrovamixMainForm::Panic() {
     if (!engine_) return;
     TLockGuard g(&engine_->EL);
     engine_->ClearVoices();
+}
+
+void TTrovamixMainForm::ApplySettings(const TShellSettings& st) {
+    easyMove_ = st.EasyMove;
+    autoMaximize_ = st.AutoMaximize;
+    bothButtons_ = st.MouseUse;
+    ledsOverKnobs_ = st.LedsOver;
+    move(st.WindowX, st.WindowY);
+    KeepOnScreen();
+    mixScope_->SetStyle(std::clamp(st.ScopeStyle, 0, 2));
+    scopeButton_->SetDown(st.ScopeEnabled);
+    if (!st.ScopeEnabled) {
+        mixScope_->ClearData();
+        mixVolumeter_->SetLevels(0, 0);
+    }
+    RunCommand(st.UseWAVOnly ? TCommand::WavOnly : TCommand::MidiOnly);
+    for (const TDockPanel& panel : st.Docks) {
+        auto* dock = findChild<QDockWidget*>(QString::fromStdString(panel.Name));
+        if (!dock) continue;
+        if (panel.DockedTo.empty()) {
+            dock->setFloating(true);
+            dock->move(panel.FloatLeft, panel.FloatTop);
+        } else {
+            addDockWidget(panel.DockedTo == "BottomDock" ? Qt::BottomDockWidgetArea : Qt::TopDockWidgetArea, dock);
+        }
+        dock->setVisible(panel.Visible);
+        if (dock == bottomToolWindow_)
+            if (QAction* a = Action(TCommand::HintPanel)) a->setChecked(panel.Visible);
+    }
+    if (dockWidgetArea(mainMenuToolWindow_) == Qt::TopDockWidgetArea &&
+        dockWidgetArea(menuToolWindow_) == Qt::TopDockWidgetArea)
+        splitDockWidget(mainMenuToolWindow_, menuToolWindow_, Qt::Vertical);
+    menuBar_->SetDropUp(dockWidgetArea(mainMenuToolWindow_) == Qt::BottomDockWidgetArea);
+    SetHideLeds(st.Minimized);  // last: the rows are laid out once with every flag in place
+}
+
+void TTrovamixMainForm::StoreSettings(TShellSettings& st) const {
+    st.WindowX = x();
+    st.WindowY = y();
+    st.EasyMove = easyMove_;
+    st.AutoMaximize = autoMaximize_;
+    st.MouseUse = bothButtons_;
+    st.LedsOver = ledsOverKnobs_;
+    st.Minimized = hideLeds_;
+    st.ScopeStyle = mixScope_->Style();
+    st.ScopeEnabled = scopeButton_->Down();
+    if (QAction* a = Action(TCommand::WavOnly)) st.UseWAVOnly = a->isChecked();
+    for (TDockPanel& panel : st.Docks) {
+        auto* dock = findChild<QDockWidget*>(QString::fromStdString(panel.Name));
+        if (!dock) continue;
+        panel.Visible = !dock->isHidden();
+        panel.Docked = !dock->isFloating();
+        panel.DockedTo = dock->isFloating()                                 ? ""
+                         : dockWidgetArea(dock) == Qt::BottomDockWidgetArea ? "BottomDock"
+                                                                            : "TopDock";
+        if (dock->isFloating()) {
+            panel.FloatLeft = dock->x();
+            panel.FloatTop = dock->y();
+        }
+    }
+}
+
+void TTrovamixMainForm::KeepOnScreen() {
+    // Stored positions can name a screen that is gone: the caption bar must
+    // stand on some screen, or the window could never be dragged back.
+    const QRect caption(pos(), QSize(width(), captionPic_->height()));
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->availableGeometry().intersected(caption).height() >= captionPic_->height() / 2 &&
+            s->availableGeometry().intersected(caption).width() >= 32)
+            return;
+    QScreen* s = QGuiApplication::primaryScreen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() - width())),
+         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() - captionPic_->height())));
 }
 
 void TTrovamixMainForm::LoopReplaced() {

@@ -12,6 +12,7 @@
 #include "shell/core/MainKeys.h"
 #include "shell/core/MainMenu.h"
 #include "shell/core/RowLayout.h"
+#include "shell/core/ShellSettings.h"
 
 class QAction;
 class QDockWidget;
@@ -19,6 +20,9 @@ class QLabel;
 class QMenu;
 class QScrollArea;
 class QTimer;
+namespace tx {
+class THelpWindow;
+}
 
 namespace tx {
 
@@ -82,10 +86,22 @@ public:
     // One scope tick: lights, meter and scope from what the mixer published.
     void ScopeTick();
     void RunCommand(TCommand command);
+    // The window's part of the settings load and save: position, flags, scope,
+    // "&Hide position leds", sample mode and the dockable panels.
+    void ApplySettings(const TShellSettings& settings);
+    void StoreSettings(TShellSettings& settings) const;
+    // Puts the window back on a screen when stored settings placed it off every one.
+    void KeepOnScreen();
+
     // After a loop was read or reset: rows and transport show the new loop.
     void LoopReplaced();
     // The File menu's loop commands and the close question go to `workflow` (may be null).
-    void SetWorkflow(TLoopWorkflow* workflow) { workflow_ = workflow; }
+    void SetWorkflow(TLoopWorkflow* workflow) {
+        workflow_ = workflow;
+        RebuildRecentMenu();
+    }
+    // The File menu ends with the recent files, Alt+1..Alt+5.
+    void RebuildRecentMenu();
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
@@ -172,9 +188,13 @@ private:
     TWAVWheel* dotVolWheel_ = nullptr;
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
+    QAction* recentSeparator_ = nullptr;
+    std::vector<QAction*> recentActions_;
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
     TLoopWorkflow* workflow_ = nullptr;
+    QString lastRenderedWAV_;  // "LastRenderedWAV"
+    QPointer<THelpWindow> help_;
     std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
 };
 

@@ -65,7 +65,8 @@ TMainControls MakeMainControls(int channels) {
         x += 23;
     }
     x = 200;
-    for (const char* name : {"MainVolSlider", "ShuffleSlider", "MainPitchSlider", "MainResoSlider", "MainCutOffSlider"}) {
+    for (const char* name :
+         {"MainVolSlider", "ShuffleSlider", "MainPitchSlider", "MainResoSlider", "MainCutOffSlider"}) {
         Add<TTrackSlider>(transport, name, {x, 24, 18, 70});
         x += 20;
     }
@@ -85,8 +86,8 @@ TMainControls MakeMainControls(int channels) {
     c.Editor = std::make_unique<QWidget>();
     auto* keyb = Add<TWPControl>(c.Editor.get(), "KeybPanel", {0, 0, 282, 152});
     int y = 2;
-    for (const char* name : {"FXPanSelect", "FXVolSelect", "FXPitchSelect", "FXMixSelect", "FXResoSelect",
-                             "FXCutOffSelect"}) {
+    for (const char* name :
+         {"FXPanSelect", "FXVolSelect", "FXPitchSelect", "FXMixSelect", "FXResoSelect", "FXCutOffSelect"}) {
         Add<TMyTransButton>(keyb, name, {260, y, 20, 20});
         y += 24;
     }
@@ -106,8 +107,13 @@ TStyleData MakeStyleData(const std::string& config, int frameScale) {
             case TStyleFileKind::Picture: {
                 const bool menuBack = name == "MenuBack.bmp";
                 const bool side = name == "LeftSide.bmp" || name == "RightSide.bmp";
-                item.Picture = Coloured(menuBack ? 400 : side ? 8 : name == "back.bmp" ? 32 : 400,
-                                        menuBack ? 96 : name == "TitleBar.bmp" || name == "TitleBar_Off.bmp" ? 22 : 16,
+                item.Picture = Coloured(menuBack             ? 400
+                                        : side               ? 8
+                                        : name == "back.bmp" ? 32
+                                                             : 400,
+                                        menuBack                                               ? 96
+                                        : name == "TitleBar.bmp" || name == "TitleBar_Off.bmp" ? 22
+                                                                                               : 16,
                                         1, seed);
                 if (name.ends_with("_FX.bmp")) item.Picture = Coloured(16, 16, 1, seed);
                 break;

@@ -4,8 +4,11 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
+#include <QMimeData>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <set>
@@ -361,6 +364,71 @@ TEST_F(MainFormTest, TheLedsFollowTheMixersStepAndGoOutWhenItStops) {
     form->ScopeTick();
     EXPECT_EQ(Grid(0)->LedStep(), -1);
     EXPECT_EQ(Grid(0)->grab().toImage().copy(led), dark);
+}
+
+TEST_F(MainFormTest, PatternExportPutsMidiOnTheClipboard) {
+    ShowActive();
+    loop.SetStep(0, loop.CurrentPattern, 0, true);
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(form.get(), QKeySequence("Ctrl+P"));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data && data->hasFormat("audio/midi"));
+    EXPECT_TRUE(data->data("audio/midi").startsWith("MThd"));
+}
+
+TEST_F(MainFormTest, SettingsReachTheirControlsAndComeBackUnchanged) {
+    TShellSettings in;
+    in.WindowX = 40;
+    in.WindowY = 30;
+    in.EasyMove = false;
+    in.MouseUse = false;
+    in.LedsOver = true;
+    in.Minimized = true;
+    in.ScopeStyle = 2;
+    in.ScopeEnabled = false;
+    in.UseWAVOnly = false;
+    in.Docks[2].Visible = false;  // the hint panel
+    form->ApplySettings(in);
+    EXPECT_EQ(form->findChild<TWAVScope*>("MixScope")->Style(), 2);
+    EXPECT_FALSE(form->findChild<TMyTransButton*>("ScopeButton")->Down());
+    EXPECT_TRUE(form->Action(TCommand::MidiOnly)->isChecked());
+    EXPECT_TRUE(form->Action(TCommand::SyncToInput)->isEnabled());
+    EXPECT_TRUE(form->Action(TCommand::HidePositionLeds)->isChecked());
+    EXPECT_FALSE(form->Action(TCommand::HintPanel)->isChecked());
+    // Leds over knobs with hidden leds: only the first row keeps them, above its buttons.
+    EXPECT_EQ(Grid(0)->height(), LedRowHeight);
+    EXPECT_EQ(Grid(0)->ButtonTop, LedsOverKnobsShift);
+    EXPECT_EQ(Grid(1)->height(), PlainRowHeight);
+
+    TShellSettings out;
+    form->StoreSettings(out);
+    EXPECT_EQ(out.WindowX, 40);
+    EXPECT_EQ(out.WindowY, 30);
+    EXPECT_EQ(out.EasyMove, false);
+    EXPECT_EQ(out.MouseUse, false);
+    EXPECT_EQ(out.LedsOver, true);
+    EXPECT_EQ(out.Minimized, true);
+    EXPECT_EQ(out.ScopeStyle, 2);
+    EXPECT_EQ(out.ScopeEnabled, false);
+    EXPECT_EQ(out.UseWAVOnly, false);
+    EXPECT_EQ(out.Docks, in.Docks);
+}
+
+TEST_F(MainFormTest, AWindowStoredOffEveryScreenComesBackOntoOne) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (QPoint stored : {QPoint(-5000, 100), QPoint(100, area.bottom() + 400), QPoint(area.right() + 10, -900)}) {
+        TShellSettings in;
+        in.WindowX = stored.x();
+        in.WindowY = stored.y();
+        form->ApplySettings(in);
+        const QRect caption(form->pos(), QSize(form->width(), 22));
+        EXPECT_TRUE(area.contains(caption.topLeft())) << stored.x() << "," << stored.y();
+    }
+    TShellSettings onScreen;
+    onScreen.WindowX = area.left() + 20;
+    onScreen.WindowY = area.top() + 10;
+    form->ApplySettings(onScreen);
+    EXPECT_EQ(form->pos(), QPoint(onScreen.WindowX, onScreen.WindowY));
 }
 
 // The screenshots: scale 1 here, scale 2 in a child process of this very

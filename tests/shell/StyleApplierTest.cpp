@@ -1,6 +1,7 @@
 // Applying a parsed style to widgets found by their component names.
-#include <QSignalSpy>
 #include <gtest/gtest.h>
+
+#include <QSignalSpy>
 
 #include "MainControls.h"
 #include "shell/StyleApplier.h"
@@ -91,9 +92,9 @@ TEST_F(ApplyStyle, BackgroundsAreCutWhereTheControlsEndUp) {
 }
 
 TEST_F(ApplyStyle, FontsColoursHintMenusAndRows) {
-    const TAppliedStyle applied =
-        Apply("Hint=Welcome|Drop samples here\nScopeCol=$0000FF\nTitleFont=DejaVu Sans,$FF8000,-13\n"
-              "MenuSep=36,74\nGraphCol=$FF,,$FF00,1\nChanBtns=4,6,22,6,40,5,108,6,126,0\n");
+    const TAppliedStyle applied = Apply(
+        "Hint=Welcome|Drop samples here\nScopeCol=$0000FF\nTitleFont=DejaVu Sans,$FF8000,-13\n"
+        "MenuSep=36,74\nGraphCol=$FF,,$FF00,1\nChanBtns=4,6,22,6,40,5,108,6,126,0\n");
     EXPECT_EQ(controls.Get<QLabel>("InfoLabel")->text(), "DROP SAMPLES HERE");
     EXPECT_EQ(controls.Get<TWAVScope>("MixScope")->LineColor(), QColor(255, 0, 0)) << "colours are blue-green-red";
     auto* title = controls.Get<QLabel>("CaptionLabel");
