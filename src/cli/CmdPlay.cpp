@@ -259,6 +259,7 @@ int CmdPlay(const Args& args) {
     }
     engine.Stop();
     const int32_t underruns = streaming.UnderrunCount();
+    const int32_t dropouts = streaming.Buffer().Dropouts();
     const std::string cpu = streaming.CpuUsageDisplay(false);
     const double average = streaming.AverageCpuPercent();
     const bool wasLost = streaming.DeviceLost();
@@ -270,6 +271,8 @@ int CmdPlay(const Args& args) {
     std::printf("CPU usage: %s\n", cpu.empty() ? "0%" : cpu.c_str());
     std::printf("average CPU usage: %.2f%%\n", average);
     std::fflush(stdout);
+    // Tells a late mixer from a sound system that broke up on its own.
+    if (dropouts > 0) std::fprintf(stderr, "of the underruns, %d were dropouts the sound system reported\n", int(dropouts));
     if (wasLost) {
         Fail(entry.Description, lostMessage);
         return ExitCannotOpen;

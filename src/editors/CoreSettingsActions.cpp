@@ -99,11 +99,10 @@ void TCoreSettingsActions::SetTiming(bool on) {
 }
 
 void TCoreSettingsActions::sample() {
-    // A render holds the engine lock for its whole run: never wait for it.
-    if (!engine_.EL.TryLock()) return;
-    lastUsage_ = streaming_ ? streaming_->CpuUsage() : 0;  // the lock is recursive
-    lastVoices_ = engine_.VoiceCount;
-    engine_.EL.Unlock();
+    // Figures the mixing thread publishes as atomics: a render holds the
+    // engine lock for its whole run, and the meter must not wait for it.
+    lastUsage_ = streaming_ ? streaming_->CpuUsage() : 0;
+    lastVoices_ = streaming_ ? streaming_->VoicesPlaying() : 0;
 }
 
 int32_t TCoreSettingsActions::CpuUsage() {

@@ -24,6 +24,9 @@ class TAudioSink {
 public:
     virtual ~TAudioSink() = default;
     virtual void Pull(int16_t* out, int32_t frames) noexcept = 0;
+    // The sound system says the output broke (a JACK xrun, an underflow):
+    // called on the device's thread before the Pull that follows it.
+    virtual void Dropout() noexcept {}
 };
 
 // How opening or starting a device failed; the streaming output turns each
@@ -58,6 +61,9 @@ public:
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual int32_t PeriodFrames() const = 0;
+    // Frames from the start of a Pull until its first frame is heard: the
+    // device's and the sound server's own buffering, as the system reports it.
+    virtual int32_t LatencyFrames() const { return PeriodFrames(); }
     // False once the device has gone away (its server stopped, a write
     // failed, or it stopped asking for frames since the previous call).
     virtual bool IsAlive() = 0;

@@ -93,11 +93,15 @@ void TEngine::AdvanceClock() {
             }
         }
         MixStep = (MixStep + 1) & 15;
+        // The display shows this step when its sound starts, not now: the
+        // block is heard only after the ahead time and the device's buffer.
+        Timeline.Begin(NextStepTime + ((MixStep & 1) ? ShuffleDelay() : 0), MixStep);
         if (UseWAVOnly) StepTick();
         for (int k = MixPatterns.count - 1; k >= 0; --k) {
             MixPattern = MixPatterns.items[size_t(k)];
             TickChannels();
         }
+        Timeline.Commit();
         NextStepTime += StepLength;
     }
 }
@@ -204,8 +208,8 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
         }
     }
 
-    ch.StepLight[size_t(step)].store(StepLightOn, std::memory_order_relaxed);
-    ch.ActivityLight.store(ActivityLightOn, std::memory_order_relaxed);
+    // Lit by the display when the step is heard (ShowAudible).
+    Timeline.AddLight(c);
 }
 
 void TEngine::StepTick() {
@@ -220,6 +224,12 @@ void TEngine::StepTick() {
         }
         CurrentStep = (CurrentStep + 1) & 15;
         sendMidi = !UseWAVOnly && MidiSink;
+        // From the mixer the step is shown when heard; from the step timer or
+        // MIDI clock its sound is the MIDI sent now.
+        if (Timeline.Building())
+            Timeline.SetPosition(CurrentStep, Loop.SongPosition, Loop.PlayingPatterns);
+        else
+            Timeline.PublishNow(CurrentStep, Loop.SongPosition, Loop.PlayingPatterns, false);
     }
     if (sendMidi) {
         TLockGuard g(&EL);
@@ -230,6 +240,21 @@ void TEngine::StepTick() {
     if (DisplayUpdateFlag.exchange(false)) {
         if (PostDisplayUpdate) PostDisplayUpdate();
     }
+}
+
+void TEngine::PublishDisplay(bool barrier) {
+    TLockGuard g(&EL);
+    Timeline.PublishNow(CurrentStep, Loop.SongPosition, Loop.PlayingPatterns, barrier);
+}
+
+bool TEngine::ShowAudible(FrameTime audible, TAudibleState& state) {
+    return Timeline.Read(audible, state, [this](int step, int channel) {
+        // A channel deleted since its step was mixed has no lights left to set.
+        if (channel >= Loop.ChannelCount() || step < 0 || step >= StepsPerPattern) return;
+        TChannel& ch = Loop.Channel(channel);
+        ch.StepLight[size_t(step)].store(StepLightOn, std::memory_order_relaxed);
+        ch.ActivityLight.store(ActivityLightOn, std::memory_order_relaxed);
+    });
 }
 
 void TEngine::Start() {
@@ -255,11 +280,13 @@ void TEngine::Start() {
             StartClock();
             CurrentStep = -1;
         }
+        PublishDisplay(true);
         return;
     }
     CurrentStep = -1;
     if (!UseWAVOnly && EnableLoopTimer) EnableLoopTimer(true);
     StartClock();
+    PublishDisplay(true);
 }
 
 void TEngine::Stop(bool fromTransport) {
@@ -273,6 +300,8 @@ void TEngine::Stop(bool fromTransport) {
         Loop.SongPosition = 0;
         Loop.PatternsAt(0, Loop.PlayingPatterns);
     }
+    // Steps mixed but not heard yet are not shown after a stop.
+    PublishDisplay(true);
     if (DisplayUpdateFlag.exchange(false)) {
         if (PostDisplayUpdate) PostDisplayUpdate();
     }
@@ -298,6 +327,7 @@ void TEngine::SetSongMode(bool on) {
         Loop.PlayingPatterns.Assign(p);
         MixPattern = p;
     }
+    PublishDisplay(true);
     if (old != Loop.SongPosition && Loop.Events.PlaylistPositionChanged) {
         Loop.Events.PlaylistPositionChanged(old);
         Loop.Events.PlaylistPositionChanged(Loop.SongPosition);
@@ -314,6 +344,7 @@ void TEngine::JumpToSongPosition(int pos) {
         CurrentStep = -1;
         MixStep = -1;
     }
+    PublishDisplay(true);
 }
 
 void TEngine::ChoosePattern(int pattern) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine/EngineLock.h"
+#include "engine/StepTimeline.h"
 #include "model/Loop.h"
 #include "model/Settings.h"
 
@@ -145,6 +146,17 @@ public:
     void SetMainCutOff(int position);
     void SetMainResonance(int position);
     void ClearMasterFilter() { MasterFilter.ClearStates(); }
+
+    // --- the display in time with the sound
+    // The mixer stamps each step with the frame its sound starts at; the step
+    // timer, MIDI clock and transport publish theirs to be shown at once.
+    // The window thread asks what is audible (TStreaming::AudibleFrame) and
+    // shows that: the lit step, song position, playing patterns and the dots
+    // window's lights. Window thread only, without the engine lock; applies
+    // the lights to the channels and returns true when anything changed.
+    TStepTimeline Timeline;
+    bool ShowAudible(FrameTime audible, TAudibleState& state);
+    void PublishDisplay(bool barrier);  // the displayed position now, engine lock held
 
 private:
     uint64_t nextRandom();

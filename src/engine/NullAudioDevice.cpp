@@ -58,6 +58,7 @@ bool TNullAudioDevice::Process(int32_t frames) {
     if (frames <= 0) frames = period_;
     std::lock_guard<std::mutex> g(captureMutex_);
     if (scratch_.size() < size_t(frames) * 2) scratch_.resize(size_t(frames) * 2);
+    for (int n = dropouts_.exchange(0); n > 0; --n) sink_->Dropout();
     sink_->Pull(scratch_.data(), frames);
     if (capture_) captured_.insert(captured_.end(), scratch_.begin(), scratch_.begin() + ptrdiff_t(frames) * 2);
     played_.fetch_add(frames);

@@ -26,6 +26,7 @@ public:
     void Close() override;
     bool IsOpen() const override { return sink_ != nullptr; }
     int32_t PeriodFrames() const override { return period_; }
+    int32_t LatencyFrames() const override { return latency_; }
     bool IsAlive() override { return !lost_.load(); }
     std::string LostReason() const override { return "the null output was removed"; }
 
@@ -37,6 +38,8 @@ public:
     void FailNextOpen(TDeviceFailure failure) { failOpen_ = failure; }
     void FailNextStart() { failStart_ = true; }
     void ForcePeriod(int32_t frames) { forcedPeriod_ = frames; }  // the period the "device" insists on
+    void SetLatency(int32_t frames) { latency_ = frames; }          // what LatencyFrames reports
+    void ReportDropout() { dropouts_.fetch_add(1); }  // the next Process tells of an underflow first
     void Disappear();  // stops asking for frames and reports itself gone
     void SetCapture(bool on) { capture_ = on; }
     std::vector<int16_t> Captured() const;
@@ -53,6 +56,8 @@ private:
     TDeviceFailure failOpen_ = TDeviceFailure::None;
     bool failStart_ = false;
     int32_t forcedPeriod_ = 0;
+    int32_t latency_ = 0;  // plays straight into the capture
+    std::atomic<int> dropouts_{0};
     std::atomic<bool> started_{false};
     std::atomic<bool> lost_{false};
     std::atomic<int64_t> played_{0};

@@ -156,6 +156,8 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
     TLoopOutcome outcome;
     TEngineLock& el = e.EL;
     el.SuspendOutput();
+    // The render's steps are never heard live: keep them off the display.
+    e.Timeline.SetPaused(true);
     const int32_t blockFrames = el.BlockFrames;
     const int32_t blockBytes = blockFrames * 4;
     std::vector<int16_t> out(size_t(blockFrames) * 2);
@@ -225,6 +227,7 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
     e.Playing = false;
     e.ClearVoices();
     clearMixBuffer(el, 0);
+    e.Timeline.SetPaused(false);
     el.ResumeOutput();
     return outcome;
 }

@@ -95,12 +95,15 @@ void TEngineBlockSource::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t s
     engine_.ConvertBlock(fromFrame, out, scopeOffset, byteCount);
 }
 int TEngineBlockSource::VoiceCount() const { return engine_.VoiceCount; }
+int64_t TEngineBlockSource::MixPosition() const { return engine_.MixPosition; }
 
 // ---------------------------------------------------------------- device buffer
 
 TStreamBuffer::TStreamBuffer() {
     tag_[0].store(-1);
     tag_[1].store(-1);
+    origin_[0].store(0);
+    origin_[1].store(0);
 }
 
 void TStreamBuffer::Resize(int32_t blockFrames) {
@@ -146,6 +149,9 @@ void TStreamBuffer::Restart() {
     // A device that fills its own buffer at start (ALSA does) would otherwise
     // run through the cleared lead-in before the mixer has woken.
     waitFor_ = firstBlock_ + 1;
+    // The cleared lead-in has no engine time; the display waits for the first mixed block.
+    offsetKnown_ = false;
+    stampValid_.store(false, std::memory_order_relaxed);
     cursor_.store(start, std::memory_order_relaxed);
     running_.store(true, std::memory_order_seq_cst);
     signalFd(notifyFd_);  // the cursor sits on a notification position
@@ -156,7 +162,34 @@ int32_t TStreamBuffer::PlayCursorBytes() const {
     return int32_t(Cursor() % (int64_t(blockFrames_) * 2)) * FrameBytes;
 }
 
-void TStreamBuffer::Publish(int64_t block) { tag_[block & 1].store(block, std::memory_order_release); }
+void TStreamBuffer::Publish(int64_t block, int64_t origin) {
+    origin_[block & 1].store(origin, std::memory_order_relaxed);
+    tag_[block & 1].store(block, std::memory_order_release);
+}
+
+bool TStreamBuffer::LastPull(TPullStamp& stamp) const {
+    for (;;) {
+        const uint64_t before = stampSeq_.load(std::memory_order_acquire);
+        if (before & 1) {
+            std::this_thread::yield();  // the device thread is writing it right now
+            continue;
+        }
+        // Acquire loads against the device thread's release stores: seeing any
+        // field of a newer write means seeing its odd sequence too.
+        const bool valid = stampValid_.load(std::memory_order_acquire);
+        stamp.Frame = stampFrame_.load(std::memory_order_acquire);
+        stamp.Ns = stampNs_.load(std::memory_order_acquire);
+        stamp.Frames = stampFrames_.load(std::memory_order_acquire);
+        if (stampSeq_.load(std::memory_order_relaxed) == before) return valid;
+    }
+}
+
+void TStreamBuffer::Dropout() noexcept {
+    // While output is stopped the device only plays silence: nothing broke.
+    if (!running_.load(std::memory_order_acquire)) return;
+    dropouts_.fetch_add(1, std::memory_order_relaxed);
+    underruns_.fetch_add(1, std::memory_order_relaxed);
+}
 
 void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
     pulls_.fetch_add(1, std::memory_order_relaxed);
@@ -169,11 +202,13 @@ void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
         return;
     }
     waitFor_ = -1;
+    const int64_t pullNs = nowNs();
     const int64_t b = blockFrames_;
     const int64_t a = aheadFrames_;
     const int64_t x0 = cursor_.load(std::memory_order_relaxed);
     int64_t x = x0;
     int32_t done = 0;
+    bool offsetSet = false;
     while (done < frames) {
         const int64_t block = x / b;
         const int64_t off = x - block * b;
@@ -186,6 +221,12 @@ void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
             entered_ = block;
             if (!ready) underruns_.fetch_add(1, std::memory_order_relaxed);
         }
+        if (ready && !offsetSet) {
+            // The first mixed block of this pull ties ring frames to engine frames.
+            offset_ = origin_[half].load(std::memory_order_relaxed) - block * b;
+            offsetKnown_ = true;
+            offsetSet = true;
+        }
         int16_t* dst = out + size_t(done) * 2;
         if (ready) {
             std::memcpy(dst, ring_.data() + size_t(half * b + off) * 2, size_t(n) * FrameBytes);
@@ -196,6 +237,15 @@ void TStreamBuffer::Pull(int16_t* out, int32_t frames) noexcept {
         x += n;
     }
     cursor_.store(x, std::memory_order_release);
+    if (offsetKnown_) {
+        const uint64_t seq = stampSeq_.load(std::memory_order_relaxed);
+        stampSeq_.store(seq + 1, std::memory_order_relaxed);
+        stampFrame_.store(x0 + offset_, std::memory_order_release);
+        stampNs_.store(pullNs, std::memory_order_release);
+        stampFrames_.store(frames, std::memory_order_release);
+        stampValid_.store(true, std::memory_order_release);
+        stampSeq_.store(seq + 2, std::memory_order_release);
+    }
     if ((x + a) / b != (x0 + a) / b) signalFd(notifyFd_);
     busy_.store(false, std::memory_order_seq_cst);
 }
@@ -342,7 +392,7 @@ void TStreaming::stopHook() {
 void TStreaming::restartHook() {
     if (!deviceOpen_ || !buffer_.Exists()) return;
     buffer_.Restart();
-    lastWritten_ = buffer_.FirstBlock();
+    lastWritten_.store(buffer_.FirstBlock(), std::memory_order_release);
     ++restarts_;
 }
 
@@ -518,8 +568,12 @@ void TStreaming::mixOnce() {
     const int32_t a = buffer_.AheadFrames();
     const int64_t x = buffer_.Cursor();
     const int64_t block = (x + a) / b;
-    if (block <= lastWritten_) return;  // this block is written already: a doubled wake-up
+    if (block <= lastWritten_.load(std::memory_order_relaxed)) return;  // written already: a doubled wake-up
     const bool timing = timing_.load(std::memory_order_relaxed);
+    if (timingReset_.exchange(false, std::memory_order_relaxed)) {
+        previousStart_ = previousEnd_ = lastStart_ = lastEnd_ = 0;
+        busyNs_ = firstStart_ = 0;
+    }
     if (timing) {
         previousStart_ = lastStart_;
         previousEnd_ = lastEnd_;
@@ -529,11 +583,13 @@ void TStreaming::mixOnce() {
     const int32_t bufferBytes = buffer_.BufferBytes();
     const int32_t p = int32_t(x % (int64_t(b) * 2)) * FrameBytes;
     WriteOffset = WriteOffsetFor(p, a * FrameBytes, bufferBytes);
+    const int64_t origin = source_.MixPosition();
     source_.MixBlock();
     source_.ConvertBlock(0, buffer_.HalfAt(WriteOffset), 0, bufferBytes / 2);
-    buffer_.Publish(block);
-    lastWritten_ = block;
+    buffer_.Publish(block, origin);
+    lastWritten_.store(block, std::memory_order_release);
     blocksMixed_.fetch_add(1, std::memory_order_relaxed);
+    voices_.store(source_.VoiceCount(), std::memory_order_relaxed);
 
     const int32_t u = buffer_.Underruns();
     if (u != lastUnderruns_) {
@@ -543,40 +599,38 @@ void TStreaming::mixOnce() {
     if (timing) {
         lastEnd_ = nowNs();
         busyNs_ += lastEnd_ - lastStart_;
+        if (previousStart_ != 0)
+            cpuUsage_.store(CpuUsagePercent(previousStart_, lastStart_, lastEnd_), std::memory_order_relaxed);
+        const int64_t wall = lastEnd_ - firstStart_;
+        if (wall > 0) averageCpu_.store(double(busyNs_) * 100.0 / double(wall), std::memory_order_relaxed);
     }
 }
 
 void TStreaming::SetTiming(bool on) {
-    TLockGuard g(&EL);
+    // No lock: a render may hold it. The mixing thread clears its own figures.
     if (on && !timing_.load()) {
-        previousStart_ = previousEnd_ = lastStart_ = lastEnd_ = 0;
-        busyNs_ = firstStart_ = 0;
+        timingReset_.store(true);
+        cpuUsage_.store(0);
+        averageCpu_.store(0.0);
     }
     timing_.store(on);
 }
 
-int32_t TStreaming::CpuUsage() {
-    TLockGuard g(&EL);
-    if (previousStart_ == 0) return 0;
-    return CpuUsagePercent(previousStart_, lastStart_, lastEnd_);
+std::string TStreaming::CpuUsageDisplay(bool fastInterval) const {
+    return CpuUsageText(CpuUsage(), fastInterval, voices_.load(std::memory_order_relaxed));
 }
 
-std::string TStreaming::CpuUsageDisplay(bool fastInterval) {
-    TLockGuard g(&EL);
-    const int32_t usage = previousStart_ == 0 ? 0 : CpuUsagePercent(previousStart_, lastStart_, lastEnd_);
-    return CpuUsageText(usage, fastInterval, source_.VoiceCount());
-}
-
-int64_t TStreaming::LastBlockWritten() {
-    TLockGuard g(&EL);
-    return lastWritten_;
-}
-
-double TStreaming::AverageCpuPercent() {
-    TLockGuard g(&EL);
-    const int64_t wall = lastEnd_ - firstStart_;
-    if (firstStart_ == 0 || wall <= 0) return 0.0;
-    return double(busyNs_) * 100.0 / double(wall);
+int64_t TStreaming::AudibleFrame(int64_t steadyNs) const {
+    if (!deviceOpen_ || !device_) return EverythingAudible;
+    TPullStamp p;
+    if (!buffer_.LastPull(p)) return NothingAudible;
+    if (steadyNs < 0) steadyNs = nowNs();
+    // Within a period the device plays on at the sample rate; past it, the
+    // next pull has not come, so nothing later has been handed out.
+    constexpr int64_t Rate = 44100;
+    constexpr int64_t NsPerSecond = 1000000000;
+    const int64_t since = std::clamp<int64_t>((steadyNs - p.Ns) * Rate / NsPerSecond, 0, p.Frames);
+    return p.Frame + since - device_->LatencyFrames();
 }
 
 }  // namespace tx

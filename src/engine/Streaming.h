@@ -10,6 +10,7 @@
 
 #include "engine/AudioDevice.h"
 #include "engine/EngineLock.h"
+#include "engine/StepTimeline.h"
 
 namespace tx {
 
@@ -75,6 +76,8 @@ public:
     virtual void MixBlock() = 0;
     virtual void ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount) = 0;
     virtual int VoiceCount() const = 0;
+    // The engine frame the next MixBlock starts at (its MixPosition).
+    virtual int64_t MixPosition() const { return 0; }
 };
 
 class TEngineBlockSource : public TBlockSource {
@@ -83,9 +86,18 @@ public:
     void MixBlock() override;
     void ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount) override;
     int VoiceCount() const override;
+    int64_t MixPosition() const override;
 
 private:
     TEngine& engine_;
+};
+
+// Where the device was at its last Pull: the engine frame it began to hand
+// out, when (steady clock, ns), and how many frames it took.
+struct TPullStamp {
+    int64_t Frame = 0;
+    int64_t Ns = 0;
+    int32_t Frames = 0;
 };
 
 // The device buffer: two halves of B frames played in a loop. The device
@@ -118,15 +130,20 @@ public:
     int64_t Cursor() const { return cursor_.load(std::memory_order_acquire); }
     int32_t PlayCursorBytes() const;  // cursor as a byte offset in the buffer
     int16_t* HalfAt(int32_t writeOffsetBytes) { return ring_.data() + writeOffsetBytes / 2; }
-    void Publish(int64_t block);
+    // `origin` is the engine frame of the block's first frame.
+    void Publish(int64_t block, int64_t origin = 0);
     // Block number of the part of the buffer cleared by Restart.
     int64_t FirstBlock() const { return firstBlock_; }
 
-    // Any thread.
+    // Any thread. Underruns are late blocks plus dropouts the device reported.
     int32_t Underruns() const { return underruns_.load(std::memory_order_relaxed); }
+    int32_t Dropouts() const { return dropouts_.load(std::memory_order_relaxed); }
     uint64_t Pulls() const { return pulls_.load(std::memory_order_relaxed); }
+    // False until a Pull has handed out a mixed block since the last Restart.
+    bool LastPull(TPullStamp& stamp) const;
 
     void Pull(int16_t* out, int32_t frames) noexcept override;
+    void Dropout() noexcept override;
 
 private:
     std::vector<int16_t> ring_;  // 2 x B frames
@@ -134,13 +151,24 @@ private:
     int32_t aheadFrames_ = 0;
     int64_t firstBlock_ = 1;
     std::atomic<int64_t> tag_[2];  // block number each half holds, -1 none
+    std::atomic<int64_t> origin_[2];  // engine frame of each half's first frame
     std::atomic<int64_t> cursor_{0};
     int64_t entered_ = -1;  // device thread: block the cursor is in
     int64_t waitFor_ = -1;  // device thread: block to wait for before the cursor moves, -1 none
     std::atomic<bool> running_{false};
     std::atomic<bool> busy_{false};  // device thread is inside Pull past the running check
     std::atomic<int32_t> underruns_{0};
+    std::atomic<int32_t> dropouts_{0};
     std::atomic<uint64_t> pulls_{0};
+    // Device thread: engine frame minus ring frame of the block heard last
+    // (valid once a mixed block has been reached since Restart).
+    int64_t offset_ = 0;
+    bool offsetKnown_ = false;
+    // The last pull, for the display: a seqlock written only by the device thread.
+    std::atomic<uint64_t> stampSeq_{0};
+    std::atomic<int64_t> stampFrame_{0}, stampNs_{0};
+    std::atomic<int32_t> stampFrames_{0};
+    std::atomic<bool> stampValid_{false};
     int notifyFd_ = -1;
 };
 
@@ -208,7 +236,15 @@ public:
     TStreamBuffer& Buffer() { return buffer_; }
     bool MixThreadRunning() const { return thread_.joinable() && !threadDone_.load(); }
 
-    // --- counters and displays
+    // --- the display's clock
+    // The engine frame being heard now (or at `steadyNs`, a steady-clock time
+    // in ns): what the device last took, less its reported latency, plus the
+    // time since. EverythingAudible with no device streaming; NothingAudible
+    // before the first mixed block is heard. Window thread; takes no lock.
+    int64_t AudibleFrame(int64_t steadyNs = -1) const;
+
+    // --- counters and displays (none of them takes the engine lock, so a
+    // window can show them while a render holds it)
     int32_t UnderrunCount() const { return buffer_.Underruns(); }
     // Set by the display when it has shown the last underrun notice.
     std::atomic<bool> UnderrunFlag{true};
@@ -220,12 +256,15 @@ public:
     std::string LostMessage() const;
 
     void SetTiming(bool on);
-    int32_t CpuUsage();  // under the engine lock
-    std::string CpuUsageDisplay(bool fastInterval);
+    int32_t CpuUsage() const { return cpuUsage_.load(std::memory_order_relaxed); }
+    std::string CpuUsageDisplay(bool fastInterval) const;
+    // Voices playing at the last mixed block, as the mixing thread published it.
+    int VoicesPlaying() const { return voices_.load(std::memory_order_relaxed); }
     // Share of wall time spent mixing since timing was switched on, in percent.
-    double AverageCpuPercent();
+    double AverageCpuPercent() const { return averageCpu_.load(std::memory_order_relaxed); }
     int64_t BlocksMixed() const { return blocksMixed_.load(); }
-    int64_t LastBlockWritten();  // absolute number of the block written last (under the engine lock)
+    // Absolute number of the block written last.
+    int64_t LastBlockWritten() const { return lastWritten_.load(std::memory_order_acquire); }
     // Nothing from the device for this long while playing means it has gone
     // (0: never). Default 2 s plus four buffer cycles.
     void SetWatchdog(int32_t milliseconds) { watchdogMs_.store(milliseconds); }
@@ -259,7 +298,7 @@ private:
     std::string lastError_;
     const char* pendingError_ = nullptr;  // set by the resize hook, raised by SetBufferLength
     std::string pendingDetail_;
-    int64_t lastWritten_ = 0;   // engine lock: block number last written
+    std::atomic<int64_t> lastWritten_{0};  // block number last written; set under the engine lock
     int32_t lastUnderruns_ = 0;  // mixing thread
 
     std::thread thread_;
@@ -271,8 +310,13 @@ private:
     std::string lostReason_;
 
     std::atomic<bool> timing_{false};
-    int64_t previousStart_ = 0, previousEnd_ = 0, lastStart_ = 0, lastEnd_ = 0;  // engine lock, ns
-    int64_t busyNs_ = 0, firstStart_ = 0;                                        // engine lock
+    std::atomic<bool> timingReset_{false};  // asks the mixing thread to start its figures afresh
+    int64_t previousStart_ = 0, previousEnd_ = 0, lastStart_ = 0, lastEnd_ = 0;  // mixing thread, ns
+    int64_t busyNs_ = 0, firstStart_ = 0;                                        // mixing thread
+    // Published by the mixing thread after each timed wake-up.
+    std::atomic<int32_t> cpuUsage_{0};
+    std::atomic<double> averageCpu_{0.0};
+    std::atomic<int> voices_{0};
     std::atomic<int64_t> blocksMixed_{0};
     int32_t stops_ = 0, restarts_ = 0;  // engine lock
 };

@@ -154,6 +154,7 @@ int64_t TMidiSync::LastClockTime() const {
 void TMidiSync::start(bool fromBeginning) {
     engine_.StartClock();
     if (fromBeginning) engine_.CurrentStep = -1;
+    engine_.PublishDisplay(true);
     clockCount_ = ClockCountAtStart;
     lastClockTime_ = 0;
 }
@@ -190,6 +191,7 @@ void TMidiSync::HandleMessage(uint32_t message, int64_t ms) {
                 // around it, not later when the window handles its event.
                 engine_.Playing = false;
                 engine_.CurrentStep = -1;
+                engine_.PublishDisplay(true);
                 playingState = 0;
                 break;
             default:

@@ -9,6 +9,7 @@
 
 #include "JackServer.h"
 #include "MidiDeviceSupport.h"
+#include "ServerCheck.h"
 #include "engine/Engine.h"
 #include "midi/MidiIn.h"
 #include "midi/devices/RtMidiPorts.h"
@@ -30,7 +31,7 @@ private:
 };
 
 TEST(MidiInDevice, FollowsAClockStreamFromAnotherClient) {
-    if (!txtest::JackMidiAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+    if (!txtest::JackMidiAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
     // A synchronous server of the test's own, so no client is skipped on a busy machine.
     txtest::TPrivateJackServer server("midi-in", true);
     ASSERT_TRUE(server.Up());

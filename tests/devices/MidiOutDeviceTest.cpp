@@ -4,6 +4,7 @@
 
 #include "JackServer.h"
 #include "MidiDeviceSupport.h"
+#include "ServerCheck.h"
 #include "engine/Engine.h"
 #include "midi/MidiOut.h"
 #include "midi/devices/RtMidiPorts.h"
@@ -16,7 +17,7 @@ using std::chrono::milliseconds;
 class MidiOutDevice : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!txtest::JackMidiAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+        if (!txtest::JackMidiAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
         // A synchronous server of the test's own: a busy machine then slows its
         // cycles down instead of skipping the receiving client.
         server = std::make_unique<txtest::TPrivateJackServer>("midi-out", true);

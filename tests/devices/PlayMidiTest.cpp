@@ -8,6 +8,7 @@
 #include "CliRun.h"
 #include "JackServer.h"
 #include "MidiDeviceSupport.h"
+#include "ServerCheck.h"
 #include "loopfile/LoopFile.h"
 
 namespace {
@@ -18,7 +19,7 @@ using std::chrono::milliseconds;
 class PlayMidi : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!txtest::JackMidiAnswers()) GTEST_SKIP() << "no JACK server answers (run scripts/services start)";
+        if (!txtest::JackMidiAnswers()) TX_SERVER_UNREACHABLE("no JACK server answers (run scripts/services start)");
         server = std::make_unique<txtest::TPrivateJackServer>("play-midi", true);
         ASSERT_TRUE(server->Up());
         // 500 BPM: a step every 30 ms. Channel 0 plays key 36 on every step, program 7.

@@ -10,6 +10,7 @@
 
 #include "LiveLoop.h"
 #include "PulseServer.h"
+#include "ServerCheck.h"
 
 using namespace txtest;
 
@@ -19,9 +20,9 @@ class PulsePlayback : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         if (std::system("command -v pulseaudio >/dev/null && command -v parec >/dev/null") != 0)
-            GTEST_SKIP() << "PulseAudio is not installed";
+            TX_SERVER_UNREACHABLE("PulseAudio is not installed");
         server = std::make_unique<TPrivatePulseServer>(dir.path() / "pulse");
-        if (!server->Up()) GTEST_SKIP() << "PulseAudio does not start here";
+        if (!server->Up()) TX_SERVER_UNREACHABLE("PulseAudio does not start here");
         loopFile = makeLoop(dir.path());
         cut = render(loopFile, "cut", dir / "cut.wav");
         wrap = render(loopFile, "wrap", dir / "wrap.wav");

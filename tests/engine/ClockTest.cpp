@@ -288,9 +288,17 @@ TEST_F(Clock, RandomWithEntriesNamingNoChannelMeanTheChannelItself) {
     }
 }
 
-TEST_F(Clock, TheLightsOfTheChannelThatPlayedAreSet) {
+TEST_F(Clock, TheLightsOfTheChannelThatPlayedComeOnWhenItsStepIsHeard) {
     rig.SetStep(1, 1, 0);
+    const FrameTime stepStart = e.MixPosition;
     startAndTrigger();
+    TAudibleState shown;
+    e.ShowAudible(stepStart - 1, shown);
+    EXPECT_EQ(shown.Step, -1);
+    EXPECT_EQ(loop.Channel(1).StepLight[0].load(), 0);
+    EXPECT_TRUE(e.ShowAudible(stepStart, shown));
+    EXPECT_EQ(shown.Step, 0);
+    EXPECT_TRUE(shown.PatternPlays(1));
     EXPECT_EQ(loop.Channel(1).StepLight[0].load(), 288);
     EXPECT_EQ(loop.Channel(1).ActivityLight.load(), 320);
     EXPECT_EQ(loop.Channel(0).ActivityLight.load(), 0);

@@ -66,7 +66,9 @@ TEST(EngineThreads, MixerTimerDisplayAndWindowRunTogether) {
     });
     std::thread display([&] {
         std::vector<int16_t> copy;
+        TAudibleState shown;
         while (!stop.load()) {
+            e.ShowAudible(EverythingAudible, shown);  // no device: everything mixed is heard
             for (int c = 0; c < 4; ++c) {
                 if (loop.Channel(c).ActivityLight.exchange(0) > 0) lit.fetch_add(1);
                 for (auto& l : loop.Channel(c).StepLight) l.store(std::max(0, l.load() - 32));

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <tuple>
 
 #include "engine/NullAudioDevice.h"
 #include "engine/Streaming.h"
@@ -406,6 +407,49 @@ TEST_F(StreamingTest, ABlockMissedWholeCountsAsLateToo) {
     EXPECT_TRUE(Silent(cap, 576 * 3, 576 * 2));
     EXPECT_TRUE(HoldsBlock(cap, 576 * 5, 576, 4));
     EXPECT_TRUE(HoldsBlock(cap, 576 * 6, 576, 5));
+}
+
+TEST_F(StreamingTest, DropoutsTheDeviceReportsAreUnderrunsUnlessOutputIsStopped) {
+    std::atomic<int> posted{0};
+    streaming.PostUnderrunChange = [&] { posted.fetch_add(1); };
+    StartWith(576, 576);
+    Play(576 * 2);
+    device->ReportDropout();  // as RtAudio's output-underflow status after a JACK xrun
+    device->ReportDropout();
+    Play(576);  // every block on time: only the device's word tells of the break
+    EXPECT_EQ(streaming.UnderrunCount(), 2);
+    EXPECT_EQ(posted.load(), 1);
+    TSuspendGuard suspended(lock);  // a render: the device plays silence
+    device->ReportDropout();
+    ASSERT_TRUE(device->Process(576));
+    EXPECT_EQ(streaming.UnderrunCount(), 2);
+}
+
+TEST_F(StreamingTest, TheWindowReadsTheCountersWhileARenderHoldsTheLock) {
+    streaming.SetTiming(true);
+    source.workNs = 1000000;
+    StartWith(576, 576);
+    for (int i = 0; i < 3; ++i, std::this_thread::sleep_for(5ms)) Play(576);
+    std::promise<void> held, release;
+    std::thread render([&] {
+        TSuspendGuard g(lock);
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    auto read = std::async(std::launch::async, [&] {
+        return std::make_tuple(streaming.UnderrunCount(), streaming.CpuUsageDisplay(true),
+                               streaming.AverageCpuPercent(), streaming.AudibleFrame());
+    });
+    const bool answered = read.wait_for(2s) == std::future_status::ready;
+    release.set_value();
+    render.join();
+    ASSERT_TRUE(answered) << "a counter waited for the engine lock";
+    const auto [underruns, text, average, audible] = read.get();
+    EXPECT_EQ(underruns, 0);
+    EXPECT_NE(text.find("% (7 samples)"), std::string::npos) << text;
+    EXPECT_GT(average, 0.0);
+    EXPECT_NE(audible, EverythingAudible);
 }
 
 TEST_F(StreamingTest, CpuDisplayShowsTheLastWakeUpAndTheVoicesInFastMode) {

@@ -143,6 +143,10 @@ public:
                             &options, &TRtAudioDevice::errorCallback);
             period_ = int32_t(frames);
             deviceName_ = info.name;
+            // JACK reports its playback ports' latency, ALSA its buffer;
+            // PulseAudio reports nothing, and at least one period always passes.
+            const long reported = rt_->getStreamLatency();
+            latency_ = reported > 0 ? int32_t(std::min<long>(reported, SampleRate)) : period_;
         } catch (const RtAudioError& e) {
             rt_.reset();
             sink_ = nullptr;
@@ -192,6 +196,7 @@ public:
 
     bool IsOpen() const override { return rt_ != nullptr; }
     int32_t PeriodFrames() const override { return period_; }
+    int32_t LatencyFrames() const override { return latency_; }
     bool IsAlive() override { return !failed_.load(); }
 
     std::string LostReason() const override {
@@ -214,9 +219,12 @@ private:
         return i == std::string::npos ? std::string() : s.substr(i);
     }
 
-    static int callback(void* out, void*, unsigned int frames, double, RtAudioStreamStatus, void* user) {
+    static int callback(void* out, void*, unsigned int frames, double, RtAudioStreamStatus status, void* user) {
         auto* self = static_cast<TRtAudioDevice*>(user);
         self->lastCallbackNs_.store(nowNs(), std::memory_order_relaxed);
+        // RtAudio raises this after a JACK xrun and an ALSA underrun: the
+        // sound broke even when every block of ours was on time.
+        if (status & RTAUDIO_OUTPUT_UNDERFLOW) self->sink_->Dropout();
         self->sink_->Pull(static_cast<int16_t*>(out), int32_t(frames));
         return 0;
     }
@@ -253,6 +261,7 @@ private:
     std::unique_ptr<RtAudio> rt_;
     TAudioSink* sink_ = nullptr;
     int32_t period_ = 0;
+    int32_t latency_ = 0;
     std::string deviceName_;
     std::atomic<bool> failed_{false};
     std::atomic<int> errorRun_{0};
