@@ -28,6 +28,7 @@
 #include "editors/MidiExport.h"
 #include "editors/WAVRenderForm.h"
 #include "engine/Engine.h"
+#include "engine/Streaming.h"
 #include "model/Loop.h"
 #include "shell/core/DefaultLayout.h"
 #include "shell/core/LoopWorkflow.h"
@@ -653,15 +654,11 @@ void TTrovamixMainForm::SelectAlone(int channel) {
 
 void TTrovamixMainForm::ScopeTick() {
     if (!engine_) return;
-    // The leds follow the step the mixer is at. The mixer publishes it under
-    // the engine lock; a try-lock never makes this thread wait for a render.
-    int step = lastLedStep_;
-    if (engine_->EL.TryLock()) {
-        step = engine_->Playing ? engine_->CurrentStep : -1;
-        const auto& p = loop_.PlayingPatterns;  // changed by the mixer in song mode
-        patternPlaying_ = std::find(p.begin(), p.end(), int16_t(loop_.CurrentPattern)) != p.end();
-        engine_->EL.Unlock();
-    }
+    // The leds show the step being heard now: the core's snapshot of what is
+    // audible, read without the engine lock (a render holds it for its whole run).
+    engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
+    const int step = audible_.Step;
+    patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/Controls.h"
+#include "engine/StepTimeline.h"
 #include "shell/StyleApplier.h"
 #include "shell/Techno16.h"
 #include "shell/core/MainKeys.h"
@@ -29,6 +30,7 @@ namespace tx {
 class TLoop;
 class TEngine;
 class TLoopWorkflow;
+class TStreaming;
 
 // The controls of one channel, grouped so a screen reader tells the rows
 // apart; the group is named after the channel's list name.
@@ -96,6 +98,8 @@ public:
     // After a loop was read or reset: rows and transport show the new loop.
     void LoopReplaced();
     // The File menu's loop commands and the close question go to `workflow` (may be null).
+    // The sound output whose audible position the leds follow (null: none streams).
+    void SetStreaming(TStreaming* streaming) { streaming_ = streaming; }
     void SetWorkflow(TLoopWorkflow* workflow) {
         workflow_ = workflow;
         RebuildRecentMenu();
@@ -149,6 +153,8 @@ private:
     int iconClicks_ = 0;
     int lastLedStep_ = -2;
     bool patternPlaying_ = false;
+    TAudibleState audible_;
+    TStreaming* streaming_ = nullptr;
     QPoint dragStart_;
     bool dragging_ = false;
     TRowLayout layout_;
