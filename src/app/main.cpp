@@ -6,6 +6,11 @@
 #include "editors/CoreSettingsActions.h"
 #include "editors/MIDIForm.h"
 #include "engine/Engine.h"
+#include "engine/NullAudioDevice.h"
+#include "engine/Streaming.h"
+#ifdef TROVAMIX_HAVE_DEVICES
+#include "engine/devices/RtAudioDevice.h"
+#endif
 #include "model/Loop.h"
 #include "model/Settings.h"
 #include "shell/InstanceLink.h"
@@ -51,8 +56,36 @@ int main(int argc, char** argv) {
     workflow.RenderAfterSave = commandLine.RenderAfterSave;
     form.SetWorkflow(&workflow);
 
+    // The settings: read once here, written once at the close.
+    const std::string settingsPath = tx::SettingsFilePath();
+    const tx::TSettingsStore storedSettings = tx::TSettingsStore::LoadFile(settingsPath);
+    tx::TShellSettings shellSettings = tx::LoadShellSettings(storedSettings);
+    workflow.RecentFiles = shellSettings.RecentFiles;
+    form.ApplySettings(shellSettings);
+    form.RebuildRecentMenu();
+    // The sound output chosen in the settings ("DS Driver"); "-none-" plays nothing.
+#ifdef TROVAMIX_HAVE_DEVICES
+    tx::TRtAudioSystem audioSystem;
+#else
+    tx::TNullAudioSystem audioSystem;
+#endif
+    tx::TEngineBlockSource blockSource(engine);
+    tx::TStreaming streaming(lock, blockSource, audioSystem);
+    settings.BufferLength = shellSettings.BufferLength;
+    settings.AheadLength = shellSettings.AheadLength;
+    streaming.EnumerateDevices(shellSettings.DSDriver.value_or(-1));
+    streaming.SetAheadLength(settings.AheadLength);
+    if (!streaming.DeviceList()[size_t(streaming.Selected())].None) {
+        try {
+            streaming.Start(settings.BufferLength);
+        } catch (const tx::TStreamingError& e) {
+            QMessageBox::critical(nullptr, "Trovamix", QString::fromStdString(std::string(e.what()) + "\n" + e.Detail));
+        }
+    }
+    form.SetStreaming(&streaming);
+
+    tx::TCoreSettingsActions settingsActions(engine, settings, &streaming, nullptr, nullptr, nullptr);
     // The settings window, created once, on the sheet the menu item names.
-    tx::TCoreSettingsActions settingsActions(engine, settings, nullptr, nullptr, nullptr, nullptr);
     tx::TMIDIForm settingsWindow(settingsActions, &form);
     QObject::connect(&form, &tx::TTrovamixMainForm::CommandRun, &settingsWindow, [&](tx::TCommand c) {
         using S = tx::TMIDIForm::Sheet;
@@ -73,13 +106,6 @@ int main(int argc, char** argv) {
                 break;
         }
     });
-    // The settings: read once here, written once at the close.
-    const std::string settingsPath = tx::SettingsFilePath();
-    const tx::TSettingsStore storedSettings = tx::TSettingsStore::LoadFile(settingsPath);
-    tx::TShellSettings shellSettings = tx::LoadShellSettings(storedSettings);
-    workflow.RecentFiles = shellSettings.RecentFiles;
-    form.ApplySettings(shellSettings);
-    form.RebuildRecentMenu();
     workflow.New();
     form.SetHeight(form.MaxHeight());  // a first start shows every row
     form.show();
@@ -90,7 +116,10 @@ int main(int argc, char** argv) {
     });
     const int code = app.exec();
     if (engine.Playing) engine.Stop(true);
+    // The mixing thread is stopped by its flag and joined with the lock released.
+    streaming.CloseDevice();
     form.StoreSettings(shellSettings);
+    shellSettings.DSDriver = streaming.Selected();
     shellSettings.RecentFiles = workflow.RecentFiles;
     const std::string error = tx::SaveShellSettings(shellSettings, storedSettings).SaveFile(settingsPath);
     if (!error.empty()) QMessageBox::warning(nullptr, "Trovamix", QString::fromStdString(error));
