@@ -1125,7 +1125,7 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
     // Only the window's own surfaces move it or toggle its height; controls keep their clicks.
     const bool surface = w->property("tag").toInt() == 1 || w == backWP_ || w == leftSideWP_ || w == rightSideWP_ ||
                          w == menuPic_ || w == mainMenuPic_ || w == bottomPic_ || w == patNumDig_ || w == bpmDig_ ||
-                         qobject_cast<TChannelRow*>(w);
+                         w == infoLabel_ || qobject_cast<TChannelRow*>(w);
     if (!surface) return false;
     if (type == QEvent::MouseButtonDblClick) {
         const TWindowMetrics m = Metrics();
@@ -1133,29 +1133,49 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     auto* me = static_cast<QMouseEvent*>(event);
-    if (type == QEvent::MouseButtonPress && me->button() == Qt::LeftButton) {
-        const bool caption = w->property("tag").toInt() == 1;
-        if ((caption || easyMove_) && windowHandle() && windowHandle()->startSystemMove()) return true;
+    const bool caption = w->property("tag").toInt() == 1;
+    const bool hintPanel = w == bottomPic_ || w == infoLabel_;
+    if (type == QEvent::MouseButtonPress) {
         dragStart_ = me->globalPosition().toPoint();
-        dragging_ = true;
-        return false;
+        dragKind_ = DragNone;
+        if (me->button() == Qt::RightButton && caption) {
+            dragKind_ = DragCaptionHeight;  // dragging up makes the window taller
+        } else if (me->button() == Qt::LeftButton && hintPanel) {
+            dragKind_ = DragHintHeight;
+        } else if (me->button() == Qt::LeftButton) {
+            if ((caption || easyMove_) && windowHandle() && windowHandle()->startSystemMove()) return true;
+            dragKind_ = caption || easyMove_ ? DragMove : DragScroll;
+        }
+        return dragKind_ != DragNone && dragKind_ != DragScroll;
     }
-    if (type == QEvent::MouseMove && dragging_ && (me->buttons() & Qt::LeftButton)) {
+    if (type == QEvent::MouseMove && dragKind_ != DragNone && (me->buttons() & (Qt::LeftButton | Qt::RightButton))) {
         const QPoint now = me->globalPosition().toPoint();
-        const bool caption = w->property("tag").toInt() == 1;
-        if (caption || easyMove_) {
-            const TWindowMetrics m = Metrics();
-            move(x() + now.x() - dragStart_.x(),
-                 ClampTop(y() + now.y() - dragStart_.y(), height(), m.ScreenHeight, m.CaptionHeight));
-        } else if (w == backWP_ || qobject_cast<TChannelRow*>(w)) {
-            // The rows follow the mouse.
-            QScrollBar* bar = gridsBox_->verticalScrollBar();
-            bar->setValue(bar->value() + dragStart_.y() - now.y());
+        const int dy = now.y() - dragStart_.y();
+        switch (dragKind_) {
+            case DragMove: {
+                const TWindowMetrics m = Metrics();
+                move(x() + now.x() - dragStart_.x(), ClampTop(y() + dy, height(), m.ScreenHeight, m.CaptionHeight));
+                break;
+            }
+            case DragScroll:
+                if (w == backWP_ || qobject_cast<TChannelRow*>(w)) {
+                    QScrollBar* bar = gridsBox_->verticalScrollBar();
+                    bar->setValue(bar->value() - dy);  // the rows follow the mouse
+                }
+                break;
+            case DragCaptionHeight:
+                SetHeight(height() - dy);
+                break;
+            case DragHintHeight:
+                SetHeight(height() + dy);
+                break;
+            default:
+                break;
         }
         dragStart_ = now;
-        return false;
+        return true;
     }
-    if (type == QEvent::MouseButtonRelease) dragging_ = false;
+    if (type == QEvent::MouseButtonRelease) dragKind_ = DragNone;
     return false;
 }
 

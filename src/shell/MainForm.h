@@ -156,7 +156,8 @@ private:
     TAudibleState audible_;
     TStreaming* streaming_ = nullptr;
     QPoint dragStart_;
-    bool dragging_ = false;
+    enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
+    TDragKind dragKind_ = DragNone;
     TRowLayout layout_;
     THeightToggle heightToggle_;
 

@@ -453,6 +453,31 @@ TEST_F(MainFormTest, NinetyNineChannelsAreLaidOutAndPaintedQuickly) {
     EXPECT_TRUE(loop.GetStep(50, loop.CurrentPattern, 3));
 }
 
+// Drags as the window sees them: press, moves with the button held, release.
+void Drag(QWidget* w, Qt::MouseButton button, QPoint from, QPoint to) {
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), type == QEvent::MouseMove ? Qt::NoButton : button,
+                      held, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    };
+    send(QEvent::MouseButtonPress, from, button);
+    send(QEvent::MouseMove, (from + to) / 2, button);
+    send(QEvent::MouseMove, to, button);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+TEST_F(MainFormTest, DraggingTheCaptionWithTheRightButtonOrTheHintPanelSetsTheHeight) {
+    const int start = form->MinHeight() + 60;
+    form->SetHeight(start);
+    ASSERT_EQ(form->height(), start);
+    Drag(form->findChild<QWidget*>("CaptionPic"), Qt::RightButton, {200, 10}, {200, -20});  // up: taller
+    EXPECT_EQ(form->height(), start + 30);
+    Drag(form->findChild<QWidget*>("InfoLabel"), Qt::LeftButton, {50, 5}, {50, -35});  // up: shorter
+    EXPECT_EQ(form->height(), start - 10);
+    Drag(form->findChild<QWidget*>("InfoLabel"), Qt::LeftButton, {50, 5}, {50, 5000});  // never past the rows
+    EXPECT_EQ(form->height(), form->MaxHeight());
+}
+
 // The screenshots: scale 1 here, scale 2 in a child process of this very
 // program (the scale factor is fixed when the application starts).
 TEST_F(MainFormTest, Screenshot) {
