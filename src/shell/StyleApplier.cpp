@@ -160,9 +160,9 @@ void TStyleApplier::AssignImages() {
         TImageStrip* strip = images_.Strip(use.File);
         for (QWidget* w : Find<QWidget>(use.Control)) {
             if (auto* b = qobject_cast<TMyTransButton*>(w)) {
-                if (strip->IsEmpty() &&
-                    (std::string_view(use.File).ends_with("Btn.bmp") || std::string_view(use.File) == "ScopeMute.bmp"))
-                    continue;  // the glyph buttons keep their own look
+                const TStyleFileSpec* spec = FindStyleFile(use.File);
+                if (strip->IsEmpty() && spec && spec->Kind == TStyleFileKind::Glyph)
+                    continue;  // a glyph found nowhere leaves the button's built-in look
                 b->SetImList(strip);
                 if (use.ILIndex >= 0) b->SetILIndex(use.ILIndex);
                 if (!strip->IsEmpty() && b->objectName() != "SetButton") b->resize(strip->FrameSize());

@@ -5,6 +5,7 @@
 
 #include "MainControls.h"
 #include "shell/StyleApplier.h"
+#include "shell/core/EmbeddedStyle.h"
 
 namespace tx::test {
 namespace {
@@ -38,6 +39,23 @@ TEST_F(ApplyStyle, StripsReachTheControlsNamedForThem) {
     EXPECT_EQ(controls.Get<TWPControl>("MenuPic")->size(), QSize(400, 96));
     EXPECT_EQ(controls.Get<TWPControl>("LeftSideWP")->width(), 8);
     EXPECT_EQ(controls.Window->width(), 400);
+}
+
+TEST_F(ApplyStyle, AGlyphFoundNowhereLeavesTheBuiltInLook) {
+    TImageStrip own;
+    own.LoadImage(QImage(44, 18, QImage::Format_ARGB32), 2);
+    auto* start = controls.Get<TMyTransButton>("StartButton");
+    start->SetImList(&own);
+    TStyleData style = MakeStyleData("");
+    for (TStyleItem& item : style.Items)
+        if (item.Spec->Name == "PlayBtn.bmp") {
+            item.Origin = TStyleOrigin::Missing;
+            item.Picture = {};
+        }
+    TStyleApplier applier(controls.Window.get(), images);
+    applier.Apply(style);
+    EXPECT_EQ(start->ImList(), &own);
+    EXPECT_EQ(controls.Get<TMyTransButton>("LoopButton")->ImList(), images.Strip("LoopBtn.bmp"));
 }
 
 TEST_F(ApplyStyle, AReloadRefillsTheSameStripsAndResizesTheControls) {
@@ -107,6 +125,33 @@ TEST_F(ApplyStyle, FontsColoursHintMenusAndRows) {
     EXPECT_EQ(applied.ChanBtns[2], QPoint(40, 5));
     EXPECT_EQ(applied.ChanBtns[4], QPoint(126, 0));
     EXPECT_EQ(Apply("").ChanBtns[4], QPoint(0, 0));
+}
+
+}  // namespace
+}  // namespace tx::test
+
+namespace tx::test {
+namespace {
+
+TEST(ApplyDefaultStyle, TheBuiltInDefaultStyleSkinsEveryControl) {
+    // Only the copy built into the program: no folder at all.
+    const TStyleData style = LoadStyleData({"", "", FindEmbeddedStyleFile});
+    ASSERT_TRUE(style.HasConfig);
+    TMainControls controls = MakeMainControls();
+    TStyleImages images;
+    TStyleApplier applier(controls.Window.get(), images);
+    applier.AddRoot(controls.Editor.get());
+    const TAppliedStyle applied = applier.Apply(style);
+    for (const TStyleItem& item : style.Items)
+        if (item.Spec->Kind == TStyleFileKind::Strip)
+            EXPECT_FALSE(images.Strip(std::string(item.Spec->Name))->IsEmpty()) << item.Spec->Name;
+    EXPECT_EQ(controls.Get<TWAVWheel>("DotVolWheel")->WheelIL()->FrameWidth(), 23);
+    EXPECT_EQ(controls.Get<TRCADigital>("BPMDig")->width(),
+              controls.Get<TRCADigital>("BPMDig")->ImList()->FrameWidth() * 3);
+    EXPECT_FALSE(controls.Get<TTrackSlider>("ShuffleSlider")->BackIL().isNull());
+    EXPECT_LT(applied.Shape.rectCount(), 200);
+    EXPECT_NE(applied.Shape, QRegion(0, 0, controls.Window->width(), 32000)) << "the default style cuts two corners";
+    EXPECT_TRUE(applied.Shape.contains(QPoint(controls.Window->width() / 2, 100)));
 }
 
 }  // namespace
