@@ -36,7 +36,11 @@ int main(int argc, char** argv) {
         return QMessageBox::question(nullptr, "Trovamix", QString::fromStdString(question).replace('\r', '\n'),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     });
-    if (!commandLine.NoSplash) tx::TTitleForm::ShowSplash(programFolder);
+    // The settings: read once here (the splash itself is one of them), written once at the close.
+    const std::string settingsPath = tx::SettingsFilePath();
+    const tx::TSettingsStore storedSettings = tx::TSettingsStore::LoadFile(settingsPath);
+    tx::TShellSettings shellSettings = tx::LoadShellSettings(storedSettings);
+    if (!commandLine.NoSplash && shellSettings.SplashScreen) tx::TTitleForm::ShowSplash(programFolder);
 
     tx::TLoop loop;
     tx::TEngineLock lock;
@@ -56,10 +60,6 @@ int main(int argc, char** argv) {
     workflow.RenderAfterSave = commandLine.RenderAfterSave;
     form.SetWorkflow(&workflow);
 
-    // The settings: read once here, written once at the close.
-    const std::string settingsPath = tx::SettingsFilePath();
-    const tx::TSettingsStore storedSettings = tx::TSettingsStore::LoadFile(settingsPath);
-    tx::TShellSettings shellSettings = tx::LoadShellSettings(storedSettings);
     workflow.RecentFiles = shellSettings.RecentFiles;
     form.ApplySettings(shellSettings);
     form.RebuildRecentMenu();
