@@ -5,6 +5,8 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QMenu>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMimeData>
@@ -476,6 +478,30 @@ TEST_F(MainFormTest, DraggingTheCaptionWithTheRightButtonOrTheHintPanelSetsTheHe
     EXPECT_EQ(form->height(), start - 10);
     Drag(form->findChild<QWidget*>("InfoLabel"), Qt::LeftButton, {50, 5}, {50, 5000});  // never past the rows
     EXPECT_EQ(form->height(), form->MaxHeight());
+}
+
+TEST_F(MainFormTest, TheTempoMenuAndThePadSetTheirSpinners) {
+    ShowActive();
+    auto* bpm = form->findChild<TRCADigital*>("BPMDig");
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        ASSERT_EQ(menu->actions().size(), 7);
+        EXPECT_EQ(menu->actions()[0]->text(), "120 BPM");
+        menu->actions()[2]->trigger();  // "130 BPM"
+        menu->close();
+    });
+    QTest::mouseClick(bpm, Qt::RightButton);
+    QTest::qWait(20);
+    EXPECT_EQ(loop.Tempo, 130);
+    EXPECT_EQ(bpm->Value(), 130);
+    EXPECT_EQ(engine.StepLength, 661500 / 130);
+    EXPECT_TRUE(loop.Modified);
+
+    auto* pad = form->findChild<TNumpad*>("PatPad");
+    QTest::mouseClick(pad, Qt::LeftButton, {}, QPoint(6, 6));  // top left: 7
+    EXPECT_EQ(loop.CurrentPattern, 7);
+    EXPECT_EQ(form->findChild<TZavoUpDown*>("PatUpDown")->Value(), 7);
 }
 
 // The screenshots: scale 1 here, scale 2 in a child process of this very
