@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,12 +15,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -119,6 +123,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     connect(scopeTimer_, &QTimer::timeout, this, &TTrovamixMainForm::ScopeTick);
     scopeTimer_->start();
     qApp->installEventFilter(this);
+    setAcceptDrops(true);
 }
 
 TTrovamixMainForm::~TTrovamixMainForm() { qApp->removeEventFilter(this); }
@@ -1085,6 +1090,21 @@ void TTrovamixMainForm::LoopReplaced() {
     loopButton_->SetDown(loop_.SongMode);
     ChannelsChanged();
     RepaintSteps();
+}
+
+void TTrovamixMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TTrovamixMainForm::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    // A loop file goes to the file workflow (which asks to save a modified loop
+    // first); samples are for the channel rows, not handled here yet.
+    if (workflow_) workflow_->DropFiles(paths);
 }
 
 void TTrovamixMainForm::closeEvent(QCloseEvent* event) {

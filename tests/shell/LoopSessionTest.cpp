@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <fstream>
 
 #include "engine/Engine.h"
@@ -107,6 +110,41 @@ TEST_F(LoopSessionTest, NewWithoutADefaultLoopGivesAFreshUntitledLoop) {
     EXPECT_FALSE(loop.Modified);
     EXPECT_EQ(FileNameOnly(workflow.LoopFileName), "untitled.txp");
     EXPECT_TRUE(prompts.Errors.empty());
+}
+
+TEST_F(LoopSessionTest, ALoopDroppedOnTheWindowOpensAfterTheSaveQuestion) {
+    TTrovamixMainForm form(loop, &engine);
+    TLoopDocument doc(loop, &engine);
+    TScriptedPrompts prompts;
+    TFormView view(form);
+    TLoopWorkflow workflow(doc, prompts, view, folder);
+    form.SetWorkflow(&workflow);
+    loop.Tempo = 177;
+    const std::string file = folder + "Dropped.TXP";
+    ASSERT_EQ(doc.Save(file), "");
+    loop.Tempo = 120;
+    loop.Modified = true;
+
+    auto drop = [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+        // As a drag arrives: entering first makes the window the drop's target.
+        QDragEnterEvent enter(QPoint(50, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(50, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &event);
+    };
+    prompts.Answer = TAnswer::Cancel;  // keeps the modified loop
+    drop();
+    EXPECT_EQ(loop.Tempo, 120);
+    EXPECT_TRUE(loop.Modified);
+    prompts.Answer = TAnswer::No;
+    drop();
+    EXPECT_TRUE(prompts.Errors.empty());
+    EXPECT_EQ(loop.Tempo, 177);
+    EXPECT_EQ(form.findChild<TRCADigital*>("BPMDig")->Value(), 177);
+    EXPECT_EQ(FileNameOnly(workflow.RecentFiles[0]), "Dropped.TXP");
 }
 
 }  // namespace

@@ -5,15 +5,15 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
-#include <QMenu>
-#include <QTimer>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <set>
 
