@@ -248,7 +248,7 @@ tx::TLoopReadOptions infoReadOptions(const std::string& loopFile, tx::TLoop& loo
     tx::TLocateContext where{
         tx::TAppPaths::ForExecutable().ProgramFolder, ec ? loopFile : path.lexically_normal().string(), {}};
     tx::TLoopReadOptions options;
-    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where));
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, std::move(where), nullptr, WarnRefusedSample);
     return options;
 }
 
@@ -267,6 +267,7 @@ int CmdInfo(const Args& args) {
         Fail(file, r.Reason);
         return r.Code == 1 ? ExitCannotOpen : ExitMalformed;
     }
+    WarnIfEndedEarly(file, r);
     TJsonOut j(stdout);
     writeLoop(j, loop);
     if (!j.Finish()) {

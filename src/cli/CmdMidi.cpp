@@ -50,6 +50,7 @@ int CmdMidi(const Args& args) {
         Fail(loopFile, read.Reason);
         return read.Code == 1 ? ExitCannotOpen : ExitMalformed;
     }
+    WarnIfEndedEarly(loopFile, read);
     const tx::TSettings settings;
     std::string why = tx::WriteMidiFile(output, tx::BuildMidiFile(loop, settings, !pattern));
     if (!why.empty()) {

@@ -7,6 +7,7 @@ namespace tx {
 class TEngine;
 class TEngineLock;
 class TLoop;
+struct TLoopReadResult;
 }  // namespace tx
 
 namespace txcli {
@@ -28,6 +29,12 @@ int CmdStyle(const Args& args);
 
 // Prints "trovamix-cli: <file>: <reason>" as the one line of a failure.
 void Fail(const std::string& file, const std::string& reason);
+// Prints "trovamix-cli: <file>: warning: <reason>"; the command goes on.
+void Warn(const std::string& file, const std::string& reason);
+// One warning line naming the byte where a loop's events stopped, when they did.
+void WarnIfEndedEarly(const std::string& file, const tx::TLoopReadResult& read);
+// One warning line for a sample refused for its size; its channel stays silent.
+void WarnRefusedSample(int channel, const std::string& sample, const std::string& why);
 int NotAvailable(const char* command);
 
 // Reads a loop for playing or rendering: its samples located and loaded as the

@@ -18,13 +18,14 @@ int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock
 
     tx::TLoopReadOptions options;
     options.Lock = &lock;
-    options.OnSampleFileName =
-        tx::MakeLoopSampleLoader(loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine);
+    options.OnSampleFileName = tx::MakeLoopSampleLoader(
+        loop, tx::TLocateContext{paths.ProgramFolder, loop.LoopFileName, {}}, &engine, WarnRefusedSample);
     const tx::TLoopReadResult read = tx::ReadLoop(loop.LoopFileName, loop, options);
     if (!read.Ok()) {
         Fail(file, read.Reason);
         return read.Code == 1 ? ExitCannotOpen : ExitMalformed;
     }
+    WarnIfEndedEarly(file, read);
 
     // What loading a loop applies to the engine in the desktop program.
     if (songMode) loop.SongMode = *songMode;

@@ -2,11 +2,24 @@
 #include <cstring>
 
 #include "cli/Commands.h"
+#include "loopfile/LoopFile.h"
 
 namespace txcli {
 
 void Fail(const std::string& file, const std::string& reason) {
     std::fprintf(stderr, "trovamix-cli: %s: %s\n", file.c_str(), reason.c_str());
+}
+
+void Warn(const std::string& file, const std::string& reason) {
+    std::fprintf(stderr, "trovamix-cli: %s: warning: %s\n", file.c_str(), reason.c_str());
+}
+
+void WarnIfEndedEarly(const std::string& file, const tx::TLoopReadResult& read) {
+    if (read.EndedEarly) Warn(file, "read only in part: " + read.Reason);
+}
+
+void WarnRefusedSample(int, const std::string& sample, const std::string& why) {
+    Warn(sample, "not loaded, its channel stays silent: it " + why);
 }
 
 int NotAvailable(const char* command) {

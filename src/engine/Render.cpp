@@ -1,13 +1,10 @@
 #include "engine/Render.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+#include "model/SafeFile.h"
 
 namespace tx {
 
@@ -33,8 +30,6 @@ std::string baseName(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-std::string reasonOf(int err) { return std::strerror(err); }
 
 // The patterns of a playlist position in song mode, else the current pattern.
 void setRenderPatterns(TEngine& e, int pos) {
@@ -245,31 +240,15 @@ int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress&
 
 // ---------------------------------------------------------------- the output file
 
-// The file under a temporary name beside the target; renamed over the target
-// only when complete, removed on any failure.
+// The render's file through the safe file writer, which replaces the target
+// only when complete, keeps a link a link and the replaced file's permissions.
+// Blocks are gathered into large writes.
 class TRenderThread::TOutputFile {
 public:
-    ~TOutputFile() { discard(); }
-
     static std::unique_ptr<TOutputFile> Create(const std::string& target, std::string& reason) {
-        struct stat st;
-        if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            reason = reasonOf(EISDIR);
-            return nullptr;
-        }
-        std::filesystem::path t(target);
-        std::string dir = t.has_parent_path() ? t.parent_path().string() + "/" : std::string();
         auto f = std::unique_ptr<TOutputFile>(new TOutputFile);
-        f->target_ = target;
-        static std::atomic<unsigned> serial{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            f->temp_ = dir + "." + t.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                       std::to_string(serial.fetch_add(1)) + ".tmp";
-            f->fd_ = ::open(f->temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (f->fd_ >= 0 || errno != EEXIST) break;
-        }
-        if (f->fd_ < 0) {
-            reason = "cannot create a file in its folder: " + reasonOf(errno);
+        if (!f->file_.Open(target)) {
+            reason = f->file_.Reason();
             return nullptr;
         }
         f->buffer_.reserve(WriteBufferBytes);
@@ -278,66 +257,36 @@ public:
 
     bool Append(const uint8_t* p, size_t n) {
         if (buffer_.size() + n > WriteBufferBytes && !flush()) return false;
-        if (n > WriteBufferBytes) return writeAll(p, n);
+        if (n > WriteBufferBytes) return file_.Write(p, n);
         buffer_.insert(buffer_.end(), p, p + n);
         return true;
     }
 
-    // Writes the LIST chunk, patches the sizes, syncs and renames.
+    // Writes the LIST chunk, patches the sizes and commits.
     bool Finish(const std::vector<uint8_t>& info, int64_t dataBytes) {
         if (!Append(info.data(), info.size()) || !flush()) return false;
-        uint8_t size[4];
-        auto patch = [&](uint32_t v, off_t at) {
+        auto patch = [&](uint32_t v, int64_t at) {
+            uint8_t size[4];
             for (int i = 0; i < 4; ++i) size[i] = uint8_t(v >> (8 * i));
-            if (::pwrite(fd_, size, 4, at) == 4) return true;
-            fail("cannot write", errno ? errno : EIO);
-            return false;
+            return file_.WriteAt(size, 4, at);
         };
-        int64_t fileSize = RenderHeaderBytes + dataBytes + int64_t(info.size());
-        if (!patch(uint32_t(dataBytes), RenderDataSizeOffset) || !patch(uint32_t(fileSize - 8), RenderRiffSizeOffset))
-            return false;
-        if (::fsync(fd_) != 0) return fail("cannot write", errno);
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) return fail("cannot write", errno);
-        if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("cannot replace the file", errno);
-        temp_.clear();
-        return true;
+        const int64_t fileSize = RenderHeaderBytes + dataBytes + int64_t(info.size());
+        return patch(uint32_t(dataBytes), RenderDataSizeOffset) &&
+               patch(uint32_t(fileSize - 8), RenderRiffSizeOffset) && file_.Commit();
     }
 
-    const std::string& Reason() const { return reason_; }
+    const std::string& Reason() const { return file_.Reason(); }
 
 private:
     TOutputFile() = default;
 
-    bool fail(const char* what, int err) {
-        if (reason_.empty()) reason_ = std::string(what) + ": " + reasonOf(err);
-        return false;
-    }
-    bool writeAll(const uint8_t* p, size_t n) {
-        while (n > 0) {
-            ssize_t w = ::write(fd_, p, n);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return fail("cannot write", w < 0 ? errno : ENOSPC);
-            p += w;
-            n -= size_t(w);
-        }
-        return true;
-    }
     bool flush() {
-        bool ok = writeAll(buffer_.data(), buffer_.size());
+        const bool ok = file_.Write(buffer_.data(), buffer_.size());
         buffer_.clear();
         return ok;
     }
-    void discard() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        if (!temp_.empty()) ::unlink(temp_.c_str());
-        temp_.clear();
-    }
 
-    std::string target_, temp_, reason_;
-    int fd_ = -1;
+    TSafeFile file_;
     std::vector<uint8_t> buffer_;
 };
 

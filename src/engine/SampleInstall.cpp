@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <set>
 #include <utility>
+
+#include "samples/SampleCache.h"
 
 namespace tx {
 
@@ -27,7 +31,7 @@ std::string withoutExtension(const std::string& name) {
 }
 
 void clearChannelSample(TChannel& channel, TEngine* engine, TLockable* lock) {
-    std::vector<int16_t> old;
+    TSampleFrames old;  // released after the lock
     {
         TLockGuard g(lock);
         if (engine) engine->RemoveSampleVoices(&channel.Sample);
@@ -36,6 +40,12 @@ void clearChannelSample(TChannel& channel, TEngine* engine, TLockable* lock) {
         // An empty sample has no playing length, so no voice reads frames it lacks.
         channel.Sample.PlayLength = 0;
     }
+}
+
+// Extra frames the stereo delay adds to a processed copy.
+uint64_t processedBytes(const TChannel& channel, int32_t rawFrames) {
+    const uint64_t delay = uint64_t(std::abs(std::clamp(channel.StereoDelay, 0, 4096) - 2048));
+    return (uint64_t(rawFrames) + delay) * WaveFormat::BlockAlign;
 }
 
 }  // namespace
@@ -64,36 +74,65 @@ bool HasWavExtension(const std::string& fileName) {
     return ext == ".WAV";
 }
 
-void InstallChannelSample(TChannel& channel, TWAVSample& work, TEngine* engine, TLockable* lock) {
-    std::vector<int16_t> old;  // freed after the lock is released
+void InstallChannelSample(TChannel& channel, TWAVSample& work, TEngine* engine, TLockable* lock, bool removeVoices) {
+    TSampleFrames old;  // released after the lock
     {
         TLockGuard g(lock);
         TWAVSample& s = channel.Sample;
+        if (engine && (removeVoices || s.PlayLength != work.PlayLength)) engine->RemoveSampleVoices(&s);
         old.swap(s.Data);
-        s.Data = std::move(work.Data);
+        s.Data.swap(work.Data);
         s.Length = work.Length;
-        std::vector<int16_t>().swap(work.Data);
-        work.Length = 0;
-        if (s.PlayLength != work.PlayLength && engine) engine->RemoveSampleVoices(&s);
         s.PlayLength = work.PlayLength;
     }
+    work.ClearSampleData();
 }
 
-std::function<void(int, const std::string&)> MakeLoopSampleLoader(TLoop& loop, TLocateContext ctx, TEngine* engine) {
-    return [&loop, ctx = std::move(ctx), engine](int ch, const std::string& stored) {
-        if (ch < 0 || ch >= loop.ChannelCount()) return;
-        TChannel& channel = loop.Channel(ch);
-        TLockable* lock = engine ? &engine->EL : loop.EngineLock();
-        const std::string located = LocateSample(stored, ctx);
-        TWAVSample work;
-        if (!located.empty() && LoadWAV(located, work) == 0 && work.HasData()) {
-            ProcessChannelEffects(channel, work);
-            InstallChannelSample(channel, work, engine, lock);
-        } else {
+uint64_t LoopSampleBytes(const TLoop& loop) {
+    std::set<const int16_t*> seen;
+    uint64_t bytes = 0;
+    for (int i = 0; i < loop.ChannelCount(); ++i) {
+        const TSampleFrames& d = loop.Channel(i).Sample.Data;
+        if (!d.empty() && seen.insert(d.data()).second) bytes += d.Bytes();
+    }
+    return bytes;
+}
+
+std::function<void(int, const std::string&)> MakeLoopSampleLoader(TLoop& loop, TLocateContext ctx, TEngine* engine,
+                                                                  TSampleRefusedReport refused,
+                                                                  uint64_t loopBudgetBytes) {
+    auto cache = std::make_shared<TSampleCache>(loopBudgetBytes);
+    return
+        [&loop, ctx = std::move(ctx), engine, refused = std::move(refused), cache](int ch, const std::string& stored) {
+            if (ch < 0 || ch >= loop.ChannelCount()) return;
+            TChannel& channel = loop.Channel(ch);
+            TLockable* lock = engine ? &engine->EL : loop.EngineLock();
+            const std::string located = LocateSample(stored, ctx);
+            channel.SampleFileName = located.empty() ? stored : StoredSampleName(located, ctx.ProgramFolder);
+            std::string why;
+            if (!located.empty()) {
+                const TSampleCache::TEntry& raw = cache->Get(located);
+                if (raw.Result == WavTooLarge) {
+                    why = raw.Why;
+                } else if (raw.Result == WavLoaded && !raw.Frames.empty()) {
+                    // A processed copy is charged to the budget too; unchanged frames stay shared.
+                    if (EffectsChangeFrames(channel) && !cache->Charge(processedBytes(channel, raw.Length))) {
+                        why = "its effects would need a copy of " +
+                              std::to_string(processedBytes(channel, raw.Length) >> 20) +
+                              " MB, more than is left of the memory for this loop's samples";
+                    } else {
+                        TWAVSample work;
+                        work.Data = raw.Frames;
+                        work.Length = raw.Length;
+                        ProcessChannelEffects(channel, work);
+                        InstallChannelSample(channel, work, engine, lock);
+                        return;
+                    }
+                }
+            }
             clearChannelSample(channel, engine, lock);
-        }
-        channel.SampleFileName = located.empty() ? stored : StoredSampleName(located, ctx.ProgramFolder);
-    };
+            if (!why.empty() && refused) refused(ch, located, why);
+        };
 }
 
 TSampleInstall::TSampleInstall(TLoop& loop, TEngine& engine, std::string programFolder)
@@ -117,20 +156,29 @@ void TSampleInstall::SetChannelSample(int ch, const std::string& fileName, bool 
     if (!fileName.empty() && !HasWavExtension(fileName)) return;
 
     if (Events.SetBusyCursor) Events.SetBusyCursor(true);
-    {
-        TSuspendGuard suspend(engine_.EL);
-        engine_.RemoveSampleVoices(&channel.Sample);
-        const std::string located = locate(fileName);
-        if (mayRename && engine_.Settings.AdjustChanName) {
-            const int hue = int(rng_() % uint32_t(HueSteps + 1));
-            channel.Color = ColorFromHLS(double(hue) / HueSteps, ChannelLightness, ChannelSaturation);
-            loop_.SetChannelName(ch, withoutExtension(fileNamePart(located)));
-        }
-        clearChannelSample(channel, &engine_, &engine_.EL);
-        WorkSample.ClearSampleData();
-        if (!located.empty() && LoadWAV(located, WorkSample) == 0) ProcessChannelSample(ch);
-        channel.SampleFileName = StoredSampleName(located, Locate.ProgramFolder);
+    const std::string located = locate(fileName);
+    if (mayRename && engine_.Settings.AdjustChanName) {
+        const int hue = int(rng_() % uint32_t(HueSteps + 1));
+        channel.Color = ColorFromHLS(double(hue) / HueSteps, ChannelLightness, ChannelSaturation);
+        loop_.SetChannelName(ch, withoutExtension(fileNamePart(located)));
     }
+    // Read, converted and processed with no lock held: the old sample plays on
+    // until the new one is swapped in.
+    WorkSample.ClearSampleData();
+    if (!located.empty()) {
+        const uint64_t others = LoopSampleBytes(loop_) - channel.Sample.Data.Bytes();
+        const uint64_t budget = LoopSampleBudget();
+        const uint64_t left = budget > others ? budget - others : 0;
+        std::string why;
+        if (LoadWAV(located, WorkSample, &why, std::min(MaxSampleBytes, left)) == WavTooLarge && Events.SampleRefused)
+            Events.SampleRefused(ch, located, why);
+        if (WorkSample.HasData()) ProcessChannelEffects(channel, WorkSample);
+    }
+    if (WorkSample.HasData())
+        InstallChannelSample(channel, WorkSample, &engine_, &engine_.EL, true);
+    else
+        clearChannelSample(channel, &engine_, &engine_.EL);
+    channel.SampleFileName = StoredSampleName(located, Locate.ProgramFolder);
     if (refreshSettings && Events.RefreshChannelSettings) Events.RefreshChannelSettings(ch);
     loop_.Modified = true;
     if (Events.SetBusyCursor) Events.SetBusyCursor(false);
@@ -200,7 +248,7 @@ void TSampleInstall::ReprocessChannel(int ch) {
 std::function<void(int, const std::string&)> TSampleInstall::LoopSampleLoader(const std::string& loopFileName) {
     TLocateContext ctx = Locate;
     ctx.LoopFileName = loopFileName;
-    return MakeLoopSampleLoader(loop_, std::move(ctx), &engine_);
+    return MakeLoopSampleLoader(loop_, std::move(ctx), &engine_, Events.SampleRefused);
 }
 
 }  // namespace tx

@@ -20,26 +20,30 @@ inline constexpr int32_t OldScaleVersion = 1003061;
 // The most channels a loop file may bring. Event 64 carries a 16-bit index,
 // and every channel holds 1000 pattern records of 114 bytes, so 65536 channels
 // would need 7.5 GB; 256 channels (about 29 MB of records) is far beyond any
-// real loop. A file that selects a channel index of 256 or more is refused
-// with result 2.
+// real loop. Reading stops at an event that selects channel 256 or more.
 inline constexpr int MaxLoopChannels = 256;
 
 // Result of reading a loop: 0 read, 1 the file cannot be opened, 2 not a loop
-// file or malformed beyond what the reader tolerates.
+// file (wrong chunk ids).
 struct TLoopReadResult {
     int Code = 0;
-    std::string Reason;  // for codes 1 and 2: why, in words; for code 0 with EndedEarly: where it stopped
-    // Code 0, but the events stopped early at a truncated or malformed event;
-    // everything before it was applied.
+    std::string Reason;  // for codes 1 and 2: why, in words; with EndedEarly: where and why it stopped
+    // Code 0, but the events stopped early (an event cut off by the end of the
+    // data, a channel index beyond the limit); everything before it was
+    // applied, nothing after it. A caller must not save such a loop over a
+    // file as if it were whole.
     bool EndedEarly = false;
+    uint64_t StopOffset = 0;  // with EndedEarly: the file offset where reading stopped
     bool Ok() const { return Code == 0; }
 };
 
 struct TLoopReadOptions {
-    // Called for each channel's sample name event with the channel index and
-    // the stored name; when empty, the name is only stored in SampleFileName.
+    // Called after the events are read (and the lock below released), once
+    // for each channel that named a sample, in channel order, with the last
+    // name the file gave it; when empty, the name is only stored in
+    // SampleFileName.
     std::function<void(int channel, const std::string& storedName)> OnSampleFileName;
-    // When set, output is suspended and the lock held for the whole read.
+    // When set, output is suspended and the lock held while the events are read.
     TEngineLock* Lock = nullptr;
     // The event data is read in blocks of this many bytes (an event larger
     // than a block is gathered whole), so reading a file needs little more

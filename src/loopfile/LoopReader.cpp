@@ -71,8 +71,6 @@ bool isKeptData(uint8_t id) {
     }
 }
 
-bool isText(uint8_t id) { return id != ev::InfoRich && id != ev::ControllerTable && id != ev::DelayBlock; }
-
 int stepRowOf(uint8_t id) {
     switch (id) {
         case ev::StepVolume:
@@ -105,14 +103,13 @@ public:
         bool Stop = false;    // no more events are read
     };
 
-    TEventApplier(TLoop& loop, const TLoopReadOptions& options)
-        : loop_(loop), options_(options), playlistSeen_(size_t(PlayListPositions) * PatternCount / 64 + 1, 0) {
-        selectChannel(0);
-    }
+    TEventApplier(TLoop& loop, const TLoopReadOptions& options) : loop_(loop), options_(options) { selectChannel(0); }
 
     bool EndedEarly = false;
-    bool Refused = false;
+    uint64_t StopOffset = 0;  // file offset of the event reading stopped at
     std::string Reason;
+    // Per channel, the last sample name read, for the loader to load after the read.
+    std::vector<std::optional<std::string>> Samples;
 
     // d[0..n) are the next bytes of the data at file offset `base`; `more`
     // bytes of data follow them.
@@ -169,18 +166,15 @@ public:
             if (id < 64) {
                 applyByte(id, v[0]);
             } else if (id < 128) {
-                if (!applyWord(id, rd16(v))) {
-                    r.Consumed = p;
-                    r.Stop = true;
-                    return r;
-                }
+                if (id == ev::SelectChannel && rd16(v) >= MaxLoopChannels)
+                    return stop(r, p, base, id,
+                                "selects channel " + std::to_string(rd16(v)) + ", beyond the limit of " +
+                                    std::to_string(MaxLoopChannels) + " channels");
+                applyWord(id, rd16(v));
             } else if (id < 192) {
                 applyDword(id, rd32(v));
             } else if (isKeptData(id)) {
-                const size_t len = size_t(total - head);
-                if (isText(id) && !std::memchr(v, 0, len))
-                    return stop(r, p, base, id, "holds a text without its terminating zero byte");
-                applyData(id, v, len);
+                applyData(id, v, size_t(total - head));
             }
             p += size_t(total);
         }
@@ -189,9 +183,10 @@ public:
     }
 
 private:
-    TFeed& stop(TFeed& r, size_t p, uint64_t base, uint8_t id, const char* what) {
+    TFeed& stop(TFeed& r, size_t p, uint64_t base, uint8_t id, const std::string& what) {
         EndedEarly = true;
-        Reason = "event " + std::to_string(id) + " at byte " + std::to_string(base + p) + " " + what +
+        StopOffset = base + p;
+        Reason = "event " + std::to_string(id) + " at byte " + std::to_string(StopOffset) + " " + what +
                  "; the events before it were read";
         r.Consumed = p;
         r.Stop = true;
@@ -262,23 +257,17 @@ private:
         }
     }
 
-    // False when the file is refused.
-    bool applyWord(uint8_t id, uint16_t v) {
+    // Channel indexes beyond the limit never get here (Feed stops first).
+    void applyWord(uint8_t id, uint16_t v) {
         const int row = stepRowOf(id);
         if (row >= 0) {
             const unsigned step = v & 0xFFu;
             if (rec_ && step < unsigned(StepsPerPattern)) rec_->Rows[size_t(row)][step] = uint8_t(v >> 8);
-            return true;
+            return;
         }
         TChannel& c = *ch_;
         switch (id) {
             case ev::SelectChannel:
-                if (v >= MaxLoopChannels) {
-                    Refused = true;
-                    Reason = "selects channel " + std::to_string(v) + ", beyond the limit of " +
-                             std::to_string(MaxLoopChannels) + " channels";
-                    return false;
-                }
                 while (int(v) >= loop_.ChannelCount()) loop_.AddChannel();
                 selectChannel(v);
                 break;
@@ -346,7 +335,6 @@ private:
             default:
                 break;
         }
-        return true;
     }
 
     void applyDword(uint8_t id, uint32_t v) {
@@ -393,15 +381,11 @@ private:
         }
     }
 
-    // Patterns above 999 do not exist, and a pattern already at a position
-    // would only play twice; both are ignored.
+    // Patterns above 999 do not exist and are ignored. Entries are appended as
+    // read, a pattern listed twice included, so a resave writes back what the
+    // file held; the playback copy of a position stops at its fixed capacity.
     void addPlayListEntry(int pos, int pattern) {
         if (pattern > MaxPattern) return;
-        const size_t bit = size_t(pos) * PatternCount + size_t(pattern);
-        uint64_t& word = playlistSeen_[bit / 64];
-        const uint64_t mask = uint64_t(1) << (bit % 64);
-        if (word & mask) return;
-        word |= mask;
         loop_.PlayList.AppendUnchecked(pos, int16_t(pattern));
         const int row = pos + 1;  // grid row r shows position r - 1
         if (loop_.PlaylistRow < row && pos < PlayListPositions - 1) loop_.PlaylistRow = row;
@@ -409,7 +393,11 @@ private:
 
     void applyData(uint8_t id, const uint8_t* v, size_t len) {
         TChannel& c = *ch_;
-        auto text = [&] { return std::string(reinterpret_cast<const char*>(v)); };  // zero byte checked
+        // A text ends at its first zero byte, or with the event when it has none.
+        auto text = [&] {
+            const auto* z = static_cast<const uint8_t*>(std::memchr(v, 0, len));
+            return std::string(reinterpret_cast<const char*>(v), z ? size_t(z - v) : len);
+        };
         switch (id) {
             case ev::Name:
                 loop_.SetChannelName(chIndex_, text());
@@ -421,9 +409,10 @@ private:
                 loop_.InfoPlain = text();
                 break;
             case ev::SampleFileName:
-                if (options_.OnSampleFileName)
-                    options_.OnSampleFileName(chIndex_, text());
-                else
+                if (options_.OnSampleFileName) {
+                    if (Samples.size() <= size_t(chIndex_)) Samples.resize(size_t(chIndex_) + 1);
+                    Samples[size_t(chIndex_)] = text();
+                } else
                     c.SampleFileName = text();
                 break;
             case ev::URL:
@@ -463,7 +452,6 @@ private:
     int chIndex_ = 0;
     int pattern_ = 1;
     PatternRecord* rec_ = nullptr;
-    std::vector<uint64_t> playlistSeen_;  // bit pos * 1000 + pattern: already at that position
 };
 
 // Where the bytes of a loop come from.
@@ -522,9 +510,8 @@ TLoopReadResult refuse(TLoopReadResult r, int code, std::string reason) {
     return r;
 }
 
-TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& options) {
-    std::optional<TSuspendGuard> suspended;
-    if (options.Lock) suspended.emplace(*options.Lock);
+TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions& options,
+                           std::vector<std::optional<std::string>>& samples) {
     loop.ResetToNew();
     loop.LoadedVersion = 0;
     loop.Modified = false;
@@ -543,7 +530,8 @@ TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& 
         return refuse(result, 2, "not a loop file (no \"TXdt\" chunk at byte " + std::to_string(dataId) + ")");
     if (got < 8) {
         result.EndedEarly = true;
-        result.Reason = "the data length is cut off by the end of the file";
+        result.StopOffset = dataId + 4;
+        result.Reason = "the data length at byte " + std::to_string(dataId + 4) + " is cut off by the end of the file";
         return result;
     }
     const uint64_t start = dataId + 8;
@@ -584,22 +572,47 @@ TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& 
         if (f.Need > buf.size()) buf.resize(f.Need);
     }
 
-    if (applier.Refused) {
-        loop.ResetToNew();
-        loop.Modified = false;
-        return refuse(result, 2, "not a loop this program can hold (it " + applier.Reason + ")");
-    }
+    samples = std::move(applier.Samples);
     if (applier.EndedEarly) {
         result.EndedEarly = true;
+        result.StopOffset = applier.StopOffset;
         result.Reason = applier.Reason;
     } else if (clipped) {
         result.EndedEarly = true;
-        result.Reason = src.Error.empty() ? "the data length points past the end of the file"
-                                          : "the file could not be read to its end: " + src.Error;
+        result.StopOffset = end;
+        result.Reason = (src.Error.empty() ? "the data length points past the end of the file"
+                                           : "the file could not be read to its end (" + src.Error + ")") +
+                        ", at byte " + std::to_string(end);
     }
     loop.ComputeSongLength();
     loop.Modified = false;
     return result;
+}
+
+// The events are replayed under the lock; the samples they name are loaded
+// after it is released, so decoding and effects never hold up the mixer, and
+// each channel's effects are complete when its sample is processed.
+TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& options) {
+    std::vector<std::optional<std::string>> samples;
+    // The old loop's sample frames, released after the lock: freeing a few
+    // hundred megabytes is not the mixer's wait.
+    std::vector<TSampleFrames> oldFrames;
+    TLoopReadResult r;
+    {
+        std::optional<TSuspendGuard> suspended;
+        if (options.Lock) suspended.emplace(*options.Lock);
+        for (int ch = 0; ch < loop.ChannelCount(); ++ch) {
+            TWAVSample& s = loop.Channel(ch).Sample;
+            if (s.Data.empty()) continue;
+            oldFrames.emplace_back().swap(s.Data);
+            s.Length = s.PlayLength = 0;  // voices of it end before the next block
+        }
+        r = readEvents(src, loop, options, samples);
+    }
+    oldFrames.clear();
+    for (size_t ch = 0; ch < samples.size(); ++ch)
+        if (samples[ch]) options.OnSampleFileName(int(ch), *samples[ch]);
+    return r;
 }
 
 std::string_view trimSpaces(std::string_view s) {

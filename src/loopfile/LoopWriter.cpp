@@ -1,20 +1,13 @@
 // Writing loop files in the fixed event order. BuildLoopFile makes the whole
 // image in memory; a save streams the same bytes through a small buffer into
-// a temporary file in the target's folder, fills in the header, syncs and
-// renames it over the target, so a failed save never damages the previous
-// file and a large loop needs no second copy of itself in memory.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
+// the safe file writer and fills in the header before it commits, so a failed
+// save never damages the previous file and a large loop needs no second copy
+// of itself in memory.
 #include <cstring>
-#include <filesystem>
 
 #include "loopfile/LoopEvents.h"
 #include "loopfile/LoopFile.h"
+#include "model/SafeFile.h"
 
 namespace tx {
 
@@ -29,11 +22,11 @@ constexpr size_t StreamBlockBytes = size_t(1) << 20;  // buffer of a save; flush
 // events first and then write without further checks.
 class TEventWriter {
 public:
-    explicit TEventWriter(size_t expected, int fd = -1) : buf_(expected), fd_(fd) {}
+    explicit TEventWriter(size_t expected, TSafeFile* file = nullptr) : buf_(expected), file_(file) {}
 
     void Reserve(size_t bytes) {
         if (n_ + bytes <= buf_.size()) return;
-        if (fd_ >= 0 && n_ > 0) {
+        if (file_ && n_ > 0) {
             flush();
             if (n_ + bytes <= buf_.size()) return;
         }
@@ -92,27 +85,25 @@ public:
 
     // Fills in the channel count and the data length. In memory, the image is
     // then ready for Take; with a file, the rest is written and the header
-    // patched in place. False (with errno in Error) when writing failed.
+    // patched in place. False when writing failed (the file tells why).
     bool Finish(uint16_t channels) {
         const uint64_t total = flushed_ + n_;
         const uint32_t n = uint32_t(total - ev::EventsOffset);
         const uint8_t count[2] = {uint8_t(channels), uint8_t(channels >> 8)};
         const uint8_t length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
-        if (fd_ < 0) {
+        if (!file_) {
             std::memcpy(buf_.data() + 10, count, 2);
             std::memcpy(buf_.data() + 18, length, 4);
             return true;
         }
         flush();
-        if (Error == 0 && (::pwrite(fd_, count, 2, 10) != 2 || ::pwrite(fd_, length, 4, 18) != 4))
-            Error = errno ? errno : EIO;
-        return Error == 0;
+        if (!failed_ && (!file_->WriteAt(count, 2, 10) || !file_->WriteAt(length, 4, 18))) failed_ = true;
+        return !failed_;
     }
     std::vector<uint8_t> Take() {
         buf_.resize(n_);
         return std::move(buf_);
     }
-    int Error = 0;
 
 private:
     // 7-bit groups, least significant first, bit 7 set when another follows.
@@ -125,27 +116,15 @@ private:
     }
 
     void flush() {
-        if (Error == 0) {
-            const uint8_t* p = buf_.data();
-            size_t left = n_;
-            while (left > 0) {
-                const ssize_t r = ::write(fd_, p, left);
-                if (r < 0 && errno == EINTR) continue;
-                if (r <= 0) {
-                    Error = r < 0 ? errno : EIO;
-                    break;
-                }
-                p += r;
-                left -= size_t(r);
-            }
-        }
-        flushed_ += n_;  // after a failure the rest is dropped; Error tells
+        if (!failed_ && !file_->Write(buf_.data(), n_)) failed_ = true;
+        flushed_ += n_;  // after a failure the rest is dropped
         n_ = 0;
     }
 
     std::vector<uint8_t> buf_;
     size_t n_ = 0;
-    int fd_;
+    TSafeFile* file_;
+    bool failed_ = false;
     uint64_t flushed_ = 0;  // bytes already in the file
 };
 
@@ -247,8 +226,6 @@ size_t expectedSize(const TLoop& loop) {
     return n;
 }
 
-std::string errnoText(int e) { return std::strerror(e); }
-
 void writeLoop(TEventWriter& w, const TLoop& loop) {
     static constexpr uint8_t header[ev::EventsOffset] = {'T', 'X', 'h', 'd', 6,   0,   0,   0, 0, 0, 0,
                                                          0,   16,  0,   'T', 'X', 'd', 't', 0, 0, 0, 0};
@@ -292,63 +269,17 @@ std::vector<uint8_t> BuildLoopFile(const TLoop& loop) {
 
 TLoopWriteResult WriteLoopFile(const std::string& fileName, TLoop& loop) {
     TLoopWriteResult r;
-
-    namespace fs = std::filesystem;
-    const fs::path target(fileName);
-    fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    // A hidden name beside the target: the rename stays within one file system.
-    static std::atomic<uint32_t> counter{0};
-    int fd = -1;
-    fs::path temp;
-    int err = 0;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        const auto tick = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-        temp = folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                         std::to_string(counter++) + "-" + std::to_string(tick % 1000000));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        err = errno;
-        if (fd < 0 && err != EEXIST) break;
-    }
-    if (fd < 0) {
-        r.Ok = false;
-        r.Reason = "cannot create a temporary file in " + folder.string() + ": " + errnoText(err);
-        return r;
-    }
-    // Keep the permissions of the file being replaced.
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
-
-    TEventWriter w(StreamBlockBytes, fd);
-    writeLoop(w, loop);
-    bool ok = w.Finish(uint16_t(loop.ChannelCount()));
-    err = w.Error;
-    if (ok && ::fsync(fd) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        err = errno;
-        ok = false;
+    TSafeFile file;
+    bool ok = file.Open(fileName);
+    if (ok) {
+        TEventWriter w(StreamBlockBytes, &file);
+        writeLoop(w, loop);
+        ok = w.Finish(uint16_t(loop.ChannelCount())) && file.Commit();
     }
     if (!ok) {
-        ::unlink(temp.c_str());
         r.Ok = false;
-        r.Reason = "cannot be written: " + errnoText(err);
+        r.Reason = file.Reason();
         return r;
-    }
-    if (::rename(temp.c_str(), fileName.c_str()) != 0) {
-        err = errno;
-        ::unlink(temp.c_str());
-        r.Ok = false;
-        r.Reason = "cannot be replaced: " + errnoText(err);
-        return r;
-    }
-    // Make the rename itself durable; a failure here no longer risks the data.
-    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
     }
     loop.Modified = false;
     return r;

@@ -1,14 +1,8 @@
 #include "midi/MidiFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
+
+#include "model/SafeFile.h"
 
 namespace tx {
 
@@ -145,32 +139,9 @@ std::vector<uint8_t> BuildMidiFile(TLoop& loop, const TSettings& settings, bool 
 }
 
 std::string WriteMidiFile(const std::string& fileName, const std::vector<uint8_t>& image) {
-    namespace fs = std::filesystem;
-    fs::path target(fileName);
-    fs::path folder = target.parent_path();
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return std::string("cannot create the file: ") + std::strerror(errno);
-    auto fail = [&](const char* what) {
-        std::string reason = std::string(what) + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return reason;
-    };
-    size_t done = 0;
-    while (done < image.size()) {
-        ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail("cannot write the file: ");
-        done += size_t(n);
-    }
-    ::fchmod(fd, 0644);  // mkstemp makes the file private; a MIDI file is for sharing
-    if (::fsync(fd) != 0) return fail("cannot write the file: ");
-    int rc = ::close(fd);
-    fd = -1;
-    if (rc != 0) return fail("cannot write the file: ");
-    if (::rename(temp.c_str(), fileName.c_str()) != 0) return fail("cannot replace the file: ");
-    return {};
+    TSafeFile file;
+    if (file.Open(fileName) && file.Write(image.data(), image.size()) && file.Commit()) return {};
+    return file.Reason();
 }
 
 }  // namespace tx

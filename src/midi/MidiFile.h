@@ -26,9 +26,9 @@ constexpr int64_t MicrosecondsPerMinute = 60000000;
 std::vector<uint8_t> BuildMidiFile(TLoop& loop, const TSettings& settings, bool song, TMidiRandom& rng);
 std::vector<uint8_t> BuildMidiFile(TLoop& loop, const TSettings& settings, bool song);
 
-// Writes the image to a temporary file in the target's folder and renames it
-// over the target. Returns an empty string, or the reason of the failure (the
-// target is then untouched).
+// Writes the image through the safe file writer (a link stays a link, the
+// replaced file's permissions are kept). Returns an empty string, or the
+// reason of the failure (the target is then untouched).
 std::string WriteMidiFile(const std::string& fileName, const std::vector<uint8_t>& image);
 
 }  // namespace tx

@@ -28,7 +28,8 @@ constexpr int32_t GainUnity = 256;           // ramps and mixes in 1/256 steps
 const std::array<int32_t, 360>& sineTable() {
     static const std::array<int32_t, 360> table = [] {
         std::array<int32_t, 360> t{};
-        for (int d = 0; d < 360; ++d) t[size_t(d)] = int32_t(std::trunc(std::sin(d * std::numbers::pi / 180) * SineScale));
+        for (int d = 0; d < 360; ++d)
+            t[size_t(d)] = int32_t(std::trunc(std::sin(d * std::numbers::pi / 180) * SineScale));
         return t;
     }();
     return table;
@@ -364,6 +365,21 @@ void runChain(const TEffectValues& fx, std::vector<int16_t>& data, int32_t n) {
 
 }  // namespace
 
+namespace {
+
+bool chainRuns(const TEffectValues& fx) {
+    return fx.CutOff > 0 || fx.Resonance > 0 || fx.FXFirst != FXFirstCentre || fx.FXSecondMix != 0 || fx.PreAmp > 0 ||
+           fx.Attack > 0 || fx.Decay > 0 || fx.FadeLR || fx.FXThird != FXThirdCentre;
+}
+
+bool changesFrames(const TEffectValues& fx) {
+    return fx.StereoDelay != StereoDelayCentre || fx.ReverseSample || chainRuns(fx) || fx.RevStereo;
+}
+
+}  // namespace
+
+bool EffectsChangeFrames(const TChannel& channel) { return changesFrames(TEffectValues(channel)); }
+
 void ProcessChannelEffects(const TChannel& channel, TWAVSample& work) {
     int32_t n = std::min<int32_t>(work.Length, int32_t(work.Data.size() / 2));
     if (n <= 0) {
@@ -371,7 +387,18 @@ void ProcessChannelEffects(const TChannel& channel, TWAVSample& work) {
         return;
     }
     const TEffectValues fx(channel);
-    std::vector<int16_t>& data = work.Data;
+    if (!changesFrames(fx)) {
+        // The frames stay as they are, still shared with whoever else holds
+        // them; only the playing length is found.
+        const TSampleFrames& frames = work.Data;
+        int32_t play = n;
+        while (play > 0 && frames[size_t(play - 1) * 2] == 0 && frames[size_t(play - 1) * 2 + 1] == 0) --play;
+        work.Length = n;
+        work.PlayLength = play;
+        return;
+    }
+    // From here on the frames are this sample's own copy.
+    std::vector<int16_t>& data = work.Data.Mutable();
 
     // 1. Stereo delay between the sides: the late side moves d frames on, in place.
     if (fx.StereoDelay != StereoDelayCentre) {
@@ -391,9 +418,7 @@ void ProcessChannelEffects(const TChannel& channel, TWAVSample& work) {
     }
 
     // 3. The per-sample chain.
-    if (fx.CutOff > 0 || fx.Resonance > 0 || fx.FXFirst != FXFirstCentre || fx.FXSecondMix != 0 || fx.PreAmp > 0 ||
-        fx.Attack > 0 || fx.Decay > 0 || fx.FadeLR || fx.FXThird != FXThirdCentre)
-        runChain(fx, data, n);
+    if (chainRuns(fx)) runChain(fx, data, n);
 
     // 4. Side swap.
     if (fx.RevStereo)

@@ -179,7 +179,8 @@ std::string LocateSample(const std::string& storedName, const TLocateContext& ct
 
 std::string StoredSampleName(const std::string& locatedPath, const std::string& programFolder) {
     const std::string prefix = join(programFolder, "Samples/");
-    if (!programFolder.empty() && locatedPath.size() > prefix.size() && locatedPath.compare(0, prefix.size(), prefix) == 0) {
+    if (!programFolder.empty() && locatedPath.size() > prefix.size() &&
+        locatedPath.compare(0, prefix.size(), prefix) == 0) {
         std::string rel = "\\" + locatedPath.substr(prefix.size());
         std::replace(rel.begin(), rel.end(), '/', '\\');
         return rel;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -26,13 +27,15 @@ constexpr uint32_t MinFormatSize = 16;
 // Rates outside this range are not audio; soxr is not asked to bridge them.
 constexpr int MinSourceRate = 100;
 constexpr int MaxSourceRate = 1000000;
-// About 50 minutes at 44100 Hz (512 MB of frames): decoding stops there, so
-// a corrupt header cannot make us allocate without bound.
-constexpr int64_t MaxLoadFrames = int64_t(1) << 27;
+// The loop budget's bounds: one sample's worth at least, 8 GB at most.
+constexpr uint64_t MaxLoopSampleBytes = uint64_t(8) << 30;
+constexpr uint64_t BytesPerFrame = WaveFormat::BlockAlign;
 // Frames decoded per pass.
 constexpr int64_t DecodeChunkSamples = 65536;
 
-uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void put32(uint8_t* p, uint32_t x) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(x >> (8 * i));
 }
@@ -41,8 +44,12 @@ void put32(uint8_t* p, uint32_t x) {
 class TMappedFile {
 public:
     explicit TMappedFile(const std::string& name) {
-        int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
+        // Non-blocking, so that a named pipe cannot stall the open.
+        int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            error_ = std::strerror(errno);
+            return;
+        }
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
             void* p = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
@@ -50,7 +57,11 @@ public:
                 data_ = static_cast<const uint8_t*>(p);
                 size_ = size_t(st.st_size);
                 ::posix_madvise(p, size_, POSIX_MADV_SEQUENTIAL);
+            } else {
+                error_ = std::strerror(errno);
             }
+        } else {
+            error_ = S_ISDIR(st.st_mode) ? "it is a folder" : "it is empty or not a regular file";
         }
         ::close(fd);  // the mapping keeps the file open
     }
@@ -61,10 +72,12 @@ public:
     TMappedFile& operator=(const TMappedFile&) = delete;
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
+    const std::string& error() const { return error_; }
 
 private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
+    std::string error_;
 };
 
 // A WAV image for libsndfile made of our own small header followed by the data
@@ -118,7 +131,7 @@ int16_t toSample16(float x) {
 // Where decoded stereo goes: straight to 16 bits, or through soxr first.
 class TStereoSink {
 public:
-    TStereoSink(int sourceRate, std::vector<int16_t>& out) : out_(out) {
+    TStereoSink(int sourceRate, std::vector<int16_t>& out, int64_t maxFrames) : out_(out), maxFrames_(maxFrames) {
         if (sourceRate != int(WaveFormat::SamplesPerSec)) {
             soxr_error_t err = nullptr;
             soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
@@ -138,7 +151,7 @@ public:
     TStereoSink& operator=(const TStereoSink&) = delete;
 
     bool failed() const { return failed_; }
-    bool full() const { return int64_t(out_.size() / 2) >= MaxLoadFrames; }
+    bool full() const { return int64_t(out_.size() / 2) >= maxFrames_; }
 
     // frames of interleaved stereo floats; nullptr with 0 flushes the resampler.
     void put(const float* frames, size_t count) {
@@ -176,7 +189,9 @@ public:
 
 private:
     void emit(const float* frames, size_t count) {
-        int64_t room = MaxLoadFrames - int64_t(out_.size() / 2);
+        // The size was checked before decoding; the resampler's last few
+        // frames may still pass the estimate and are dropped.
+        int64_t room = maxFrames_ - int64_t(out_.size() / 2);
         if (room <= 0) return;
         size_t n = std::min<size_t>(count, size_t(room));
         size_t base = out_.size();
@@ -185,23 +200,28 @@ private:
     }
 
     std::vector<int16_t>& out_;
+    int64_t maxFrames_;
     soxr_t soxr_ = nullptr;
     bool failed_ = false;
     double ratio_ = 1.0;
     std::vector<float> tmp_;
 };
 
-// Decodes a data chunk body with the file's own format record. Returns false
-// when the converter rejects it; `frames` then holds nothing.
-bool convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uint32_t factSize, const uint8_t* data,
-                  uint32_t dataSize, std::vector<int16_t>& frames) {
+enum class TConvert { Done, Failed, TooLarge };
+
+// Decodes a data chunk body with the file's own format record. Fails when the
+// converter rejects it, and refuses before decoding anything when the
+// converted frames would take more than maxBytes (their size is then in
+// `needBytes`); `frames` holds nothing unless it is done.
+TConvert convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uint32_t factSize, const uint8_t* data,
+                      uint32_t dataSize, uint64_t maxBytes, std::vector<int16_t>& frames, uint64_t& needBytes) {
     frames.clear();
-    if (fmtSize < MinFormatSize) return false;  // too short to be a wave-format record
+    if (fmtSize < MinFormatSize) return TConvert::Failed;  // too short to be a wave-format record
     TVirtualWav v;
     // "fmt " padded to an even size so the image is a well-formed RIFF file.
     const uint32_t fmtChunk = fmtSize + (fmtSize & 1);
     const uint64_t riff = 4 + 8 + uint64_t(fmtChunk) + 8 + dataSize;
-    if (riff > 0xFFFFFFFFu) return false;
+    if (riff > 0xFFFFFFFFu) return TConvert::Failed;
     v.head.assign(size_t(12 + 8 + fmtChunk + 8), 0);
     uint8_t* h = v.head.data();
     std::memcpy(h, "RIFF", 4);
@@ -217,12 +237,13 @@ bool convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uin
     SF_VIRTUAL_IO io{vioLength, vioSeek, vioRead, vioWrite, vioTell};
     SF_INFO info{};
     SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, &v);
-    if (!sf) return false;
+    if (!sf) return TConvert::Failed;
     struct Closer {
         SNDFILE* s;
         ~Closer() { sf_close(s); }
     } closer{sf};
-    if (info.channels < 1 || info.samplerate < MinSourceRate || info.samplerate > MaxSourceRate) return false;
+    if (info.channels < 1 || info.samplerate < MinSourceRate || info.samplerate > MaxSourceRate)
+        return TConvert::Failed;
 
     // Block-coded formats decode whole blocks; the "fact" chunk holds the true length.
     sf_count_t limit = info.frames;
@@ -230,16 +251,23 @@ bool convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uin
     const bool blockCoded = sub == SF_FORMAT_IMA_ADPCM || sub == SF_FORMAT_MS_ADPCM || sub == SF_FORMAT_GSM610 ||
                             sub == SF_FORMAT_G721_32 || sub == SF_FORMAT_G723_24 || sub == SF_FORMAT_G723_40;
     if (blockCoded && fact && factSize >= 4) limit = std::min<sf_count_t>(limit, sf_count_t(le32(fact)));
+    if (limit < 0) return TConvert::Failed;
+
+    // What the converted frames will take, known before anything is decoded.
+    const double ratio = double(WaveFormat::SamplesPerSec) / info.samplerate;
+    const double outFrames = std::ceil(double(limit) * ratio);
+    needBytes = uint64_t(std::min(outFrames * double(BytesPerFrame), 1e18));
+    if (needBytes > maxBytes) return TConvert::TooLarge;
+    const auto maxFrames = int64_t(maxBytes / BytesPerFrame);
 
     const int ch = info.channels;
     const sf_count_t chunkFrames = std::max<sf_count_t>(1, DecodeChunkSamples / ch);
     try {
         std::vector<float> in(size_t(chunkFrames * ch));
         std::vector<float> stereo(size_t(chunkFrames) * 2);
-        double ratio = double(WaveFormat::SamplesPerSec) / info.samplerate;
-        frames.reserve(size_t(std::min<double>(double(limit) * ratio + 64, double(MaxLoadFrames))) * 2);
-        TStereoSink sink(info.samplerate, frames);
-        if (sink.failed()) return false;
+        frames.reserve(size_t(std::min<double>(outFrames + 64, double(maxFrames))) * 2);
+        TStereoSink sink(info.samplerate, frames, maxFrames);
+        if (sink.failed()) return TConvert::Failed;
         sf_count_t remaining = limit;
         while (remaining > 0 && !sink.full()) {
             sf_count_t got = sf_readf_float(sf, in.data(), std::min(chunkFrames, remaining));
@@ -258,24 +286,37 @@ bool convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact, uin
         sink.finish();
         if (sink.failed()) {
             frames.clear();
-            return false;
+            return TConvert::Failed;
         }
     } catch (const std::bad_alloc&) {
         std::vector<int16_t>().swap(frames);
-        return false;
+        return TConvert::Failed;
     }
     frames.shrink_to_fit();
-    return true;
+    return TConvert::Done;
 }
+
+std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
 
 }  // namespace
 
-int LoadWAV(const std::string& fileName, TWAVSample& sample) {
+uint64_t LoopSampleBudget() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+    const uint64_t physical = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : 0;
+    return std::clamp<uint64_t>(physical / 2, MaxSampleBytes, MaxLoopSampleBytes);
+}
+
+int LoadWAV(const std::string& fileName, TWAVSample& sample, std::string* why, uint64_t maxBytes) {
+    auto fail = [&](int code, std::string reason) {
+        if (why) *why = std::move(reason);
+        return code;
+    };
     TMappedFile file(fileName);
-    if (!file.data()) return 1;
+    if (!file.data()) return fail(WavNotLoaded, "cannot be read: " + file.error());
     const uint8_t* p = file.data();
     const int64_t size = int64_t(file.size());
-    if (size < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0) return 1;
+    if (size < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0)
+        return fail(WavNotLoaded, "not a RIFF/WAVE file");
 
     const int64_t end = std::min<int64_t>(int64_t(le32(p + 4)) + 8, size);
     int state = 0;  // 0 nothing found, 1 format found, 2 data converted
@@ -302,9 +343,18 @@ int LoadWAV(const std::string& fileName, TWAVSample& sample) {
                 state = 2;
                 sample.ClearSampleData();
                 std::vector<int16_t> frames;
-                if (convertChunk(fmt, fmtSize, fact, factSize, chunk + 8, body, frames)) {
-                    sample.Length = int32_t(frames.size() / 2);
-                    sample.Data = std::move(frames);
+                uint64_t need = 0;
+                switch (convertChunk(fmt, fmtSize, fact, factSize, chunk + 8, body, maxBytes, frames, need)) {
+                    case TConvert::Done:
+                        sample.Length = int32_t(frames.size() / 2);
+                        sample.Data = std::move(frames);
+                        break;
+                    case TConvert::TooLarge:
+                        return fail(WavTooLarge, "would take " + megabytes(need) + " once converted, more than the " +
+                                                     megabytes(maxBytes) + " a sample may take here");
+                    case TConvert::Failed:
+                        if (why) *why = "its encoding cannot be converted";  // loaded, but empty
+                        break;
                 }
             }
         } else if (std::memcmp(chunk, "fact", 4) == 0 && !fact) {
@@ -313,7 +363,7 @@ int LoadWAV(const std::string& fileName, TWAVSample& sample) {
         }
         offset += 8 + int64_t(chunkSize);  // no pad byte after an odd size
     }
-    return state == 2 ? 0 : 1;
+    return state == 2 ? WavLoaded : fail(WavNotLoaded, "no \"data\" chunk after a \"fmt \" chunk");
 }
 
 }  // namespace tx

@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
 
 // Arguments may name the fixture's files: LOOP (a good loop), MISSING, JUNK
-// (text), WRONGID (a TXdt chunk misnamed), MANY (channel 4000), BADHDR, OLD
+// (text), WRONGID (a TXdt chunk misnamed), MANY (channel 4000), CUT (its
+// last event cut off), BADHDR, OLD
 // (an existing output), OUT (an output not there yet), NODIR/... (in a folder
 // that does not exist).
 struct TExitCase {
@@ -38,6 +39,9 @@ protected:
         wrong[14] = 'Y';
         txtest::WriteFileBytes(dir / "wrongid.txp", wrong);
         txtest::WriteFileBytes(dir / "many.txp", txtest::LoopBytes().Word(64, 4000).File());
+        Bytes cut = tx::BuildLoopFile(loop);
+        cut.erase(cut.end() - 3, cut.end());  // its last event cut off
+        txtest::WriteFileBytes(dir / "cut.txp", cut);
         Bytes bad = txtest::LoopBytes().File();
         bad[0] = 'x';
         txtest::WriteFileBytes(dir / "bad.txp", bad);
@@ -45,8 +49,9 @@ protected:
     }
     std::string expand(const std::string& a) const {
         static const std::map<std::string, std::string> files = {
-            {"LOOP", "loop.txp"}, {"MISSING", "missing.txp"}, {"JUNK", "junk.txp"}, {"WRONGID", "wrongid.txp"},
-            {"MANY", "many.txp"}, {"BADHDR", "bad.txp"},      {"OLD", "old.out"},   {"OUT", "out.new"}};
+            {"LOOP", "loop.txp"},       {"MISSING", "missing.txp"}, {"JUNK", "junk.txp"},
+            {"WRONGID", "wrongid.txp"}, {"MANY", "many.txp"},       {"BADHDR", "bad.txp"},
+            {"OLD", "old.out"},         {"OUT", "out.new"},         {"CUT", "cut.txp"}};
         if (auto it = files.find(a); it != files.end()) return (dir / it->second).string();
         if (a.rfind("NODIR/", 0) == 0) return (dir / "no folder" / a.substr(6)).string();
         return a;
@@ -82,13 +87,17 @@ INSTANTIATE_TEST_SUITE_P(
         TExitCase{"InfoMissing", {"info", "MISSING"}, 1, "missing.txp: cannot be opened: No such file or directory"},
         TExitCase{"InfoText", {"info", "JUNK"}, 2, "junk.txp: "},
         TExitCase{"InfoWrongChunkId", {"info", "WRONGID"}, 2, "TXdt"},
-        TExitCase{"InfoChannel4000", {"info", "MANY"}, 2, "channel 4000"},
         TExitCase{"InfoNoFile", {"info"}, 64, "info: bad usage"},
         TExitCase{"InfoTwoFiles", {"info", "LOOP", "LOOP"}, 64, "info: bad usage"},
         TExitCase{"ResaveOneFile", {"resave", "LOOP"}, 64, "resave: bad usage"},
         TExitCase{"ResaveThreeFiles", {"resave", "LOOP", "OUT", "OUT"}, 64, "resave: bad usage"},
         TExitCase{"ResaveBadHeader", {"resave", "BADHDR", "OUT"}, 2, "bad.txp: "},
         TExitCase{"ResaveUnwritable", {"resave", "LOOP", "NODIR/out.txp"}, 1, "NODIR/out.txp"},
+        // a loop read only in part is never saved, not even over itself
+        TExitCase{
+            "ResaveCutOverOld", {"resave", "CUT", "OLD"}, 2, "cut.txp: not saved, it was read only in part: event "},
+        TExitCase{"ResaveCutNew", {"resave", "CUT", "OUT"}, 2, "cut.txp: not saved"},
+        TExitCase{"ResaveChannel4000", {"resave", "MANY", "OLD"}, 2, "selects channel 4000"},
         // render
         TExitCase{"RenderMissing", {"render", "MISSING", "-o", "OUT"}, 1, "missing.txp: "},
         TExitCase{"RenderText", {"render", "JUNK", "-o", "OLD"}, 2, "junk.txp: "},

@@ -44,22 +44,24 @@ TEST_F(LoopReader, NamingChannel7Of4EndsWith8Channels) {
     EXPECT_EQ(loop_.Channel(6).Volume, 100);
 }
 
-TEST_F(LoopReader, ChannelLimitRefusesTheFileAndResetsTheLoop) {
+TEST_F(LoopReader, ChannelLimitEndsTheReadThereAndKeepsWhatCameBefore) {
     LoopBytes ok;
     ok.Word(64, tx::MaxLoopChannels - 1).Byte(2, 1);
     ASSERT_EQ(Read(ok).Code, 0);
     EXPECT_EQ(loop_.ChannelCount(), tx::MaxLoopChannels);
 
-    LoopBytes e;
-    e.Word(64, 6).Byte(2, 1).Word(64, tx::MaxLoopChannels);
-    const auto r = Read(e);
-    EXPECT_EQ(r.Code, 2);
-    EXPECT_NE(r.Reason.find("channel " + std::to_string(tx::MaxLoopChannels)), std::string::npos) << r.Reason;
-    EXPECT_NE(r.Reason.find("limit of " + std::to_string(tx::MaxLoopChannels)), std::string::npos) << r.Reason;
-    EXPECT_EQ(loop_.ChannelCount(), 4);
-
-    EXPECT_EQ(Read(LoopBytes().Word(64, 65535)).Code, 2);
-    EXPECT_EQ(loop_.ChannelCount(), 4);
+    for (uint16_t beyond : {uint16_t(tx::MaxLoopChannels), uint16_t(65535)}) {
+        LoopBytes e;
+        e.Word(64, 6).Byte(2, 1).Word(64, beyond).Byte(2, 9);
+        const auto r = Read(e);
+        EXPECT_EQ(r.Code, 0);
+        EXPECT_TRUE(r.EndedEarly);
+        EXPECT_EQ(r.StopOffset, 27u);  // 22 + the 5 bytes of the two events before it
+        EXPECT_NE(r.Reason.find("at byte 27 selects channel " + std::to_string(beyond)), std::string::npos) << r.Reason;
+        EXPECT_NE(r.Reason.find("limit of " + std::to_string(tx::MaxLoopChannels)), std::string::npos) << r.Reason;
+        EXPECT_EQ(loop_.ChannelCount(), 7);
+        EXPECT_EQ(loop_.Channel(6).Volume, 1);
+    }
 }
 
 // Events before any selection go to channel 0 and pattern 1; steps above 15
@@ -184,18 +186,18 @@ TEST_F(LoopReader, RepeatedEventsStayBounded) {
     EXPECT_EQ(c.Volume, 42);
     size_t total = 0;
     for (int pos = 0; pos < tx::PlayListPositions; ++pos) total += loop_.PlayList.At(pos).size();
-    EXPECT_EQ(total, 512u * 3u);
+    EXPECT_EQ(total, 1000000u);  // appended as read
 }
 
 TEST_F(LoopReader, PlayListEntries) {
     LoopBytes e;
-    e.Dword(129, 5, 7).Dword(129, 5, 2).Dword(129, 5, 7);  // the repeated 7 is ignored
+    e.Dword(129, 5, 7).Dword(129, 5, 2).Dword(129, 5, 7);  // the repeated 7 is kept, as the file lists it
     e.Dword(129, 2, 1);                                    // row stays at position 5's row
     e.Dword(129, 600, 3);                                  // position limited to 511
     e.Dword(129, 8, 1000).Dword(129, 9, 65535);            // no such patterns
     e.Dword(129, 0, 0);                                    // pattern 0 is silence, a valid entry
     ASSERT_EQ(Read(e).Code, 0);
-    EXPECT_EQ(loop_.PlayList.At(5), (tx::TPlayList::Position{7, 2}));
+    EXPECT_EQ(loop_.PlayList.At(5), (tx::TPlayList::Position{7, 2, 7}));
     EXPECT_EQ(loop_.PlayList.At(2), (tx::TPlayList::Position{1}));
     EXPECT_EQ(loop_.PlayList.At(511), (tx::TPlayList::Position{3}));
     EXPECT_TRUE(loop_.PlayList.At(8).empty());
@@ -209,10 +211,14 @@ TEST_F(LoopReader, Texts) {
     LoopBytes e;
     e.Word(64, 2).Text(192, "Snare").Text(194, "Song").Text(195, "plain info").Text(197, "http://x");
     e.Text(196, "C:\\Loops\\kick.wav");
-    e.Data(192, {'A', 'B', 0, 'C', 0});  // up to the first zero byte
-    e.Data(198, {'{', 0, 0xFF, '}'});    // rich text: all bytes, zero bytes included
+    e.Data(192, {'A', 'B', 0, 'C', 0});                                  // up to the first zero byte
+    e.Word(64, 1).Data(192, {'N', 'o', 'Z'}).Word(64, 3).Data(192, {});  // no zero byte: all its bytes
+    e.Word(64, 2);
+    e.Data(198, {'{', 0, 0xFF, '}'});  // rich text: all bytes, zero bytes included
     ASSERT_EQ(Read(e).Code, 0);
     EXPECT_EQ(loop_.Channel(2).Name, "AB");
+    EXPECT_EQ(loop_.Channel(1).Name, "NoZ");
+    EXPECT_EQ(loop_.Channel(3).Name, "");
     EXPECT_EQ(loop_.Title, "Song");
     EXPECT_EQ(loop_.InfoPlain, "plain info");
     EXPECT_EQ(loop_.URL, "http://x");
@@ -221,8 +227,9 @@ TEST_F(LoopReader, Texts) {
 }
 
 // A reader with a sample loader holds the engine lock, with output suspended,
-// for the whole read, and hands every sample name to the loader instead.
-TEST_F(LoopReader, SampleNamesGoToTheLoaderUnderTheEngineLock) {
+// while it reads the events, and hands each channel's last sample name to the
+// loader after releasing it.
+TEST_F(LoopReader, SampleNamesGoToTheLoaderAfterTheEngineLock) {
     tx::TEngineLock lock;
     int stops = 0, restarts = 0;
     lock.StopHook = [&] { ++stops; };
@@ -235,9 +242,11 @@ TEST_F(LoopReader, SampleNamesGoToTheLoaderUnderTheEngineLock) {
         calls.emplace_back(ch, name);
         suspended.push_back(lock.SuspendCount);
     };
-    ASSERT_EQ(Read(LoopBytes().Text(196, "a.wav").Word(64, 3).Text(196, "b.wav").File(), o).Code, 0);
+    LoopBytes e;
+    e.Word(64, 3).Text(196, "b.wav").Word(64, 0).Text(196, "x.wav").Text(196, "a.wav");
+    ASSERT_EQ(Read(e.File(), o).Code, 0);
     EXPECT_EQ(calls, (std::vector<std::pair<int, std::string>>{{0, "a.wav"}, {3, "b.wav"}}));
-    EXPECT_EQ(suspended, (std::vector<int>{1, 1}));
+    EXPECT_EQ(suspended, (std::vector<int>{0, 0}));
     EXPECT_TRUE(loop_.Channel(0).SampleFileName.empty());
     EXPECT_TRUE(loop_.Channel(3).SampleFileName.empty());
     EXPECT_EQ(stops, 1);
@@ -386,6 +395,7 @@ TEST_P(LoopReaderEnd, EndsTheReadCleanly) {
     ASSERT_EQ(r.Code, 0);
     EXPECT_TRUE(r.EndedEarly);
     EXPECT_NE(r.Reason.find("at byte 24 "), std::string::npos) << r.Reason;
+    EXPECT_EQ(r.StopOffset, 24u);
     EXPECT_EQ(loop_.Channel(0).Volume, 77);
     EXPECT_EQ(loop_.Channel(0).Pan, 64);  // the 3 bytes that follow some tails are never read
     EXPECT_TRUE(loop_.Channel(0).Name.empty());
@@ -397,9 +407,22 @@ INSTANTIATE_TEST_SUITE_P(Tails, LoopReaderEnd,
                                          EndCase{"data cut", {192, 5, 'a', 'b'}},
                                          EndCase{"length beyond the data", {200, 0xFF, 0xFF, 0xFF, 0x7F, 3, 12}},
                                          EndCase{"six length groups", {200, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00, 3, 12}},
-                                         EndCase{"text without its zero byte", {192, 3, 'a', 'b', 'c', 3, 12}},
-                                         EndCase{"empty text", {192, 0, 3, 12}}),
+                                         EndCase{"channel beyond the limit", {64, 0x00, 0x01, 3, 12}}),
                          CaseName<EndCase>);
+
+// The length bounds a text, so one whose zero byte is missing neither ends
+// the read nor swallows the events after it.
+TEST_F(LoopReader, TitleWithoutItsZeroByteIsFollowedByAllEightChannels) {
+    LoopBytes e;
+    e.Data(194, {'S', 'o', 'n', 'g'});
+    for (uint16_t ch = 0; ch < 8; ++ch) e.Word(64, ch).Word(65, 1).Word(68, uint16_t(0x0101 << (ch % 8)));
+    const auto r = Read(e);
+    ASSERT_EQ(r.Code, 0);
+    EXPECT_FALSE(r.EndedEarly) << r.Reason;
+    EXPECT_EQ(loop_.Title, "Song");
+    ASSERT_EQ(loop_.ChannelCount(), 8);
+    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(loop_.Channel(ch).Pattern(1).StepMask, uint16_t(0x0101 << ch)) << ch;
+}
 
 // --- files
 
