@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     form.ApplyStyle(tx::LoadStyleData({"", programFolder + "Styles/Default/", tx::FindEmbeddedStyleFile}));
     QObject::connect(&link, &tx::TInstanceLink::closeRequested, &form, &QWidget::close);
 
-    tx::TLoopDocument document(loop, &engine);
+    tx::TLoopDocument document(loop, &engine, programFolder);
     tx::TDialogPrompts prompts(&form);
     tx::TFormView view(form);
     tx::TLoopWorkflow workflow(document, prompts, view, programFolder);

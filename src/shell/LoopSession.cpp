@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "engine/Engine.h"
+#include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 #include "model/Loop.h"
 #include "shell/MainForm.h"
@@ -31,11 +32,18 @@ TWorkflowDocument::TLoadResult TLoopDocument::Load(const std::string& path) {
     TLoopReadOptions options;
     if (engine_) options.Lock = &engine_->EL;
     if (engine_ && engine_->Playing) engine_->Stop(true);
+    // The samples are found beside the loop first, then in the program's folders.
+    options.OnSampleFileName = MakeLoopSampleLoader(loop_, TLocateContext{programFolder_, path, {}}, engine_);
     const TLoopReadResult read = ReadLoop(path, loop_, options);
     result.Ok = read.Ok();
     result.EndedEarly = read.EndedEarly;
     result.Detail = read.Reason;
-    if (engine_ && read.Ok()) engine_->SetTempo(loop_.Tempo);
+    if (engine_ && read.Ok()) {
+        engine_->SetTempo(loop_.Tempo);
+        engine_->SetMainCutOff(loop_.MainCutOff);
+        engine_->SetMainResonance(loop_.MainResonance);
+        engine_->SetSongMode(loop_.SongMode);
+    }
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "shell/core/LoopWorkflow.h"
 
@@ -17,7 +18,9 @@ class TTrovamixMainForm;
 // reader, writing through the loop writer. Window thread only.
 class TLoopDocument : public TWorkflowDocument {
 public:
-    TLoopDocument(TLoop& loop, TEngine* engine) : loop_(loop), engine_(engine) {}
+    // `programFolder` (with its trailing '/') is where samples are looked for after the loop's folder.
+    TLoopDocument(TLoop& loop, TEngine* engine, std::string programFolder = {})
+        : loop_(loop), engine_(engine), programFolder_(std::move(programFolder)) {}
     TLoadResult Load(const std::string& path) override;
     void ResetToNew() override;
     std::string Save(const std::string& path) override;
@@ -30,6 +33,7 @@ public:
 private:
     TLoop& loop_;
     TEngine* engine_;
+    std::string programFolder_;
 };
 
 // The workflow's questions as message boxes and file dialogs, with the

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -72,6 +73,18 @@ TEST_F(LoopSessionTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
     EXPECT_EQ(loop.Tempo, 133);
     EXPECT_FALSE(loop.GetStep(2, 1, 7));
     EXPECT_EQ(engine.StepLength, 661500 / 133);  // the engine plays the loaded tempo
+}
+
+TEST_F(LoopSessionTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
+    ASSERT_TRUE(QFile::copy(TROVAMIX_BINARY_DIR "/Samples/kick.wav", dir.filePath("kick.wav")));
+    TLoopDocument doc(loop, &engine, folder);
+    loop.Channel(0).SampleFileName = "kick.wav";
+    ASSERT_EQ(doc.Save(folder + "withsample.txp"), "");
+    loop.Channel(0).SampleFileName.clear();
+    const auto r = doc.Load(folder + "withsample.txp");
+    ASSERT_TRUE(r.Ok) << r.Detail;
+    EXPECT_TRUE(loop.Channel(0).Sample.HasData());
+    EXPECT_FALSE(loop.Channel(1).Sample.HasData());
 }
 
 TEST_F(LoopSessionTest, TheWindowStaysOpenWhenTheSaveQuestionIsCancelled) {
