@@ -48,7 +48,10 @@ std::string TCoreSettingsActions::OpenMidiIn(int item) {
     return midiIn_->SelectListItem(item);
 }
 
-void TCoreSettingsActions::SetBankSelectMethod(int method) { settings_.BankSelectMethod = method == 1 ? 1 : 0; }
+void TCoreSettingsActions::SetBankSelectMethod(int method) {
+    settings_.BankSelectMethod = method == 1 ? 1 : 0;
+    engine_.SetSettings(settings_);
+}
 
 std::vector<std::string> TCoreSettingsActions::AudioOutputList() {
     std::vector<std::string> list;
@@ -114,10 +117,14 @@ int TCoreSettingsActions::VoiceCount() { return lastVoices_; }
 
 int32_t TCoreSettingsActions::UnderrunCount() { return streaming_ ? streaming_->UnderrunCount() : 0; }
 
-void TCoreSettingsActions::SetRemainder(TRemainder remainder) { settings_.RenderingRemainder = remainder; }
+void TCoreSettingsActions::SetRemainder(TRemainder remainder) {
+    settings_.RenderingRemainder = remainder;
+    engine_.SetSettings(settings_);
+}
 
 void TCoreSettingsActions::SetSurround(bool on) {
-    settings_.Surround = on;  // a plain store the mixer reads once per voice
+    settings_.Surround = on;
+    engine_.SetSurround(on);  // the mixer picks it up at its next block
 }
 
 bool TCoreSettingsActions::SetPluginEnabled(bool on) {

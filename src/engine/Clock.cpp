@@ -55,7 +55,7 @@ void TEngine::SetTempo(int bpm) {
 }
 
 int32_t TEngine::ShuffleDelay() const {
-    uint32_t shuffle = uint32_t(clampTo(Loop.Shuffle, 0, MaxShuffle));
+    uint32_t shuffle = uint32_t(clampTo(Loop.Shuffle.Load(), 0, MaxShuffle));
     return int32_t((shuffle * uint32_t(StepLength)) >> 8);
 }
 
@@ -115,8 +115,8 @@ void TEngine::TickChannels() {
         if (!ch.Enabled) continue;
         const PatternRecord& rec = ch.Pattern(MixPattern);
         if (!rec.GetStep(MixStep)) continue;
-        const int32_t v = clampTo(rec.StepVolume()[size_t(MixStep)], 0, MaxChannelValue);
-        const int32_t m = clampTo(rec.StepMix()[size_t(MixStep)], 0, MaxChannelValue);
+        const int32_t v = clampTo(rec.Value(RowVolume, MixStep), 0, MaxChannelValue);
+        const int32_t m = clampTo(rec.Value(RowMix, MixStep), 0, MaxChannelValue);
         const int mixWith = channelOr(ch.MixWith, i, count);
         if (i != mixWith && m != 0) {
             const int32_t w = v * m / MaxChannelValue;
@@ -143,7 +143,7 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
         CutVoices(baseTime, cutGroup);
         return;
     }
-    const auto at = [&](StepRow r) { return int32_t(row.Rows[r][size_t(step)]); };
+    const auto at = [&](StepRow r) { return int32_t(row.Value(r, step)); };
     const int32_t sv = clampTo(stepVolume, 0, MaxChannelValue);
 
     // 65536 is unity: channel volume 100 at step volume 127.
@@ -158,7 +158,7 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
     if (stretch != 0) {
         length = StepLength * stretch;
     } else {
-        cents = (ch.Pitchable ? clampTo(Loop.MainPitch, -MaxPitch, MaxPitch) : 0) +
+        cents = (ch.Pitchable ? clampTo(Loop.MainPitch.Load(), -MaxPitch, MaxPitch) : 0) +
                 (clampTo(at(RowPitch), 0, MaxDelayPitch) - NeutralStepPitch) * 10 +
                 (clampTo(at(RowNote), 0, MaxChannelValue) - clampTo(ch.MiddleNote, 0, MaxChannelValue)) * 100;
         length = PitchLength(s.PlayLength, cents);

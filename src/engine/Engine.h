@@ -66,9 +66,16 @@ public:
     virtual void ProcessBlock(int16_t* frames, int32_t frameCount) = 0;  // called with the engine lock held
 };
 
-// Sequencer clock, voice pool and mixer. Every member is guarded by the engine
-// lock: the mixing or render thread holds it for a whole block, the window
-// thread takes it for each operation that changes what the engine reads.
+// Sequencer clock, voice pool and mixer.
+//
+// Threads: the mixing or render thread holds the engine lock for a whole
+// block; the step timer and MIDI input take it per tick. Every operation the
+// window thread calls here (transport, tempo, song mode, pattern choice,
+// jumps, the master filter, the settings) takes the lock inside the call, and
+// a loaded loop comes in through LoadLoopInto (engine/LoadLoop.h). The only
+// values the mixer reads without the lock are the relaxed atomics: the
+// loop's plain stores (see TLoop) and Surround here. The engine keeps its own
+// copy of the settings, changed only through SetSettings and SetSurround.
 class TEngine {
 public:
     TEngine(TLoop& loop, TEngineLock& lock, const TSettings& settings);
@@ -78,7 +85,14 @@ public:
 
     TLoop& Loop;
     TEngineLock& EL;
-    const TSettings& Settings;
+    // The engine's own copy (settings_, at the end of the class, away from
+    // the fields the mixer works on), for reading on the window thread.
+    const TSettings& Settings = settings_;
+    // Takes the settings the engine uses (Surround, the rendering remainder,
+    // bank select, sample naming) under the lock; the play modes have their
+    // own calls (SetUseWAVOnly, SyncToInput under the lock).
+    void SetSettings(const TSettings& settings);
+    void SetSurround(bool on);
 
     // --- clock
     int32_t StepLength = 661500 / 140;
@@ -100,10 +114,10 @@ public:
 
     // Optional hooks for the step timer of the "Midi only" mode and for MIDI
     // clock sync; each is called with the engine lock held and must not block.
-    std::function<void(bool)> EnableLoopTimer;       // on at start, off at stop
-    std::function<void(int)> SetLoopTimerInterval;   // milliseconds, from SetTempo
-    std::function<void()> SyncStart;                 // the transport's start while synchronised
-    std::function<void()> SyncStop;                  // the transport's stop while synchronised
+    std::function<void(bool)> EnableLoopTimer;      // on at start, off at stop
+    std::function<void(int)> SetLoopTimerInterval;  // milliseconds, from SetTempo
+    std::function<void()> SyncStart;                // the transport's start while synchronised
+    std::function<void()> SyncStop;                 // the transport's stop while synchronised
 
     void SetTempo(int bpm);
     void StartClock();
@@ -111,7 +125,7 @@ public:
     void TickChannels();
     void TriggerChannel(int channel, int32_t stepVolume, const PatternRecord& row, int step, FrameTime baseTime);
     void StepTick();
-    void Start();                         // the transport's start
+    void Start();                          // the transport's start
     void Stop(bool fromTransport = true);  // the transport's stop
     void SetSongMode(bool on);
     void JumpToSongPosition(int pos);
@@ -161,6 +175,8 @@ public:
 private:
     uint64_t nextRandom();
     uint64_t rng_ = 0x9E3779B97F4A7C15ull;
+    TSettings settings_;
+    std::atomic<bool> surround_{false};  // ConvertBlock reads it once per block
 };
 
 }  // namespace tx

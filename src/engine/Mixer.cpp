@@ -88,7 +88,7 @@ void TEngine::MixBlock() {
 
     int32_t* mixBuf = EL.MixBuffer.data();
     int16_t* scratch = EL.ScratchBuffer.data();
-    const int64_t mainVolume = std::clamp(Loop.MainVolume, 0, MaxMainVolume);
+    const int64_t mainVolume = std::clamp(Loop.MainVolume.Load(), 0, MaxMainVolume);
 
     for (int i = 0; i < VoiceCount;) {
         TMixChan& v = Voices[size_t(i)];
@@ -150,7 +150,7 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
     if (fromFrame < 0 || fromFrame >= blockFrames || byteCount <= 0 || !out) return;
     const int32_t count = std::min(byteCount / 4, blockFrames - fromFrame);
     int32_t* mixBuf = EL.MixBuffer.data() + size_t(fromFrame) * 2;
-    const bool surround = Settings.Surround;
+    const bool surround = surround_.load(std::memory_order_relaxed);
 
     FilterState& mf = MasterFilter;
     if (!mf.IsOpen()) {

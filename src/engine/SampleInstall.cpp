@@ -214,7 +214,7 @@ void TSampleInstall::PreviewChannel(int ch) {
     TLockGuard g(&engine_.EL);
     const int32_t stretch = std::clamp(channel.Stretch, 0, 128);
     const int64_t length = stretch != 0 ? int64_t(stretch) * engine_.StepLength : channel.Sample.PlayLength;
-    const int32_t volume = int32_t((int64_t(std::clamp(channel.Volume, 0, 127)) * 65536) / 127);
+    const int32_t volume = int32_t((int64_t(std::clamp<int32_t>(channel.Volume, 0, 127)) * 65536) / 127);
     engine_.AddVoice(&channel.Sample, engine_.MixPosition, volume, 1.0f, 0.0f,
                      int32_t(std::min<int64_t>(length, INT32_MAX)), NoGroup, NoGroup, channel.Pan);
 }

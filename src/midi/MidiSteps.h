@@ -94,9 +94,9 @@ void midiNote(const TLoop& loop, const PatternRecord& rec, int s, int i, int ste
     n.Target = i;
     n.Channel = MidiChannelOf(t);
     n.Velocity = MidiData(std::min<int64_t>(MidiDataMax, vol * stepVelocity * main / MidiVelocityDivisor));
-    n.Key = int(rec.StepNote()[size_t(s)]) + int(t.MidiNote) - MidiKeyOffset;
+    n.Key = int(rec.Value(RowNote, s)) + int(t.MidiNote) - MidiKeyOffset;
     if (t.Pitchable) n.Key += loop.MainPitch / CentsPerSemitone;  // truncates toward zero
-    n.Pan = MidiData(int64_t(rec.StepPan()[size_t(s)]) + t.Pan - MidiPanCentre);
+    n.Pan = MidiData(int64_t(rec.Value(RowPan, s)) + t.Pan - MidiPanCentre);
     emit(n);
 }
 }  // namespace detail
@@ -108,8 +108,8 @@ void ForEachMidiStepNote(const TLoop& loop, int c, int pattern, int s, TMidiRand
     if (!MidiStepSounds(loop, c, pattern, s)) return;
     const TChannel& ch = loop.Channel(c);
     const PatternRecord& rec = ch.Pattern(pattern);
-    int v = rec.StepVolume()[size_t(s)];
-    int m = rec.StepMix()[size_t(s)];
+    int v = rec.Value(RowVolume, s);
+    int m = rec.Value(RowMix, s);
     int mixWith = ValidChannelOr(loop, ch.MixWith, c);
     if (mixWith != c && m != 0) {
         int part = v * m / StepMixFull;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/PatternRecord.h"
+#include "model/Relaxed.h"
 #include "model/WAVSample.h"
 
 namespace tx {
@@ -21,15 +22,17 @@ struct TColor {
 constexpr uint8_t MidiNone = 255;  // "none" for note, program, bank and controller entries
 
 // One channel of the loop: its settings, its sample and its 1000 pattern records.
-// Edited on the window thread; the playback thread reads it under the engine lock.
+// Edited on the window thread; the playback threads read it under the engine
+// lock. Volume, pan and mute are set from the channel row while playing
+// without that lock (TRelaxed); every other setting is changed under it.
 // Values read from a file are kept as read (round trips); users limit them.
 struct TChannel {
     explicit TChannel(int ownIndex);
     TChannel(const TChannel&) = delete;
     TChannel& operator=(const TChannel&) = delete;
 
-    int32_t Volume = 100;     // 0..127
-    int32_t Pan = 64;         // 0..127, 64 middle
+    TRelaxed<int32_t> Volume = 100;  // 0..127
+    TRelaxed<int32_t> Pan = 64;      // 0..127, 64 middle
     int32_t MidiChannel = 9;  // 0..15
     uint8_t MidiNote = MidiNone;
     uint8_t MidiPatch = MidiNone;
@@ -60,7 +63,7 @@ struct TChannel {
     int32_t StereoDelay = 2048;
     int32_t FXThird = 256;
     int32_t MiddleNote = 60;
-    bool Enabled = true;
+    TRelaxed<bool> Enabled = true;  // false = muted
     bool RevStereo = false;
     bool FadeLR = false;
     bool ReverseSample = false;

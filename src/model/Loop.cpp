@@ -20,14 +20,19 @@ void TLoop::notifyChannels() {
 }
 
 void TLoop::ResetToNew() {
+    // The new channels are built and the old ones freed outside the lock
+    // (each holds 114 kB of records and maybe a sample): only swaps inside.
+    TChannelList fresh, old;
+    for (int i = 0; i < MinChannels; ++i) fresh.push_back(std::make_unique<TChannel>(i));
+    TPlayList emptyList;
     {
         TLockGuard g(lock_);
         if (SampleFreeing)
             for (auto& c : channels_) SampleFreeing(c->Sample);
-        channels_.clear();
-        for (int i = 0; i < MinChannels; ++i) channels_.push_back(std::make_unique<TChannel>(i));
+        old.swap(channels_);
+        channels_.swap(fresh);
         SongPosition = SongMode ? 0 : -1;
-        PlayList.Clear();
+        std::swap(PlayList, emptyList);
         PlaylistRow = 1;
         SongLength = 0;
     }
@@ -48,8 +53,52 @@ void TLoop::ResetToNew() {
     notifyChannels();
 }
 
+void TLoop::AdoptDocument(TLoop& other) {
+    if (&other == this) return;
+    {
+        TLockGuard g(lock_);
+        if (SampleFreeing)
+            for (auto& c : channels_) SampleFreeing(c->Sample);
+        channels_.swap(other.channels_);
+        std::swap(PlayList, other.PlayList);
+        std::swap(CurrentPattern, other.CurrentPattern);
+        std::swap(Tempo, other.Tempo);
+        TRelaxed<int32_t> t = Shuffle;
+        Shuffle = other.Shuffle;
+        other.Shuffle = t;
+        t = MainVolume;
+        MainVolume = other.MainVolume;
+        other.MainVolume = t;
+        t = MainPitch;
+        MainPitch = other.MainPitch;
+        other.MainPitch = t;
+        t = SongLoopPosition;
+        SongLoopPosition = other.SongLoopPosition;
+        other.SongLoopPosition = t;
+        std::swap(MainResonance, other.MainResonance);
+        std::swap(MainCutOff, other.MainCutOff);
+        std::swap(SongMode, other.SongMode);
+        std::swap(SongLength, other.SongLength);
+        std::swap(PlaylistRow, other.PlaylistRow);
+    }
+    // Fields no playback thread reads.
+    std::swap(Title, other.Title);
+    std::swap(InfoRich, other.InfoRich);
+    std::swap(InfoPlain, other.InfoPlain);
+    std::swap(URL, other.URL);
+    std::swap(ShowInfo, other.ShowInfo);
+    std::swap(Modified, other.Modified);
+    std::swap(LoopFileName, other.LoopFileName);
+    std::swap(LoadedVersion, other.LoadedVersion);
+    std::swap(WindowHeight, other.WindowHeight);
+    notifyChannels();
+}
+
 void TLoop::ResetPattern(int ch, int pattern) {
-    Channel(ch).Pattern(pattern).Reset();
+    {
+        TLockGuard g(lock_);
+        Channel(ch).Pattern(pattern).Reset();
+    }
     Modified = true;
 }
 
@@ -61,6 +110,13 @@ void TLoop::SetStep(int ch, int pattern, int step, bool on) {
     if (Events.StepChanged) Events.StepChanged(ch, pattern, step);
 }
 
+void TLoop::SetStepValue(int ch, int pattern, int row, int step, uint8_t value) {
+    if (row < 0 || row >= StepRowCount || step < 0 || step >= StepsPerPattern) return;
+    Channel(ch).Pattern(pattern).SetValue(row, step, value);
+    Modified = true;
+    if (Events.StepChanged) Events.StepChanged(ch, pattern, step);
+}
+
 bool TLoop::PatternIsEmpty(int pattern) const {
     if (pattern < 0 || pattern >= PatternCount) return true;
     return std::all_of(channels_.begin(), channels_.end(),
@@ -68,11 +124,12 @@ bool TLoop::PatternIsEmpty(int pattern) const {
 }
 
 int TLoop::AddChannel() {
-    int idx;
+    int idx = ChannelCount();
+    auto fresh = std::make_unique<TChannel>(idx);
     {
+        // The list of pointers may move as it grows, so only under the lock.
         TLockGuard g(lock_);
-        idx = ChannelCount();
-        channels_.push_back(std::make_unique<TChannel>(idx));
+        channels_.push_back(std::move(fresh));
     }
     SetMinimized(idx, false);
     notifyChannels();
@@ -82,25 +139,29 @@ int TLoop::AddChannel() {
 
 void TLoop::InsertChannel(int i) {
     i = std::clamp(i, 0, ChannelCount());
-    TLockGuard g(lock_);
-    for (auto& c : channels_) {
-        if (c->MixWith >= i) ++c->MixWith;
-        for (int32_t& r : c->RandomWith)
-            if (r >= i) ++r;
+    auto fresh = std::make_unique<TChannel>(i);
+    {
+        TLockGuard g(lock_);
+        for (auto& c : channels_) {
+            if (c->MixWith >= i) ++c->MixWith;
+            for (int32_t& r : c->RandomWith)
+                if (r >= i) ++r;
+        }
+        channels_.insert(channels_.begin() + i, std::move(fresh));
     }
-    AddChannel();
-    std::rotate(channels_.begin() + i, channels_.end() - 1, channels_.end());
-    TChannel& n = Channel(i);
-    n.MixWith = i;
-    n.RandomWith[0] = i;
-    fire(Events.ChannelsChanged);
+    // As a channel added at the end: shown, and selected alone.
+    SetMinimized(i, false);
+    notifyChannels();
+    Modified = true;
 }
 
 bool TLoop::DeleteChannel(int i) {
     if (!CanDeleteChannel() || i < 0 || i >= ChannelCount()) return false;
+    std::unique_ptr<TChannel> gone;  // freed after the lock is released
     {
         TLockGuard g(lock_);
         if (SampleFreeing) SampleFreeing(Channel(i).Sample);
+        gone = std::move(channels_[size_t(i)]);
         channels_.erase(channels_.begin() + i);
         for (auto& c : channels_) {
             if (c->MixWith >= i) --c->MixWith;
@@ -206,25 +267,40 @@ void TLoop::ComputeSongLength() {
 }
 
 void TLoop::SetSongPosition(int pos) {
-    int old = SongPosition;
-    SongPosition = NormalizeSongPosition(pos);
-    if (SongMode) PatternsAt(SongPosition, PlayingPatterns);
-    if (old != SongPosition && Events.PlaylistPositionChanged) {
+    int old, now;
+    {
+        // The step timer reads the playing patterns.
+        TLockGuard g(lock_);
+        old = SongPosition;
+        SongPosition = NormalizeSongPosition(pos);
+        if (SongMode) PatternsAt(SongPosition, PlayingPatterns);
+        now = SongPosition;
+    }
+    if (old != now && Events.PlaylistPositionChanged) {
         Events.PlaylistPositionChanged(old);
-        Events.PlaylistPositionChanged(SongPosition);
+        Events.PlaylistPositionChanged(now);
     }
 }
 
 void TLoop::SetPatternAt(int pattern, int pos, bool present) {
-    if (PlayList.SetPatternAt(pattern, pos, present)) {
+    bool changed;
+    {
+        // Adding may grow the position's list while the mixer copies it.
+        TLockGuard g(lock_);
+        changed = PlayList.SetPatternAt(pattern, pos, present);
+    }
+    if (changed) {
         Modified = true;
         if (Events.PlaylistPositionChanged) Events.PlaylistPositionChanged(pos);
     }
 }
 
 void TLoop::ClearPlaylist() {
-    TLockGuard g(lock_);
-    PlayList.Clear();
+    TPlayList emptyList;  // the old lists are freed after the lock is released
+    {
+        TLockGuard g(lock_);
+        std::swap(PlayList, emptyList);
+    }
     Modified = true;
 }
 

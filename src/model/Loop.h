@@ -20,31 +20,45 @@ constexpr int MainCutOffMax = 1008;
 // Change notifications for whoever shows the loop (the desktop program).
 // All are called on the thread that made the change; any may be empty.
 struct TLoopEvents {
-    std::function<void()> ChannelsChanged;               // rows to lay out again, delete command enabling
-    std::function<void()> ChannelNamesChanged;           // the channel name list
-    std::function<void(int)> ChannelChanged;             // a channel's name, minimized or selection state
-    std::function<void(int, int, int)> StepChanged;      // channel, pattern, step
-    std::function<void(int)> PlaylistPositionChanged;    // position whose cell(s) need repainting
-    std::function<void()> SelectionChanged;              // the selected channel changed
+    std::function<void()> ChannelsChanged;             // rows to lay out again, delete command enabling
+    std::function<void()> ChannelNamesChanged;         // the channel name list
+    std::function<void(int)> ChannelChanged;           // a channel's name, minimized or selection state
+    std::function<void(int, int, int)> StepChanged;    // channel, pattern, step
+    std::function<void(int)> PlaylistPositionChanged;  // position whose cell(s) need repainting
+    std::function<void()> SelectionChanged;            // the selected channel changed
 };
 
 // The one loop document: channels with their patterns, the playlist and the
-// loop-wide values. Changed on the window thread; changes the playback thread
-// reads are made under the engine lock (set with SetEngineLock).
+// loop-wide values.
+//
+// Threads: only the window thread changes the document; the mixing, render
+// and step-timer threads read it while it plays. The model keeps that safe by
+// itself, so callers need no care of their own:
+// - every operation that changes a structure the playback threads walk
+//   (channels added, inserted, deleted; playlist cells and bars; a new
+//   document; the editing operations of model/Editing.h) takes the engine
+//   lock (SetEngineLock) inside the call, and allocates and frees outside it;
+// - single values the window sets while playing (a step bit or step value,
+//   channel volume, pan and mute, main volume, shuffle, main pitch, the loop
+//   position) are relaxed atomic stores the playback threads read whole.
+// Everything else is changed through the engine (tempo, song mode, pattern
+// choice, the master filter) or under the lock.
 class TLoop {
 public:
     TLoop();
 
     // --- loop-wide values (ranges as the loop file may bring them are not enforced here)
-    int32_t CurrentPattern = 1;  // 1..999
-    int32_t Tempo = 140;         // 10..500
-    int32_t Shuffle = 0;         // 0..128
-    int32_t MainVolume = 128;    // 0..128, 128 unity
-    int32_t MainPitch = 0;       // cents -1200..1200
+    int32_t CurrentPattern = 1;          // 1..999
+    int32_t Tempo = 140;                 // 10..500
+    TRelaxed<int32_t> Shuffle = 0;       // 0..128
+    TRelaxed<int32_t> MainVolume = 128;  // 0..128, 128 unity
+    TRelaxed<int32_t> MainPitch = 0;     // cents -1200..1200
+    // The engine's master filter follows these through TEngine::SetMainCutOff
+    // and SetMainResonance; the mixer never reads them.
     int32_t MainResonance = MainResoMax;
     int32_t MainCutOff = MainCutOffMax;
-    bool SongMode = false;
-    int32_t SongLoopPosition = 0;
+    bool SongMode = false;  // changed through TEngine::SetSongMode while playing
+    TRelaxed<int32_t> SongLoopPosition = 0;
     std::string Title;
     std::string InfoRich;   // rich-text stream bytes, kept as read
     std::string InfoPlain;  // plain-text info of older files
@@ -55,7 +69,7 @@ public:
     int32_t LoadedVersion = 0;
     int32_t WindowHeight = 0;  // main window height above its minimum, as stored
     int32_t SongLength = 0;
-    int32_t PlaylistRow = 1;   // playlist grid's current row; row r holds position r - 1
+    int32_t PlaylistRow = 1;  // playlist grid's current row; row r holds position r - 1
 
     // Song position as displayed and used by the MIDI side; -1 when song mode is off.
     int32_t SongPosition = -1;
@@ -78,10 +92,16 @@ public:
 
     // Resets every field a new loop resets (tempo, pattern and song mode keep theirs).
     void ResetToNew();
+    // Takes over the document of `other` (channels, playlist, loop-wide values
+    // and file name) in one step under the engine lock, and hands this loop's
+    // old document to `other`, which frees it when it goes (outside the lock).
+    // Events, the lock, SampleFreeing and the run-time song position stay.
+    void AdoptDocument(TLoop& other);
 
     void ResetPattern(int ch, int pattern);
     bool GetStep(int ch, int pattern, int step) const;
     void SetStep(int ch, int pattern, int step, bool on);
+    void SetStepValue(int ch, int pattern, int row, int step, uint8_t value);
     bool PatternIsEmpty(int pattern) const;
     int AddChannel();
     void InsertChannel(int i);
@@ -111,9 +131,10 @@ public:
     void InsertCurrentPatternInPlayList(bool windowVisible);
 
 private:
+    using TChannelList = std::vector<std::unique_ptr<TChannel>>;
     void notifyChannels();
     TLockable* lock_ = nullptr;
-    std::vector<std::unique_ptr<TChannel>> channels_;
+    TChannelList channels_;
 };
 
 // Text rules of the channel controls.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "engine/EngineLock.h"
@@ -57,4 +58,34 @@ TEST(EngineLock, SuspendHoldsTheLockAgainstOtherThreads) {
     l.ResumeOutput();
     t.join();
     EXPECT_TRUE(entered.load());
+}
+
+// The hold timing counts the outermost hold of window threads only, nested
+// locks as part of it, and nothing while it is off.
+TEST(EngineLock, HoldTimingMeasuresWindowHoldsOnly) {
+    using namespace std::chrono_literals;
+    TEngineLock l;
+    auto hold = [&l](std::chrono::milliseconds d) {
+        l.Lock();
+        l.Lock();
+        l.Unlock();  // an inner unlock ends nothing
+        std::this_thread::sleep_for(d);
+        l.Unlock();
+    };
+    hold(30ms);  // not timed yet
+    l.StartHoldTiming();
+    EXPECT_EQ(l.LongestHold().count(), 0);
+    std::thread playback([&] {
+        TEngineLock::MarkPlaybackThread();
+        hold(40ms);
+    });
+    playback.join();
+    EXPECT_LT(l.LongestHold(), 5ms);
+    hold(8ms);
+    hold(2ms);
+    EXPECT_GE(l.LongestHold(), 8ms);
+    EXPECT_LT(l.LongestHold(), 30ms);
+    l.StopHoldTiming();
+    hold(40ms);
+    EXPECT_LT(l.LongestHold(), 30ms);
 }

@@ -152,7 +152,7 @@ TEST_F(Mixer, TwoFullScaleVoicesClipInTheOutputNotInTheMix) {
 }
 
 TEST_F(Mixer, SurroundNegatesTheRightSideBeforeClipping) {
-    rig.settings.Surround = true;
+    rig.engine->SetSurround(true);
     FillSample(
         a, 2, [](int32_t) { return int16_t(1000); }, [](int32_t i) { return int16_t(i ? -32768 : 1000); });
     addPlain(a, 0, Unity, 127);

@@ -96,6 +96,7 @@ protected:
         engine->SetTempo(140);
         loop.Title = "Beat";
         settings.RenderingRemainder = tx::TRemainder::Cut;
+        engine->SetSettings(settings);
     }
 
     // Channel ch: pan 0 (left only) at unity volume, so a step copies its
@@ -197,6 +198,7 @@ TEST_P(RenderBlockTest, CutRemainderHoldsExactlyOnePatternAndStepsLandOnTheirFra
 TEST_P(RenderBlockTest, LeaveRemainderExtendsToTheEndOfALongSampleOnTheLastStep) {
     lock.SetBufferLength(GetParam());
     settings.RenderingRemainder = tx::TRemainder::Leave;
+    engine->SetSettings(settings);
     fillRamp(loop.Channel(0).Sample, 10000);
     hardLeft(0);
     step(0, 1, 15);
@@ -210,6 +212,7 @@ TEST_P(RenderBlockTest, LeaveRemainderExtendsToTheEndOfALongSampleOnTheLastStep)
 TEST_P(RenderBlockTest, WrapRemainderMixesTheLastStepsTailIntoTheStart) {
     lock.SetBufferLength(GetParam());
     settings.RenderingRemainder = tx::TRemainder::Wrap;
+    engine->SetSettings(settings);
     fillRamp(loop.Channel(0).Sample, 10000);
     hardLeft(0);
     step(0, 1, 15);
@@ -239,6 +242,7 @@ TEST_F(RenderTest, CutRemainderTruncatesTheLongSample) {
 // the voice's own 6000 frames, not the sample's 3000.
 TEST_F(RenderTest, LeaveRemainderKeepsAPitchedDownTailWhole) {
     settings.RenderingRemainder = tx::TRemainder::Leave;
+    engine->SetSettings(settings);
     fillConstant(loop.Channel(0).Sample, 3000, 1000, 0);
     hardLeft(0);
     step(0, 1, 15);
@@ -252,6 +256,7 @@ TEST_F(RenderTest, LeaveRemainderKeepsAPitchedDownTailWhole) {
 // Echoes that start after the end of the loop are part of the remainder too.
 TEST_F(RenderTest, LeaveRemainderKeepsEchoesStartingAfterTheEnd) {
     settings.RenderingRemainder = tx::TRemainder::Leave;
+    engine->SetSettings(settings);
     fillConstant(loop.Channel(0).Sample, 1000, 1000, 0);
     tx::TChannel& c = loop.Channel(0);
     hardLeft(0);
@@ -294,6 +299,7 @@ TEST_F(RenderTest, SongModeWithThreePositionsRendersThreePatterns) {
 
 TEST_F(RenderTest, WrapPreRollPlaysEveryPatternOfTheLastPosition) {
     settings.RenderingRemainder = tx::TRemainder::Wrap;
+    engine->SetSettings(settings);
     fillConstant(loop.Channel(0).Sample, 6000, 1000, 0);
     fillConstant(loop.Channel(1).Sample, 6000, 0, 2000);
     hardLeft(0);
@@ -331,6 +337,7 @@ TEST_F(RenderTest, EngineIsLeftStoppedWithAnEmptyMixBuffer) {
 // leaving the remainder would go on.
 TEST_F(RenderTest, RenderStopsAtTheLargestDataTheFileCanDescribe) {
     settings.RenderingRemainder = tx::TRemainder::Leave;
+    engine->SetSettings(settings);
     fillConstant(loop.Channel(0).Sample, 30000, 100, 100);
     step(0, 1, 15);
     for (int64_t cap : {int64_t(40000), int64_t(70875 + 20000) * 4}) {

@@ -105,42 +105,46 @@ TEST_F(LoopReader, PerPatternEventsOnPattern0AreIgnored) {
 struct LoopValueCase {
     const char* What;
     LoopBytes Events;
-    int32_t tx::TLoop::*Field;
+    int32_t (*Field)(const tx::TLoop&);
     int32_t Expected;
 };
 void PrintTo(const LoopValueCase& c, std::ostream* os) { *os << c.What; }
 class LoopReaderValue : public LoopReader, public testing::WithParamInterface<LoopValueCase> {};
 TEST_P(LoopReaderValue, ReadAndLimited) {
     ASSERT_EQ(Read(GetParam().Events).Code, 0);
-    EXPECT_EQ(loop_.*GetParam().Field, GetParam().Expected);
+    EXPECT_EQ(GetParam().Field(loop_), GetParam().Expected);
 }
 using L = tx::TLoop;
+template <auto Member>
+int32_t F(const L& l) {
+    return l.*Member;
+}
 INSTANTIATE_TEST_SUITE_P(
     Values, LoopReaderValue,
-    testing::Values(LoopValueCase{"tempo 0", LoopBytes().Word(66, 0), &L::Tempo, 10},
-                    LoopValueCase{"tempo 9", LoopBytes().Word(66, 9), &L::Tempo, 10},
-                    LoopValueCase{"tempo 10", LoopBytes().Word(66, 10), &L::Tempo, 10},
-                    LoopValueCase{"tempo 137", LoopBytes().Word(66, 137), &L::Tempo, 137},
-                    LoopValueCase{"tempo 500", LoopBytes().Word(66, 500), &L::Tempo, 500},
-                    LoopValueCase{"tempo 501", LoopBytes().Word(66, 501), &L::Tempo, 500},
-                    LoopValueCase{"tempo 65535", LoopBytes().Word(66, 65535), &L::Tempo, 500},
-                    LoopValueCase{"pattern 0", LoopBytes().Word(67, 0), &L::CurrentPattern, 1},
-                    LoopValueCase{"pattern 77", LoopBytes().Word(67, 77), &L::CurrentPattern, 77},
-                    LoopValueCase{"pattern 5000", LoopBytes().Word(67, 5000), &L::CurrentPattern, 999},
-                    LoopValueCase{"shuffle 64", LoopBytes().Byte(11, 64), &L::Shuffle, 64},
-                    LoopValueCase{"shuffle 200", LoopBytes().Byte(11, 200), &L::Shuffle, 128},
-                    LoopValueCase{"volume 100", LoopBytes().Byte(12, 100), &L::MainVolume, 100},
-                    LoopValueCase{"volume 255", LoopBytes().Byte(12, 255), &L::MainVolume, 128},
-                    LoopValueCase{"pitch FF9C", LoopBytes().Word(80, 0xFF9C), &L::MainPitch, -100},
-                    LoopValueCase{"pitch 8000", LoopBytes().Word(80, 0x8000), &L::MainPitch, -1200},
-                    LoopValueCase{"pitch 1201", LoopBytes().Word(80, 1201), &L::MainPitch, 1200},
-                    LoopValueCase{"resonance 300", LoopBytes().Dword(137, 300, 400), &L::MainResonance, 300},
-                    LoopValueCase{"cutoff 400", LoopBytes().Dword(137, 300, 400), &L::MainCutOff, 400},
-                    LoopValueCase{"resonance 65535", LoopBytes().Dword(137, 65535, 65535), &L::MainResonance, 992},
-                    LoopValueCase{"cutoff 65535", LoopBytes().Dword(137, 65535, 65535), &L::MainCutOff, 1008},
-                    LoopValueCase{"loop position 12", LoopBytes().Word(84, 12), &L::SongLoopPosition, 12},
-                    LoopValueCase{"loop position 600", LoopBytes().Word(84, 600), &L::SongLoopPosition, 511},
-                    LoopValueCase{"window FFFFFFF6", LoopBytes().Dword(133, 0xFFFFFFF6), &L::WindowHeight, -10}),
+    testing::Values(LoopValueCase{"tempo 0", LoopBytes().Word(66, 0), F<&L::Tempo>, 10},
+                    LoopValueCase{"tempo 9", LoopBytes().Word(66, 9), F<&L::Tempo>, 10},
+                    LoopValueCase{"tempo 10", LoopBytes().Word(66, 10), F<&L::Tempo>, 10},
+                    LoopValueCase{"tempo 137", LoopBytes().Word(66, 137), F<&L::Tempo>, 137},
+                    LoopValueCase{"tempo 500", LoopBytes().Word(66, 500), F<&L::Tempo>, 500},
+                    LoopValueCase{"tempo 501", LoopBytes().Word(66, 501), F<&L::Tempo>, 500},
+                    LoopValueCase{"tempo 65535", LoopBytes().Word(66, 65535), F<&L::Tempo>, 500},
+                    LoopValueCase{"pattern 0", LoopBytes().Word(67, 0), F<&L::CurrentPattern>, 1},
+                    LoopValueCase{"pattern 77", LoopBytes().Word(67, 77), F<&L::CurrentPattern>, 77},
+                    LoopValueCase{"pattern 5000", LoopBytes().Word(67, 5000), F<&L::CurrentPattern>, 999},
+                    LoopValueCase{"shuffle 64", LoopBytes().Byte(11, 64), F<&L::Shuffle>, 64},
+                    LoopValueCase{"shuffle 200", LoopBytes().Byte(11, 200), F<&L::Shuffle>, 128},
+                    LoopValueCase{"volume 100", LoopBytes().Byte(12, 100), F<&L::MainVolume>, 100},
+                    LoopValueCase{"volume 255", LoopBytes().Byte(12, 255), F<&L::MainVolume>, 128},
+                    LoopValueCase{"pitch FF9C", LoopBytes().Word(80, 0xFF9C), F<&L::MainPitch>, -100},
+                    LoopValueCase{"pitch 8000", LoopBytes().Word(80, 0x8000), F<&L::MainPitch>, -1200},
+                    LoopValueCase{"pitch 1201", LoopBytes().Word(80, 1201), F<&L::MainPitch>, 1200},
+                    LoopValueCase{"resonance 300", LoopBytes().Dword(137, 300, 400), F<&L::MainResonance>, 300},
+                    LoopValueCase{"cutoff 400", LoopBytes().Dword(137, 300, 400), F<&L::MainCutOff>, 400},
+                    LoopValueCase{"resonance 65535", LoopBytes().Dword(137, 65535, 65535), F<&L::MainResonance>, 992},
+                    LoopValueCase{"cutoff 65535", LoopBytes().Dword(137, 65535, 65535), F<&L::MainCutOff>, 1008},
+                    LoopValueCase{"loop position 12", LoopBytes().Word(84, 12), F<&L::SongLoopPosition>, 12},
+                    LoopValueCase{"loop position 600", LoopBytes().Word(84, 600), F<&L::SongLoopPosition>, 511},
+                    LoopValueCase{"window FFFFFFF6", LoopBytes().Dword(133, 0xFFFFFFF6), F<&L::WindowHeight>, -10}),
     CaseName<LoopValueCase>);
 
 TEST_F(LoopReader, ChannelValuesAreKeptAsRead) {

@@ -38,15 +38,17 @@ void FillEveryField(tx::TLoop& loop) {
     using C = tx::TChannel;
     // All below 256: some are stored as bytes.
     constexpr int32_t C::*numbers[] = {
-        &C::Volume,      &C::Pan,          &C::MidiChannel, &C::DelayFeed,   &C::DelayPan,   &C::DelayPitch,
-        &C::DelayEchoes, &C::DelayTime,    &C::DelayReso,   &C::DelayCutOff, &C::DelayShift, &C::FXFirst,
-        &C::FXSecondMix, &C::FXSecondSine, &C::CutOff,      &C::Resonance,   &C::Stretch,    &C::PreAmp,
-        &C::Decay,       &C::Attack,       &C::StereoDelay, &C::FXThird,     &C::MiddleNote};
+        &C::MidiChannel, &C::DelayFeed,   &C::DelayPan,   &C::DelayPitch, &C::DelayEchoes, &C::DelayTime,
+        &C::DelayReso,   &C::DelayCutOff, &C::DelayShift, &C::FXFirst,    &C::FXSecondMix, &C::FXSecondSine,
+        &C::CutOff,      &C::Resonance,   &C::Stretch,    &C::PreAmp,     &C::Decay,       &C::Attack,
+        &C::StereoDelay, &C::FXThird,     &C::MiddleNote};
     while (loop.ChannelCount() < 6) loop.AddChannel();
     std::mt19937 rng(17);
     for (int i = 0; i < loop.ChannelCount(); ++i) {
         tx::TChannel& c = loop.Channel(i);
         int32_t v = 10 + i;
+        c.Volume = v, v += 7;
+        c.Pan = v, v += 7;
         for (auto f : numbers) c.*f = v, v += 7;
         c.MidiNote = uint8_t(30 + i);
         c.MidiPatch = uint8_t(40 + i);

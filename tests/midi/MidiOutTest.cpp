@@ -206,6 +206,7 @@ TEST_P(MidiSetupCase, Sends) {
     c.MidiPatch = GetParam().Patch;
     c.Pan = GetParam().Pan;
     settings.BankSelectMethod = GetParam().BankMethod;
+    engine->SetSettings(settings);
     port->Clear();
     out->SendChannelSetup(0);
     EXPECT_EQ(port->Messages(), GetParam().Sent);

@@ -143,11 +143,13 @@ TEST_F(Install, RenameAndRecolourOnlyWhenAskedAndEnabled) {
     EXPECT_EQ(loop.Channel(0).Color, TColor{});
 
     settings.AdjustChanName = false;
+    engine.SetSettings(settings);
     install.SetChannelSample(1, kick, true, false);
     EXPECT_EQ(loop.Channel(1).Name, "");
     EXPECT_EQ(loop.Channel(1).Color, TColor{});
 
     settings.AdjustChanName = true;
+    engine.SetSettings(settings);
     install.SetChannelSample(2, kick, true, false);
     EXPECT_EQ(loop.Channel(2).Name, "Kick");
     // Lightness 0.87, saturation 0.6: every part lies between
