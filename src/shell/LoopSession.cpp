@@ -5,7 +5,7 @@
 #include <QMessageBox>
 
 #include "engine/Engine.h"
-#include "engine/SampleInstall.h"
+#include "engine/LoadLoop.h"
 #include "loopfile/LoopFile.h"
 #include "model/Loop.h"
 #include "shell/MainForm.h"
@@ -19,31 +19,23 @@ QString Text(const std::string& s) { return QString::fromStdString(s).replace('\
 
 TWorkflowDocument::TLoadResult TLoopDocument::Load(const std::string& path) {
     TLoadResult result;
-    // A file that cannot be read must leave the open loop exactly as it was:
-    // read it into a scratch loop first, and into the real one only when that worked.
-    {
+    TLoopReadResult read;
+    if (engine_) {
+        // The core's loading call reads into a new document and swaps it in
+        // only when reading worked, so a bad file leaves the open loop alone.
+        if (engine_->Playing) engine_->Stop(true);
+        TLoadLoopOptions options;
+        options.Locate = TLocateContext{programFolder_, path, {}};
+        read = LoadLoopInto(path, loop_, *engine_, options);
+    } else {
+        // No engine (tests of the window alone): the same guarantee by a trial read.
         TLoop scratch;
-        const TLoopReadResult trial = ReadLoop(path, scratch);
-        if (!trial.Ok()) {
-            result.Detail = trial.Reason;
-            return result;
-        }
+        read = ReadLoop(path, scratch);
+        if (read.Ok()) read = ReadLoop(path, loop_);
     }
-    TLoopReadOptions options;
-    if (engine_) options.Lock = &engine_->EL;
-    if (engine_ && engine_->Playing) engine_->Stop(true);
-    // The samples are found beside the loop first, then in the program's folders.
-    options.OnSampleFileName = MakeLoopSampleLoader(loop_, TLocateContext{programFolder_, path, {}}, engine_);
-    const TLoopReadResult read = ReadLoop(path, loop_, options);
     result.Ok = read.Ok();
     result.EndedEarly = read.EndedEarly;
     result.Detail = read.Reason;
-    if (engine_ && read.Ok()) {
-        engine_->SetTempo(loop_.Tempo);
-        engine_->SetMainCutOff(loop_.MainCutOff);
-        engine_->SetMainResonance(loop_.MainResonance);
-        engine_->SetSongMode(loop_.SongMode);
-    }
     return result;
 }
 
