@@ -1140,6 +1140,9 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (watched == closeIconZone_ && type == QEvent::MouseButtonPress) IconClicked();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonDblClick)
+        return false;
     auto* w = qobject_cast<QWidget*>(watched);
     if (!w || w->window() != this) return false;
     // Only the window's own surfaces move it or toggle its height; controls keep their clicks.
