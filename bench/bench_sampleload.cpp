@@ -19,13 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/LoadLoop.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using BenchClock = std::chrono::steady_clock;
 
 constexpr int LoopChannels = 99;
 
@@ -34,11 +35,11 @@ class TTimedLock : public tx::TEngineLock {
 public:
     void Lock() override {
         TEngineLock::Lock();
-        if (depth_++ == 0) since_ = Clock::now();
+        if (depth_++ == 0) since_ = BenchClock::now();
     }
     void Unlock() override {
         if (--depth_ == 0) {
-            const double us = std::chrono::duration<double, std::micro>(Clock::now() - since_).count();
+            const double us = std::chrono::duration<double, std::micro>(BenchClock::now() - since_).count();
             Longest = std::max(Longest, us);
             Total += us;
             ++Holds;
@@ -54,14 +55,13 @@ public:
         Holds = 0;
     }
     double Longest = 0, Total = 0;  // microseconds
-    // In a loop load the first hold is the read of the events; the others
-    // are the samples' swaps.
+    // The first hold and the longest of the others.
     double First = 0, Rest = 0;
     int Holds = 0;
 
 private:
     int depth_ = 0;
-    Clock::time_point since_;
+    BenchClock::time_point since_;
 };
 
 void put(std::vector<uint8_t>& b, uint32_t v, int bytes) {
@@ -127,11 +127,9 @@ struct TRig {
         }
         const std::string song = (folder() / "song.txp").string();
         tx::WriteLoop(song, l);
-        tx::TLoopReadOptions o;
-        o.Lock = &lock;
-        o.OnSampleFileName =
-            tx::MakeLoopSampleLoader(loop, tx::TLocateContext{folder().string() + "/", song, {}}, &engine);
-        tx::ReadLoop(song, loop, o);
+        tx::TLoadLoopOptions o;
+        o.Locate.ProgramFolder = folder().string() + "/";
+        tx::LoadLoopInto(song, loop, engine, o);
     }
 };
 
@@ -158,8 +156,9 @@ void BM_Load99ChannelsOfDifferentSamples(benchmark::State& state) {
     if (rig.loop.ChannelCount() != LoopChannels || !rig.loop.Channel(98).Sample.HasData())
         state.SkipWithError("samples not loaded");
     report(state, rig.lock, 1);
-    state.counters["read_hold_ms"] = read / 1000;
-    state.counters["swap_max_ms"] = swaps / 1000;
+    // Loading reads into a new document off the lock; the one hold is the swap.
+    state.counters["first_hold_ms"] = read / 1000;
+    state.counters["other_hold_max_ms"] = swaps / 1000;
 }
 BENCHMARK(BM_Load99ChannelsOfDifferentSamples)->Unit(benchmark::kMillisecond);
 
