@@ -142,9 +142,11 @@ TEST(ApplyDefaultStyle, TheBuiltInDefaultStyleSkinsEveryControl) {
     TStyleApplier applier(controls.Window.get(), images);
     applier.AddRoot(controls.Editor.get());
     const TAppliedStyle applied = applier.Apply(style);
-    for (const TStyleItem& item : style.Items)
-        if (item.Entry->Kind == TStyleFileKind::Strip)
+    for (const TStyleItem& item : style.Items) {
+        if (item.Entry->Kind == TStyleFileKind::Strip) {
             EXPECT_FALSE(images.Strip(std::string(item.Entry->Name))->IsEmpty()) << item.Entry->Name;
+        }
+    }
     EXPECT_EQ(controls.Get<TWAVWheel>("DotVolWheel")->WheelIL()->FrameWidth(), 23);
     EXPECT_EQ(controls.Get<TRCADigital>("BPMDig")->width(),
               controls.Get<TRCADigital>("BPMDig")->ImList()->FrameWidth() * 3);
