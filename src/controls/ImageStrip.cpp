@@ -1,5 +1,7 @@
 #include "controls/ImageStrip.h"
 
+#include "shell/core/StepRow.h"
+
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
@@ -29,11 +31,7 @@ TBitmap ToBitmap(const QImage& image) {
     return bitmap;
 }
 
-int WheelFrame(int frames, int value, int max) {
-    if (frames <= 0 || max <= 0) return 0;
-    const int64_t frame = (int64_t(frames - 1) * value + max / 2) / max;
-    return int(std::clamp<int64_t>(frame, 0, frames - 1));
-}
+int WheelFrame(int frames, int value, int max) { return StepWheelFrame(value, max, frames); }
 
 void TImageStrip::LoadCount(const TBitmap& bitmap, int count, bool masked) {
     LoadImage(ToImage(bitmap), count, masked);

@@ -89,28 +89,16 @@ bool TSafeFile::Open(const std::string& target) {
     return fail("cannot create a file in its folder", err);
 }
 
-bool TSafeFile::Write(const void* data, size_t size) {
-    if (fd_ < 0) return reason_.empty() ? fail("not open", 0) : false;
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t w = ::write(fd_, p, size);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-            const int err = w < 0 ? errno : ENOSPC;
-            Discard();
-            return fail("cannot write", err);
-        }
-        p += w;
-        size -= size_t(w);
-    }
-    return true;
-}
+bool TSafeFile::Write(const void* data, size_t size) { return writeFrom(data, size, -1); }
 
-bool TSafeFile::WriteAt(const void* data, size_t size, int64_t offset) {
+bool TSafeFile::WriteAt(const void* data, size_t size, int64_t offset) { return writeFrom(data, size, offset); }
+
+// Appends when offset is negative, else patches from offset.
+bool TSafeFile::writeFrom(const void* data, size_t size, int64_t offset) {
     if (fd_ < 0) return reason_.empty() ? fail("not open", 0) : false;
     auto p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t w = ::pwrite(fd_, p, size, off_t(offset));
+        const ssize_t w = offset < 0 ? ::write(fd_, p, size) : ::pwrite(fd_, p, size, off_t(offset));
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) {
             const int err = w < 0 ? errno : ENOSPC;
@@ -119,7 +107,7 @@ bool TSafeFile::WriteAt(const void* data, size_t size, int64_t offset) {
         }
         p += w;
         size -= size_t(w);
-        offset += w;
+        if (offset >= 0) offset += w;
     }
     return true;
 }

@@ -37,6 +37,7 @@ public:
 
 private:
     bool fail(const std::string& what, int err);
+    bool writeFrom(const void* data, size_t size, int64_t offset);
     std::string target_, resolved_, temp_, reason_;
     int fd_ = -1;
     bool keepMode_ = false;

@@ -11,8 +11,8 @@ int StepWheelFrame(int value, int maximum, int frames) {
     if (frames <= 1 || maximum <= 0) return 0;
     // Rounded to the nearest frame; a value kept out of range from a file
     // must still pick a frame of the strip.
-    const int f = (value * (frames - 1) + maximum / 2) / maximum;
-    return std::clamp(f, 0, frames - 1);
+    const int64_t f = (int64_t(value) * (frames - 1) + maximum / 2) / maximum;
+    return int(std::clamp<int64_t>(f, 0, frames - 1));
 }
 
 int StepAt(int x) {
