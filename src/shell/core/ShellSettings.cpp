@@ -54,7 +54,10 @@ void LoadDockPositions(const TSettingsStore& store, std::vector<TDockPanel>& pan
     for (TDockPanel& p : panels) {
         if (p.Name.empty()) continue;
         p.Visible = store.ReadBool(p.Name, "Visible", p.Visible);
-        p.DockedTo = store.ReadString(p.Name, "DockedTo", p.DockedTo);
+        // Only the window's two docks or floating; a damaged name would not
+        // save back and the panel would jump on the next start.
+        const std::string dock = store.ReadString(p.Name, "DockedTo", p.DockedTo);
+        if (dock.empty() || dock == "TopDock" || dock == "BottomDock") p.DockedTo = dock;
         p.Docked = !p.DockedTo.empty();
         p.DockRow = store.ReadInteger(p.Name, "DockRow", p.DockRow);
         p.DockPos = store.ReadInteger(p.Name, "DockPos", p.DockPos);

@@ -145,6 +145,13 @@ TEST(Docks, PanelsRoundTripAndUnnamedOnesFailWithTheirTextWhileTheRestAreSaved) 
     tx::LoadDockPositions(store, loaded);
     EXPECT_EQ(loaded[1], panels[1]);
     EXPECT_EQ(loaded[2], panels[2]);
+
+    // A damaged dock name keeps the panel where it is rather than losing it on the next save.
+    const TSettingsStore damaged = TSettingsStore::Parse("[MenuToolWindow]\nDockedTo=TopDo\r5Pck\n");
+    loaded = tx::TShellSettings::DefaultDocks();
+    tx::LoadDockPositions(damaged, loaded);
+    EXPECT_EQ(loaded[1].DockedTo, tx::TShellSettings::DefaultDocks()[1].DockedTo);
+    EXPECT_TRUE(loaded[1].Docked);
 }
 
 TEST(Placement, EachValueDefaultsToTheWindowsOwn) {
