@@ -58,11 +58,14 @@ TSettingsStore TSettingsStore::Parse(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     TSection* current = nullptr;
     while (!text.empty()) {
-        const size_t nl = text.find('\n');
-        std::string_view raw = text.substr(0, nl);
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        // CR LF, LF or a lone CR ends a line, so no value read holds a line
+        // break that could not be written back.
+        const size_t nl = text.find_first_of("\r\n");
+        const std::string_view raw = text.substr(0, nl);
         const std::string_view line = trim(raw);
-        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        if (nl != std::string_view::npos && text[nl] == '\r' && next < text.size() && text[next] == '\n') ++next;
+        text.remove_prefix(next);
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             const std::string_view name = line.substr(1, line.size() - 2);
             current = &store.section(name);

@@ -46,6 +46,12 @@ TEST(Store, SectionsAndNamesMatchWithoutCaseAndBooleansAreAnyNonZero) {
     EXPECT_TRUE(store.ReadBool("TX SETTINGS", "Splash Screen", true));  // missing: the default
     EXPECT_EQ(store.ReadString("Tx Settings", "NAME", ""), "C:\\Loops\\a b.txp ");
     EXPECT_EQ(store.ReadInteger("tx settings\\playlistform", "left", 0), 16);
+
+    // A lone carriage return ends a line too, so what is read can be written back.
+    TSettingsStore cr = TSettingsStore::Parse("[TX TOOL 3]\rFileName=/a\rb=1\r\rName=x\r\n");
+    EXPECT_EQ(cr.ReadString("TX TOOL 3", "FileName", "?"), "/a");
+    EXPECT_EQ(cr.ReadInteger("TX TOOL 3", "b", 0), 1);
+    EXPECT_EQ(cr.ReadString("TX TOOL 3", "Name", "?"), "x");
 }
 
 TEST(Store, WritesKeepTheFirstSpellingAndRefuseLineBreaks) {
