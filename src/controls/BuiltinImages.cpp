@@ -1,6 +1,7 @@
 #include "controls/BuiltinImages.h"
 
 #include <QPainter>
+#include <QPixmap>
 
 #ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
 #include "shell/core/EmbeddedStyle.h"
@@ -57,6 +58,21 @@ QImage BuiltinImage(const QString& name) {
     if (name == "SKnobH") return DrawKnob(9, 16);
     if (name == "ZavoUpDown") return DrawArrows();
     return {};
+}
+
+QCursor ProgramCursor(const QString& name) {
+    const QImage image = BuiltinImage(name);
+    if (image.isNull()) return QCursor(Qt::ArrowCursor);
+    return QCursor(QPixmap::fromImage(image), 1, 1);
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const char* size : {"18", "48", "128", "256"}) {
+        const QImage image = BuiltinImage(QString("Icon%1").arg(size));
+        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }
 
 }  // namespace tx

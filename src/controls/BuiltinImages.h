@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCursor>
+#include <QIcon>
 #include <QImage>
 #include <QString>
 
@@ -10,5 +12,11 @@ namespace tx {
 // frames: the up and the down arrow), with alpha. Taken from the resources
 // built into the program when it carries them, else drawn here.
 QImage BuiltinImage(const QString& name);
+
+// The "WAVE" and "LINE" cursors (hot spot at the arrow's tip); the arrow when
+// the program carries no resources.
+QCursor ProgramCursor(const QString& name);
+// The program icon at every size it is drawn in, for the task bar and the desktop.
+QIcon ProgramIcon();
 
 }  // namespace tx

@@ -146,6 +146,7 @@ void TTrovamixMainForm::CreateCaption() {
         w->setProperty("tag", 1);  // caption parts move the window
     }
     setMenuWidget(captionPic_);  // above the docks
+    setWindowIcon(ProgramIcon());  // the task bar's, at every size it asks for
     SetCaption("Trovamix");
 }
 
@@ -811,7 +812,7 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             fxDrawBtn_->SetDown(false);
             break;
         case TKeyAction::LineCursor:
-            setCursor(Qt::CrossCursor);
+            setCursor(ProgramCursor("LINE"));
             break;
         case TKeyAction::DefaultCursor:
             unsetCursor();

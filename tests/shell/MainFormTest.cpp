@@ -145,6 +145,21 @@ TEST_F(MainFormTest, VShowsTheWheelsWhileHeldAndAutoRepeatIsIgnored) {
     EXPECT_EQ(form->WheelMode(), 0);
 }
 
+TEST_F(MainFormTest, CtrlOverTheWheelsShowsTheLineCursorAndTheIconHasEveryDesktopSize) {
+    ShowActive();
+    QTest::keyPress(form.get(), Qt::Key_V);
+    QTest::keyPress(form.get(), Qt::Key_Control, Qt::ControlModifier);
+    EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(form->cursor().hotSpot(), QPoint(1, 1));
+    EXPECT_EQ(form->cursor().pixmap().size(), QSize(32, 32));
+    QTest::keyRelease(form.get(), Qt::Key_Control);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+    QTest::keyRelease(form.get(), Qt::Key_V);
+
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (const int side : {18, 48, 128, 256}) EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+}
+
 TEST_F(MainFormTest, KeypadChoosesPatternsAndSpaceStartsAndStops) {
     ShowActive();
     QTest::keyClick(form.get(), Qt::Key_7, Qt::KeypadModifier);
