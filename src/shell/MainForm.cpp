@@ -43,6 +43,9 @@ namespace {
 
 constexpr int ScopeIntervalMs = 15;  // the display need not be faster than the screen
 constexpr int MeterFall = 4096;      // per tick
+// Stopped, silent and unchanged for this many ticks, the display looks less often.
+constexpr int QuietTicks = 20;
+constexpr int QuietIntervalMs = 100;
 
 template <class T>
 T* Make(QWidget* parent, const char* name, const QString& hint = {}) {
@@ -213,6 +216,7 @@ void TTrovamixMainForm::CreatePanels() {
     connect(scopeButton_, &TMyTransButton::Clicked, this, [this] {
         if (scopeButton_->Down()) return;
         mixScope_->ClearData();
+        scopeData_.clear();  // so the next block is drawn even if it is the same
         mixVolumeter_->SetLevels(0, 0);
     });
     connect(mixScope_, &TWAVScope::Clicked, this, [this] { mixScope_->SetStyle((mixScope_->Style() + 1) % 3); });
@@ -602,6 +606,8 @@ bool TTrovamixMainForm::CurrentPatternPlaying() const {
 
 void TTrovamixMainForm::StartStop(bool start, bool resetSongPosition) {
     startButton_->SetDown(start);
+    quietTicks_ = 0;  // the lights follow from the first step
+    scopeTimer_->setInterval(ScopeIntervalMs);
     if (!engine_) return;
     if (start)
         engine_->Start();
@@ -665,24 +671,41 @@ void TTrovamixMainForm::ScopeTick() {
     engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
     const int step = audible_.Step;
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
+    bool changed = engine_->Playing || step != lastLedStep_;
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);
     }
     engine_->ScopeButton.store(scopeButton_->Down(), std::memory_order_relaxed);
-    if (!scopeButton_->Down()) return;
+    if (scopeButton_->Down()) changed |= TickScope();
+    quietTicks_ = changed ? 0 : quietTicks_ + 1;
+    const int interval = quietTicks_ > QuietTicks ? QuietIntervalMs : ScopeIntervalMs;
+    if (scopeTimer_->interval() != interval) scopeTimer_->setInterval(interval);
+}
+
+int TTrovamixMainForm::ScopeInterval() const { return scopeTimer_->interval(); }
+
+bool TTrovamixMainForm::TickScope() {
+    bool changed = false;
     // The mixer filled the block and set the flag (release); copy it, then
     // clear the flag to ask for the next one.
     if (engine_->ScopeFilled.load(std::memory_order_acquire)) {
         const TWAVSample& block = engine_->EL.ScopeSample;
-        scopeData_.assign(block.Data.begin(), block.Data.end());
+        // While stopped the mixer hands over silence every block: an unchanged
+        // picture is not painted again, which keeps the idle window asleep.
+        const bool same = std::equal(block.Data.begin(), block.Data.end(), scopeData_.begin(), scopeData_.end());
+        if (!same) scopeData_.assign(block.Data.begin(), block.Data.end());
         engine_->ScopeFilled.store(false, std::memory_order_release);
-        mixScope_->SetData(scopeData_.data(), int(scopeData_.size() / 2));
+        if (!same) mixScope_->SetData(scopeData_.data(), int(scopeData_.size() / 2));
+        changed = !same;
     }
     const int left = std::max(mixVolumeter_->LeftLevel() - MeterFall, engine_->PeakLeft.exchange(0));
     const int right = std::max(mixVolumeter_->RightLevel() - MeterFall, engine_->PeakRight.exchange(0));
-    if (left != mixVolumeter_->LeftLevel() || right != mixVolumeter_->RightLevel())
+    if (left != mixVolumeter_->LeftLevel() || right != mixVolumeter_->RightLevel()) {
         mixVolumeter_->SetLevels(std::max(left, 0), std::max(right, 0));
+        changed = true;
+    }
+    return changed;
 }
 
 bool TTrovamixMainForm::HandleKey(QKeyEvent* e, bool press) {

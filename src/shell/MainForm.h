@@ -87,6 +87,8 @@ public:
 
     // One scope tick: lights, meter and scope from what the mixer published.
     void ScopeTick();
+    // The scope-tick delay now: longer while stopped and silent.
+    int ScopeInterval() const;
     void RunCommand(TCommand command);
     // The window's part of the settings load and save: position, flags, scope,
     // "&Hide position leds", sample mode and the dockable panels.
@@ -125,6 +127,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    bool TickScope();  // true when the scope or meter changed
     void CreateCaption();
     void CreatePanels();
     void CreateChannelArea();
@@ -201,6 +204,7 @@ private:
     std::vector<QAction*> recentActions_;
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
+    int quietTicks_ = 0;  // scope ticks with nothing to show
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;

@@ -365,6 +365,22 @@ TEST_F(MainFormTest, TheScopeTickLowersTheMeterAndTakesTheScopeBlockByItsFlag) {
     EXPECT_FALSE(scope->HasData());
     form->ScopeTick();
     EXPECT_FALSE(engine.ScopeButton);
+
+    // Pressed again while stopped, the same silent block is drawn once, and a
+    // display with nothing new for a while looks less often until Start.
+    QTest::mouseClick(form->findChild<TMyTransButton*>("ScopeButton"), Qt::LeftButton);
+    engine.ScopeFilled = true;
+    form->ScopeTick();
+    EXPECT_TRUE(scope->HasData());
+    const int fast = form->ScopeInterval();
+    for (int i = 0; i < 100 && form->ScopeInterval() == fast; ++i) {
+        engine.ScopeFilled = true;
+        form->ScopeTick();
+    }
+    EXPECT_GT(form->ScopeInterval(), fast);
+    engine.PeakLeft = 5000;  // a preview sound wakes it
+    form->ScopeTick();
+    EXPECT_EQ(form->ScopeInterval(), fast);
 }
 
 TEST_F(MainFormTest, TheLedsFollowTheMixersStepAndGoOutWhenItStops) {
