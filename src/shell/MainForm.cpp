@@ -259,6 +259,64 @@ void TTrovamixMainForm::CreatePanels() {
     for (QWidget* panel :
          {static_cast<QWidget*>(mainMenuPic_), static_cast<QWidget*>(menuPic_), static_cast<QWidget*>(bottomPic_)})
         panel->installEventFilter(this);
+    for (QDockWidget* dock : {mainMenuToolWindow_, menuToolWindow_, bottomToolWindow_}) {
+        connect(dock, &QDockWidget::topLevelChanged, this,
+                [this, dock](bool floating) { PanelDockChanged(dock, floating); });
+        connect(dock, &QDockWidget::dockLocationChanged, this, [this] {
+            menuBar_->SetDropUp(dockWidgetArea(mainMenuToolWindow_) == Qt::BottomDockWidgetArea);
+        });
+    }
+}
+
+QDockWidget* TTrovamixMainForm::PanelDock(QWidget* w) const {
+    if (w == mainMenuPic_) return mainMenuToolWindow_;
+    if (w == menuPic_) return menuToolWindow_;
+    if (w == bottomPic_ || w == infoLabel_) return bottomToolWindow_;
+    return nullptr;
+}
+
+void TTrovamixMainForm::PanelDockChanged(QDockWidget* dock, bool floating) {
+    // The window keeps its channel area: it gives up or takes back the panel's height.
+    if (placingPanels_ || dock->isHidden()) return;
+    SetHeight(height() + (floating ? -1 : 1) * dock->widget()->height());
+}
+
+void TTrovamixMainForm::DockPanel(QDockWidget* dock, Qt::DockWidgetArea area) {
+    // One panel per row: a panel joining a dock goes below the one already there.
+    QDockWidget* neighbour = nullptr;
+    for (QDockWidget* d : {mainMenuToolWindow_, menuToolWindow_, bottomToolWindow_})
+        if (d != dock && !d->isFloating() && !d->isHidden() && dockWidgetArea(d) == area) neighbour = d;
+    addDockWidget(area, dock);
+    if (neighbour) splitDockWidget(neighbour, dock, Qt::Vertical);
+    dock->setFloating(false);
+}
+
+bool TTrovamixMainForm::PanelDragEvent(QDockWidget* dock, QEvent::Type type, QMouseEvent* me) {
+    const QPoint at = me->globalPosition().toPoint();
+    if (type == QEvent::MouseButtonPress) {
+        if (me->button() != Qt::RightButton && !dock->isFloating()) return false;
+        panelDrag_ = dock;
+        panelMoved_ = false;
+        dragStart_ = at;
+        panelGrab_ = at - dock->frameGeometry().topLeft();
+        return true;
+    }
+    if (panelDrag_ != dock) return false;
+    if (type == QEvent::MouseMove) {
+        if (!panelMoved_ && (at - dragStart_).manhattanLength() < QApplication::startDragDistance()) return true;
+        panelMoved_ = true;
+        if (!dock->isFloating()) dock->setFloating(true);
+        dock->move(at - panelGrab_);
+        return true;
+    }
+    if (type == QEvent::MouseButtonRelease) {
+        panelDrag_ = nullptr;
+        // Dropped on the window: the upper half docks at the top, the lower at the bottom.
+        if (panelMoved_ && frameGeometry().contains(at))
+            DockPanel(dock, at.y() < frameGeometry().center().y() ? Qt::TopDockWidgetArea : Qt::BottomDockWidgetArea);
+        return true;
+    }
+    return false;
 }
 
 void TTrovamixMainForm::CreateChannelArea() {
@@ -1038,6 +1096,7 @@ void TTrovamixMainForm::ApplySettings(const TShellSettings& st) {
         mixVolumeter_->SetLevels(0, 0);
     }
     RunCommand(st.UseWAVOnly ? TCommand::WavOnly : TCommand::MidiOnly);
+    placingPanels_ = true;  // the height is set for all of them once they stand
     for (const TDockPanel& panel : st.Docks) {
         auto* dock = findChild<QDockWidget*>(QString::fromStdString(panel.Name));
         if (!dock) continue;
@@ -1055,6 +1114,7 @@ void TTrovamixMainForm::ApplySettings(const TShellSettings& st) {
         dockWidgetArea(menuToolWindow_) == Qt::TopDockWidgetArea)
         splitDockWidget(mainMenuToolWindow_, menuToolWindow_, Qt::Vertical);
     menuBar_->SetDropUp(dockWidgetArea(mainMenuToolWindow_) == Qt::BottomDockWidgetArea);
+    placingPanels_ = false;
     SetHideLeds(st.Minimized);  // last: the rows are laid out once with every flag in place
 }
 
@@ -1168,6 +1228,9 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         type != QEvent::MouseButtonDblClick)
         return false;
     auto* w = qobject_cast<QWidget*>(watched);
+    if (QDockWidget* dock = PanelDock(w); dock && type != QEvent::MouseButtonDblClick &&
+                                          PanelDragEvent(dock, type, static_cast<QMouseEvent*>(event)))
+        return true;
     if (!w || w->window() != this) return false;
     // Only the window's own surfaces move it or toggle its height; controls keep their clicks.
     const bool surface = w->property("tag").toInt() == 1 || w == backWP_ || w == leftSideWP_ || w == rightSideWP_ ||

@@ -128,6 +128,10 @@ protected:
 
 private:
     bool TickScope();  // true when the scope or meter changed
+    QDockWidget* PanelDock(QWidget* w) const;  // the dock of a panel surface, else null
+    bool PanelDragEvent(QDockWidget* dock, QEvent::Type type, QMouseEvent* me);
+    void DockPanel(QDockWidget* dock, Qt::DockWidgetArea area);
+    void PanelDockChanged(QDockWidget* dock, bool floating);
     void CreateCaption();
     void CreatePanels();
     void CreateChannelArea();
@@ -163,6 +167,12 @@ private:
     QPoint dragStart_;
     enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
     TDragKind dragKind_ = DragNone;
+    // A panel dragged with the right button (any button once it floats): it
+    // leaves its dock after a few pixels and docks where it is dropped.
+    QDockWidget* panelDrag_ = nullptr;
+    QPoint panelGrab_;      // the mouse's offset inside the dragged panel's window
+    bool panelMoved_ = false;
+    bool placingPanels_ = false;  // settings are placing the panels: no height change
     TRowLayout layout_;
     THeightToggle heightToggle_;
 

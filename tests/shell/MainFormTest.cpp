@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QClipboard>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -509,6 +510,48 @@ TEST_F(MainFormTest, DraggingTheCaptionWithTheRightButtonOrTheHintPanelSetsTheHe
     EXPECT_EQ(form->height(), start - 10);
     Drag(form->findChild<QWidget*>("InfoLabel"), Qt::LeftButton, {50, 5}, {50, 5000});  // never past the rows
     EXPECT_EQ(form->height(), form->MaxHeight());
+}
+
+// A drag in screen coordinates: the panel under the mouse may leave the window on the way.
+void DragOnScreen(QWidget* w, Qt::MouseButton button, QPoint from, QPoint to) {
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, w->mapFromGlobal(QPointF(at)), QPointF(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    };
+    send(QEvent::MouseButtonPress, from, button);
+    send(QEvent::MouseMove, from + QPoint(20, 20), button);
+    send(QEvent::MouseMove, to, button);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+TEST_F(MainFormTest, ARightDragUndocksAPanelAndTheHeightFollowsItOutAndBack) {
+    ShowActive();
+    form->SetHeight(form->MaxHeight());
+    const int full = form->height();
+    auto* menuPic = form->findChild<QWidget*>("MenuPic");
+    auto* remote = form->findChild<QDockWidget*>("MenuToolWindow");
+    const QPoint inside = menuPic->mapToGlobal(QPoint(200, 40));
+    DragOnScreen(menuPic, Qt::LeftButton, inside, inside + QPoint(0, 300));  // the left button moves no panel
+    EXPECT_FALSE(remote->isFloating());
+
+    DragOnScreen(menuPic, Qt::RightButton, inside, form->frameGeometry().bottomRight() + QPoint(200, 200));
+    EXPECT_TRUE(remote->isFloating());
+    EXPECT_EQ(form->height(), full - menuPic->height());
+    const QPoint lowerHalf = form->frameGeometry().center() + QPoint(0, form->height() / 4);
+    DragOnScreen(menuPic, Qt::LeftButton, menuPic->mapToGlobal(QPoint(10, 10)), lowerHalf);  // floating: any button
+    EXPECT_FALSE(remote->isFloating());
+    EXPECT_EQ(form->dockWidgetArea(remote), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(form->height(), full);
+
+    // The menu bar's panel docked at the bottom opens its menus upwards.
+    auto* menuPanel = form->findChild<QWidget*>("MainMenuPic");
+    auto* bar = form->findChild<TNewMenu*>("NewMainMenu");
+    EXPECT_FALSE(bar->DropUp());
+    DragOnScreen(menuPanel, Qt::RightButton, menuPanel->mapToGlobal(QPoint(300, 5)), lowerHalf);
+    EXPECT_EQ(form->dockWidgetArea(form->findChild<QDockWidget*>("MainMenuToolWindow")), Qt::BottomDockWidgetArea);
+    EXPECT_TRUE(bar->DropUp());
+    EXPECT_EQ(form->height(), full);
 }
 
 TEST_F(MainFormTest, TheTempoMenuAndThePadSetTheirSpinners) {
