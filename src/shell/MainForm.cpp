@@ -125,6 +125,16 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     scopeTimer_->setInterval(ScopeIntervalMs);
     connect(scopeTimer_, &QTimer::timeout, this, &TTrovamixMainForm::ScopeTick);
     scopeTimer_->start();
+    // The window manager moves the window for a caption drag: once it rests,
+    // the same top clamp as our own drag keeps the caption reachable.
+    clampTimer_ = new QTimer(this);
+    clampTimer_->setSingleShot(true);
+    clampTimer_->setInterval(150);
+    connect(clampTimer_, &QTimer::timeout, this, [this] {
+        const TWindowMetrics m = Metrics();
+        const int top = ClampTop(y(), height(), m.ScreenHeight, m.CaptionHeight);
+        if (top != y()) move(x(), top);
+    });
     qApp->installEventFilter(this);
     setAcceptDrops(true);
 }
@@ -1142,6 +1152,11 @@ void TTrovamixMainForm::StoreSettings(TShellSettings& st) const {
             panel.FloatTop = dock->y();
         }
     }
+}
+
+void TTrovamixMainForm::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible()) clampTimer_->start();
 }
 
 void TTrovamixMainForm::KeepOnScreen() {

@@ -122,6 +122,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -214,6 +215,7 @@ private:
     std::vector<QAction*> recentActions_;
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
+    QTimer* clampTimer_ = nullptr;  // brings the caption back once a move has settled
     int quietTicks_ = 0;  // scope ticks with nothing to show
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"

@@ -465,6 +465,17 @@ TEST_F(MainFormTest, AWindowStoredOffEveryScreenComesBackOntoOne) {
     onScreen.WindowY = area.top() + 10;
     form->ApplySettings(onScreen);
     EXPECT_EQ(form->pos(), QPoint(onScreen.WindowX, onScreen.WindowY));
+
+    // Moved by the window manager past either edge, the window comes back once it rests.
+    ShowActive();
+    const int screenHeight = form->screen()->availableGeometry().height();
+    form->move(40, -form->height() - 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->y() == 32 - form->height(); }, 2000)) << form->y();
+    form->move(40, screenHeight + 300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->y() == screenHeight - 22; }, 2000)) << form->y();
+    form->move(40, 30);
+    QTest::qWait(300);
+    EXPECT_EQ(form->y(), 30);
 }
 
 TEST_F(MainFormTest, NinetyNineChannelsAreLaidOutAndPaintedQuickly) {
