@@ -90,5 +90,6 @@ void TFormView::CaptionChanged(const std::string& caption) { form_.SetCaption(QS
 void TFormView::ShowHint(const std::string& text) { form_.ShowHintText(QString::fromStdString(text)); }
 void TFormView::RecentFilesChanged() { form_.RebuildRecentMenu(); }
 void TFormView::LoopReplaced() { form_.LoopReplaced(); }
+void TFormView::StartRender() { form_.RunCommand(TCommand::RenderWav); }
 
 }  // namespace tx

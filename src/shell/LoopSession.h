@@ -60,7 +60,7 @@ public:
     void RecentFilesChanged() override;
     void ShowHint(const std::string& text) override;
     void LoopReplaced() override;
-    void StartRender() override {}
+    void StartRender() override;  // the render window, as "Render WAV..." runs it
 
 private:
     TTrovamixMainForm& form_;

@@ -1207,6 +1207,13 @@ void TTrovamixMainForm::dropEvent(QDropEvent* event) {
 }
 
 void TTrovamixMainForm::closeEvent(QCloseEvent* event) {
+    if (CloseQuery) {
+        if (CloseQuery())
+            event->accept();
+        else
+            event->ignore();
+        return;
+    }
     // Cancel in the save question keeps everything running.
     if (workflow_ && !workflow_->QueryClose()) {
         event->ignore();

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,9 @@ public:
     }
     // The File menu ends with the recent files, Alt+1..Alt+5.
     void RebuildRecentMenu();
+    // The program's shutdown, run by the close; false keeps the window open.
+    // Unset: only the save question and a stop.
+    std::function<bool()> CloseQuery;
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
