@@ -432,7 +432,11 @@ void TMIDIForm::updateBufferLabels() {
     AheadBufLabel->setText(QStringLiteral("Ahead Duration (%1ms)").arg(AheadBufSlider->value()));
 }
 
-void TMIDIForm::updateFormatLabel() { FormatLabel->setText(fromUtf8(actions_.DeviceFormat())); }
+// "-none-" chosen means nothing plays, even while the old device is still
+// closing or a stored choice is not applied yet: the label says so.
+void TMIDIForm::updateFormatLabel() {
+    FormatLabel->setText(isNone(DSDriverBox) ? QStringLiteral("(not opened)") : fromUtf8(actions_.DeviceFormat()));
+}
 
 void TMIDIForm::ShowUnderruns(int count) { UnderrunsLabel->setText(fromUtf8(UnderrunText(count))); }
 

@@ -110,7 +110,7 @@ void TTrovamixApp::Start() {
     // Neither sound nor MIDI output chosen (a first start): the user is shown where to choose.
     if (settingsWindow_->DSDriver() == int(streaming_.DeviceList().size()) - 1 &&
         settingsWindow_->OutputItem() == int(midiOut_->DeviceList().size()) - 1)
-        settingsWindow_->ShowSheet(TMIDIForm::WAVSheet);
+        settingsWindow_->ShowSheet(settingsWindow_->CurrentSheet());
 
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &TTrovamixApp::ApplicationStateChanged);
     // The window's first activation; the event loop delivers it once the window is up.
