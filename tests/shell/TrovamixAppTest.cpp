@@ -20,6 +20,7 @@
 #include "TestSupport.h"
 #include "Wav16.h"
 #include "editors/MIDIForm.h"
+#include "editors/WAVRenderForm.h"
 #include "engine/NullAudioDevice.h"
 #include "loopfile/LoopFile.h"
 #include "midi/MidiPort.h"
@@ -330,8 +331,24 @@ TEST_F(AppTest, CloseDSReleasesTheDeviceWhileInactiveAndNotOnceClosing) {
     a.ApplicationStateChanged(Qt::ApplicationInactive);
     EXPECT_TRUE(a.Streaming().DeviceOpen());
 
-    // Once the close has passed its question, activation never reopens.
+    // A render keeps the device until it has ended, then it goes.
     a.SettingsWindow().SetCloseDS(true);
+    {
+        TWAVRenderForm render(a.Engine(), &a.MainForm());
+        render.ShowMessage = [](const QString&) {};
+        ASSERT_TRUE(render.StartRender(QString::fromStdString((dir.path() / "r.wav").string())));
+        a.ApplicationStateChanged(Qt::ApplicationInactive);
+        EXPECT_TRUE(a.Streaming().DeviceOpen());
+        EXPECT_TRUE(a.Lifecycle().ReleaseWaitingForRender());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !a.Streaming().DeviceOpen(); }, 10000));
+        EXPECT_FALSE(render.Rendering());
+        ASSERT_NE(render.Result(), nullptr);
+        EXPECT_TRUE(render.Result()->Ok);
+    }
+    a.ApplicationStateChanged(Qt::ApplicationActive);
+    ASSERT_TRUE(a.Streaming().DeviceOpen());
+
+    // Once the close has passed its question, activation never reopens.
     a.ApplicationStateChanged(Qt::ApplicationInactive);
     ASSERT_TRUE(Close());
     a.ApplicationStateChanged(Qt::ApplicationActive);
