@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     systems.Audio = &audioSystem;
 
     tx::TTrovamixApp program(std::move(systems), std::move(options));
+    QObject::connect(&program, &tx::TTrovamixApp::closed, &app, &QApplication::quit, Qt::QueuedConnection);
     program.Start();
     // The close runs the shutdown (save question, devices, settings); the
     // loop ends once the main window has closed.

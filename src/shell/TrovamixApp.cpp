@@ -327,7 +327,13 @@ void TTrovamixApp::ApplicationStateChanged(Qt::ApplicationState state) {
     }
 }
 
-bool TTrovamixApp::CloseRequested() { return lifecycle_.Close(*this); }
+bool TTrovamixApp::CloseRequested() {
+    if (!lifecycle_.Close(*this)) return false;
+    // The tool windows are the main window's; none of them outlives it.
+    settingsWindow_->hide();
+    emit closed();
+    return true;
+}
 
 // --- the shutdown and the "Close DS" hooks
 

@@ -93,6 +93,10 @@ public:
     bool StartSoundPlayed() const { return startSoundPlayed_; }
     bool SettingsSaved() const { return settingsSaved_; }
 
+signals:
+    // The shutdown has run and the main window closes: the event loop may end.
+    void closed();
+
 private:
     void LoadSettings();
     void MainWindowSetUp();

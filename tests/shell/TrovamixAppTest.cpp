@@ -207,8 +207,12 @@ TEST_F(AppTest, ACancelledCloseLeavesEverythingRunningAndWritesNothing) {
     a.MainForm().StartStop(true, true);
     a.Loop().Modified = true;
     prompts.SaveAnswer = TAnswer::Cancel;
+    QSignalSpy closed(&a, &TTrovamixApp::closed);
+    a.SettingsWindow().show();
 
     EXPECT_FALSE(Close());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(a.SettingsWindow().isVisible());
     EXPECT_EQ(prompts.Questions.size(), 1u);
     EXPECT_TRUE(a.MainForm().isVisible());
     EXPECT_TRUE(a.Engine().Playing);
@@ -221,6 +225,8 @@ TEST_F(AppTest, ACancelledCloseLeavesEverythingRunningAndWritesNothing) {
 
     prompts.SaveAnswer = TAnswer::No;
     EXPECT_TRUE(Close());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(a.SettingsWindow().isVisible());  // or the event loop would never end
     EXPECT_FALSE(a.Engine().Playing);
     EXPECT_FALSE(a.Streaming().DeviceOpen());
     EXPECT_TRUE(a.SettingsSaved());
