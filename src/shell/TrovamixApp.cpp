@@ -1,8 +1,3 @@
-// Before any Qt header: the MIDI step code names a parameter `emit`, which Qt
-// defines away.
-#include "midi/MidiIn.h"
-#include "midi/MidiOut.h"
-
 #include "shell/TrovamixApp.h"
 
 #include <QAction>
@@ -22,6 +17,12 @@
 #include "shell/TitleForm.h"
 #include "shell/core/StartupPaths.h"
 #include "shell/core/Style.h"
+
+// The MIDI step code names a parameter `emit`, which Qt defines away; this
+// file signals with Q_EMIT.
+#undef emit
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
 
 namespace tx {
 
@@ -91,7 +92,8 @@ void TTrovamixApp::Start() {
     form_->CloseQuery = [this] { return CloseRequested(); };
     midiOut_->Bind(engine_);
     sync_->Attach(*midiIn_);
-    actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(), &plugin_);
+    actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
+                                                      &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
     ConnectSettingsWindow();
@@ -331,7 +333,7 @@ bool TTrovamixApp::CloseRequested() {
     if (!lifecycle_.Close(*this)) return false;
     // The tool windows are the main window's; none of them outlives it.
     settingsWindow_->hide();
-    emit closed();
+    Q_EMIT closed();
     return true;
 }
 
