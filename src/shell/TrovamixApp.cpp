@@ -55,8 +55,8 @@ TTrovamixApp::~TTrovamixApp() {
     midiIn_->Close();
     midiOut_->Close();
     settingsWindow_.reset();
+    form_.reset();  // before the workflow its menus call
     workflow_.reset();
-    form_.reset();
     plugin_.Unload();
 }
 
