@@ -1,6 +1,7 @@
 // The desktop program: start-up in order, the event loop, shutdown.
 #include <QApplication>
 
+#include "controls/BuiltinImages.h"
 #include "engine/NullAudioDevice.h"
 #include "shell/TrovamixApp.h"
 #include "shell/core/SettingsStore.h"
@@ -14,6 +15,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("Trovamix");
+    app.setDesktopFileName("trovamix");  // the task bar finds the icon and name by it
+    app.setWindowIcon(tx::ProgramIcon());  // every window's, the dialogs' too
     tx::TAppOptions options;
     for (int i = 1; i < argc; ++i) options.Args.emplace_back(argv[i]);
     options.ProgramFolder = tx::ProgramFolder();

@@ -80,7 +80,7 @@ namespace detail {
 // sounding on channel i or, with RandomWith, on one picked at random.
 template <typename Emit>
 void midiNote(const TLoop& loop, const PatternRecord& rec, int s, int i, int stepVelocity, TMidiRandom& rng,
-              Emit& emit) {
+              Emit& send) {
     const TChannel& own = loop.Channel(i);
     if (own.RandomWith.size() > 1)
         i = ValidChannelOr(loop, own.RandomWith[size_t(rng.Below(int(own.RandomWith.size())))], i);
@@ -97,14 +97,14 @@ void midiNote(const TLoop& loop, const PatternRecord& rec, int s, int i, int ste
     n.Key = int(rec.Value(RowNote, s)) + int(t.MidiNote) - MidiKeyOffset;
     if (t.Pitchable) n.Key += loop.MainPitch / CentsPerSemitone;  // truncates toward zero
     n.Pan = MidiData(int64_t(rec.Value(RowPan, s)) + t.Pan - MidiPanCentre);
-    emit(n);
+    send(n);
 }
 }  // namespace detail
 
-// Calls emit(TMidiStepNote) for every note channel c's step s of `pattern`
+// Calls send(TMidiStepNote) for every note channel c's step s of `pattern`
 // plays, in sending order: the MixWith share first, then the channel's own.
 template <typename Emit>
-void ForEachMidiStepNote(const TLoop& loop, int c, int pattern, int s, TMidiRandom& rng, Emit&& emit) {
+void ForEachMidiStepNote(const TLoop& loop, int c, int pattern, int s, TMidiRandom& rng, Emit&& send) {
     if (!MidiStepSounds(loop, c, pattern, s)) return;
     const TChannel& ch = loop.Channel(c);
     const PatternRecord& rec = ch.Pattern(pattern);
@@ -113,10 +113,10 @@ void ForEachMidiStepNote(const TLoop& loop, int c, int pattern, int s, TMidiRand
     int mixWith = ValidChannelOr(loop, ch.MixWith, c);
     if (mixWith != c && m != 0) {
         int part = v * m / StepMixFull;
-        detail::midiNote(loop, rec, s, mixWith, part, rng, emit);
-        if (part < v) detail::midiNote(loop, rec, s, c, v - part, rng, emit);
+        detail::midiNote(loop, rec, s, mixWith, part, rng, send);
+        if (part < v) detail::midiNote(loop, rec, s, c, v - part, rng, send);
     } else {
-        detail::midiNote(loop, rec, s, c, v, rng, emit);
+        detail::midiNote(loop, rec, s, c, v, rng, send);
     }
 }
 

@@ -1189,6 +1189,7 @@ void TTrovamixMainForm::LoopReplaced() {
     loopButton_->SetDown(loop_.SongMode);
     ChannelsChanged();
     RepaintSteps();
+    emit LoopShown();
 }
 
 void TTrovamixMainForm::dragEnterEvent(QDragEnterEvent* event) {

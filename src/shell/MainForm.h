@@ -122,6 +122,7 @@ public:
 
 signals:
     void CommandRun(tx::TCommand command);  // every menu command, after the window's own part
+    void LoopShown();  // a new or opened loop is on show: its channels' MIDI set-up is due
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -91,6 +91,10 @@ void TTrovamixApp::Start() {
     form_->SetWorkflow(workflow_.get());
     form_->CloseQuery = [this] { return CloseRequested(); };
     midiOut_->Bind(engine_);
+    // An instrument plays a loop's channels with their own bank and program from the start.
+    connect(form_.get(), &TTrovamixMainForm::LoopShown, this, [this] {
+        for (int c = 0; c < loop_.ChannelCount(); ++c) midiOut_->SendChannelSetup(c);
+    });
     sync_->Attach(*midiIn_);
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);

@@ -22,6 +22,7 @@
 #include "engine/NullAudioDevice.h"
 #include "loopfile/LoopFile.h"
 #include "midi/MidiPort.h"
+#include "midi/MidiSteps.h"
 #include "shell/MainForm.h"
 #include "shell/TitleForm.h"
 #include "shell/TrovamixApp.h"
@@ -203,6 +204,24 @@ TEST_F(CommandLineStart, FilesOpenInOrderAfterTheEmptyLoopAndTheLastStaysLoaded)
         EXPECT_EQ(app->Loop().Tempo, 101);
         EXPECT_EQ(app->Workflow().RecentFiles[1], files[0]);
     }
+}
+
+TEST_F(CommandLineStart, AnOpenedLoopSendsEachChannelsBankAndProgram) {
+    TLoop loop;
+    loop.Channel(1).MidiBank = 3;
+    loop.Channel(1).MidiPatch = 42;
+    const std::string file = (dir.path() / "instruments.txp").string();
+    ASSERT_EQ(WriteLoop(file, loop), "");
+    WriteText(settingsFile, "[TX SETTINGS]\nOutput Device=0\n");
+    Start({"/NoSplash", file});
+    ASSERT_TRUE(midiOutPort->IsOpen());
+    const auto sent = midiOutPort->Messages();
+    const uint8_t ch = uint8_t(MidiChannelOf(loop.Channel(1)));
+    const std::vector<uint8_t> bank{uint8_t(0xB0 + ch), 0, 3}, program{uint8_t(0xC0 + ch), 42};
+    const auto at = [&](const std::vector<uint8_t>& m) { return std::find(sent.begin(), sent.end(), m) - sent.begin(); };
+    ASSERT_LT(at(bank), std::ptrdiff_t(sent.size()));
+    EXPECT_LT(at(bank), at(program));  // the bank goes first, so the program lands in it
+    EXPECT_LT(at(program), std::ptrdiff_t(sent.size()));
 }
 
 TEST_F(CommandLineStart, RenderSwitchAsksAfterASaveAndYesOpensTheRenderDialog) {
