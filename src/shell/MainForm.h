@@ -26,7 +26,7 @@ class QTimer;
 namespace tx {
 class THelpWindow;
 class THumanizeForm;
-}
+}  // namespace tx
 
 namespace tx {
 
