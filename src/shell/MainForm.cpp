@@ -796,6 +796,10 @@ bool TTrovamixMainForm::HandleKey(QKeyEvent* e, bool press) {
         menuBar_->OpenItem(menu);
         return true;
     }
+    if (press && key == Qt::Key_Menu) {
+        OpenChannelMenuFromKeyboard();
+        return true;
+    }
     if (e->modifiers() & Qt::AltModifier) return false;
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
         k.Key = keypad ? TKey::Keypad : TKey::Digit;

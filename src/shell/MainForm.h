@@ -99,8 +99,6 @@ public:
     QMenu* ChannelPopup() const { return lineMenu_; }
     QAction* ChannelAction(TCommand command) const;
     bool RowClipboardFilled() const { return clipboard_.Filled(); }
-    // Random and Humanize draw from one generator seeded from the clock; tests fix the seed.
-    void SeedRandom(uint32_t seed) { rng_.seed(seed); }
     // The window's part of the settings load and save: position, flags, scope,
     // "&Hide position leds", sample mode and the dockable panels.
     void ApplySettings(const TShellSettings& settings);
@@ -154,6 +152,7 @@ private:
     void CreateMenus();
     void CreateChannelMenu();
     void OpenChannelMenu(int channel, const QPoint& globalPos);
+    void OpenChannelMenuFromKeyboard();
     // The Edit and Channels commands; false when `command` is none of them.
     bool RunEditCommand(TCommand command);
     // Enables each edit command exactly when it has something to act on.

@@ -58,6 +58,14 @@ void TTrovamixMainForm::OpenChannelMenu(int channel, const QPoint& globalPos) {
     lineMenu_->popup(globalPos);
 }
 
+void TTrovamixMainForm::OpenChannelMenuFromKeyboard() {
+    // The menu key opens the first selected channel's pop-up, so no mouse is needed.
+    const int ch = FirstSelectedChannel(loop_);
+    if (ch >= RowCount() || loop_.Channel(ch).Minimized) return;
+    const TMyTransButton* name = rows_[size_t(ch)]->SetButton;
+    OpenChannelMenu(ch, name->mapToGlobal(QPoint(name->width(), 0)));
+}
+
 void TTrovamixMainForm::RunChannelCommand(int channel, TCommand command) {
     if (channel < 0 || channel >= loop_.ChannelCount()) return;
     // A zipped channel cannot be selected, so a command would act on others.
