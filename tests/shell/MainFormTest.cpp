@@ -586,7 +586,7 @@ TEST_F(EditCommands, ThePopupActsOnTheRowClicked) {
     ASSERT_TRUE(shot.save(TROVAMIX_BINARY_DIR "/channel-popup.png"));
     AnswerDelete(QMessageBox::Ok);
     form->ChannelAction(TCommand::DeleteChannel)->trigger();
-    EXPECT_EQ(loop.ChannelCount(), 5);  // channel 5 was selected too, and stays
+    ASSERT_EQ(loop.ChannelCount(), 5);  // channel 5 was selected too, and stays
     EXPECT_EQ(loop.Channel(1).Name + loop.Channel(4).Name, "C2C5");
     Popup(2)->close();
     form->ChannelAction(TCommand::InsertChannel)->trigger();
