@@ -98,7 +98,6 @@ public:
     void RunChannelCommand(int channel, TCommand command);
     QMenu* ChannelPopup() const { return lineMenu_; }
     QAction* ChannelAction(TCommand command) const;
-    bool RowClipboardFilled() const { return clipboard_.Filled(); }
     // The window's part of the settings load and save: position, flags, scope,
     // "&Hide position leds", sample mode and the dockable panels.
     void ApplySettings(const TShellSettings& settings);

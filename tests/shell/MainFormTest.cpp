@@ -607,6 +607,7 @@ TEST_F(EditCommands, HumanizeAsksHowMuchAndChangesOnlyTheChosenValuesOfTheSelect
         dialog->findChild<QSlider*>("HumanizeSlider")->setValue(100);
         EXPECT_EQ(dialog->findChild<QGroupBox*>("PercentageBox")->title(), "Humanize 100%");
         dialog->findChild<QCheckBox*>("PanBox")->setChecked(false);
+        EXPECT_TRUE(dialog->grab().save(TROVAMIX_BINARY_DIR "/humanize.png"));
         QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
     });
     Keys("Alt+H");
