@@ -141,8 +141,14 @@ int DeleteSelectedChannels(TLoop& loop) {
 }
 
 void ZipSelectedChannels(TLoop& loop) {
+    bool zipped = false;
     for (int c = 0; c < loop.ChannelCount(); ++c)
-        if (selected(loop, c)) loop.SetMinimized(c, !loop.Channel(c).Minimized);
+        if (selected(loop, c)) {
+            loop.SetMinimized(c, !loop.Channel(c).Minimized);
+            zipped = true;
+        }
+    // The loop file keeps which channels are zipped, so this is an edit.
+    if (zipped) loop.Modified = true;
     if (loop.Events.ChannelsChanged) loop.Events.ChannelsChanged();
 }
 

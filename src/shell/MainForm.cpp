@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 
 #include "controls/BuiltinImages.h"
 #include "editors/HelpWindow.h"
@@ -118,6 +119,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreatePanels();
     CreateChannelArea();
     CreateMenus();
+    CreateChannelMenu();
     ConnectHints(this);
     ChannelsChanged();
 
@@ -137,6 +139,8 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     });
     qApp->installEventFilter(this);
     setAcceptDrops(true);
+    // Random and Humanize differ from one run to the next.
+    rng_.seed(uint32_t(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
 TTrovamixMainForm::~TTrovamixMainForm() { qApp->removeEventFilter(this); }
@@ -490,12 +494,15 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
         c.Selected = !c.Selected;
         UpdateRowStates();
     });
-    connect(row->SetButton, &TMyTransButton::MouseDown, this, [this, chOf](Qt::MouseButton b) {
+    connect(row->SetButton, &TMyTransButton::MouseDown, this, [this, row, chOf](Qt::MouseButton b) {
         const int ch = chOf();
-        if (b == Qt::RightButton && loop_.Channel(ch).Minimized) {
+        if (b != Qt::RightButton) return;
+        if (loop_.Channel(ch).Minimized) {
             loop_.SetMinimized(ch, false);
             LayoutChannelRows();
             FitHeight();
+        } else {
+            OpenChannelMenu(ch, row->SetButton->mapToGlobal(QPoint(row->SetButton->width(), 0)));
         }
     });
     connect(row->SetButton, &TMyTransButton::Clicked, this, [this, chOf] { SelectAlone(chOf()); });
@@ -549,6 +556,7 @@ void TTrovamixMainForm::UpdateRowStates() {
         row->FrontVolWheel->SetValueProperty(c.Volume);
         row->FrontVolWheel->SetHint("|Volume " + name);
     }
+    UpdateEditCommands();  // selection and channel count decide what the edit commands may act on
 }
 
 void TTrovamixMainForm::LayoutChannelRows() {
@@ -788,6 +796,10 @@ bool TTrovamixMainForm::HandleKey(QKeyEvent* e, bool press) {
         menuBar_->OpenItem(menu);
         return true;
     }
+    if (press && key == Qt::Key_Menu) {
+        OpenChannelMenuFromKeyboard();
+        return true;
+    }
     if (e->modifiers() & Qt::AltModifier) return false;
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
         k.Key = keypad ? TKey::Keypad : TKey::Digit;
@@ -914,6 +926,10 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
 }
 
 void TTrovamixMainForm::RunCommand(TCommand command) {
+    if (RunEditCommand(command)) {
+        emit CommandRun(command);
+        return;
+    }
     switch (command) {
         case TCommand::Exit:
             close();
@@ -930,22 +946,8 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::SaveAs:
             if (workflow_) workflow_->SaveAs();
             break;
-        case TCommand::SelectAll:
-            for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Selected = !loop_.Channel(i).Minimized;
-            UpdateRowStates();
-            break;
-        case TCommand::ZipSelected:
-            for (int i = 0; i < loop_.ChannelCount(); ++i)
-                if (loop_.Channel(i).Selected) loop_.SetMinimized(i, !loop_.Channel(i).Minimized);
-            LayoutChannelRows();
-            FitHeight();
-            break;
         case TCommand::HidePositionLeds:
             SetHideLeds(!hideLeds_);
-            break;
-        case TCommand::AddChannel:
-            loop_.AddChannel();
-            ChannelsChanged();
             break;
         case TCommand::HintPanel: {
             const bool show = bottomToolWindow_->isHidden();

@@ -9,6 +9,7 @@
 
 #include "controls/Controls.h"
 #include "engine/StepTimeline.h"
+#include "model/Editing.h"
 #include "shell/StyleApplier.h"
 #include "shell/Techno16.h"
 #include "shell/core/MainKeys.h"
@@ -24,7 +25,8 @@ class QScrollArea;
 class QTimer;
 namespace tx {
 class THelpWindow;
-}
+class THumanizeForm;
+}  // namespace tx
 
 namespace tx {
 
@@ -91,6 +93,11 @@ public:
     // The scope-tick delay now: longer while stopped and silent.
     int ScopeInterval() const;
     void RunCommand(TCommand command);
+    // An item of the channel pop-up, acting on `channel`: every item but
+    // Insert Channel first selects that channel alone.
+    void RunChannelCommand(int channel, TCommand command);
+    QMenu* ChannelPopup() const { return lineMenu_; }
+    QAction* ChannelAction(TCommand command) const;
     // The window's part of the settings load and save: position, flags, scope,
     // "&Hide position leds", sample mode and the dockable panels.
     void ApplySettings(const TShellSettings& settings);
@@ -142,6 +149,14 @@ private:
     void CreatePanels();
     void CreateChannelArea();
     void CreateMenus();
+    void CreateChannelMenu();
+    void OpenChannelMenu(int channel, const QPoint& globalPos);
+    void OpenChannelMenuFromKeyboard();
+    // The Edit and Channels commands; false when `command` is none of them.
+    bool RunEditCommand(TCommand command);
+    // Enables each edit command exactly when it has something to act on.
+    void UpdateEditCommands();
+    void DeleteSelected();
     void ConnectHints(QWidget* root);
     TChannelRow* CreateRow(int channel);
     void AssignRowStrips(TChannelRow* row, int channel);
@@ -226,6 +241,13 @@ private:
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;
     std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
+    // Editing.
+    TRowClipboard clipboard_;
+    TEditRandom rng_;
+    QMenu* lineMenu_ = nullptr;  // "LineMenu", the channel pop-up
+    std::vector<std::pair<TCommand, QAction*>> lineActions_;
+    int lineChannel_ = -1;  // the channel whose pop-up was opened last
+    THumanizeForm* humanizeForm_ = nullptr;
 };
 
 // The tips of the Help menu, in order.

@@ -174,9 +174,11 @@ TEST_F(Editing, DeleteStopsAtFourAndZipMinimizesTheSelection) {
     EXPECT_EQ(DeleteSelectedChannels(loop), 1);  // only the last selected goes
     EXPECT_EQ(loop.ChannelCount(), 4);
     EXPECT_TRUE(loop.Channel(0).Selected && loop.Channel(2).Selected);
+    loop.Modified = false;
     ZipSelectedChannels(loop);
     EXPECT_TRUE(loop.Channel(0).Minimized && loop.Channel(2).Minimized);
     EXPECT_FALSE(loop.Channel(1).Minimized || loop.Channel(0).Selected);
+    EXPECT_TRUE(loop.Modified);  // saved with the loop
 }
 
 }  // namespace

@@ -9,9 +9,13 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -234,6 +238,9 @@ TEST_F(MainFormTest, AltLetterOpensItsMenuUnlessAnItemTakesTheKey) {
     EXPECT_EQ(bar->OpenIndex(), 2);  // "&Channels"
     if (auto* popup = QApplication::activePopupWidget()) popup->close();
     QSignalSpy spy(form.get(), &TTrovamixMainForm::CommandRun);
+    QTimer::singleShot(0, [] {  // the humanize window, cancelled
+        if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    });
     QTest::keyClick(form.get(), Qt::Key_H, Qt::AltModifier);  // "&Humanize", not "&Help"
     ASSERT_EQ(spy.size(), 1);
     EXPECT_EQ(spy[0][0].value<TCommand>(), TCommand::Humanize);
@@ -496,6 +503,112 @@ TEST_F(MainFormTest, NinetyNineChannelsAreLaidOutAndPaintedQuickly) {
     const qint64 clickMs = timer.elapsed();
     std::printf("[ figures  ] a step click repainted in %lld ms\n", static_cast<long long>(clickMs));
     EXPECT_TRUE(loop.GetStep(50, loop.CurrentPattern, 3));
+}
+
+// The Edit and Channels commands and the channel pop-up, on six named channels.
+class EditCommands : public MainFormTest {
+protected:
+    void SetUp() override {
+        channels = 6;
+        MainFormTest::SetUp();
+        for (int c = 0; c < 6; ++c) loop.SetChannelName(c, "C" + std::to_string(c));
+        ShowActive();
+        form->FitHeight();
+        form->SelectAlone(0);
+    }
+    static void AnswerDelete(QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box && box->text() == "The selected channels are about to be deleted...");
+            box->done(button);
+        });
+    }
+    QMenu* Popup(int ch) {
+        QTest::mouseClick(form->Row(ch)->SetButton, Qt::RightButton);
+        return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    }
+    PatternRecord& Rec(int ch) { return loop.Channel(ch).Pattern(loop.CurrentPattern); }
+    void Keys(const char* keys) { QTest::keySequence(form.get(), QKeySequence(keys)); }
+};
+
+TEST_F(EditCommands, CutThenPasteMovesTheRowAndEachShortcutActsOnce) {
+    EXPECT_FALSE(form->Action(TCommand::Paste)->isEnabled() || form->ChannelAction(TCommand::Paste)->isEnabled());
+    form->SelectAlone(1);
+    loop.SetStepValue(1, loop.CurrentPattern, RowVolume, 3, 99);
+    loop.SetStep(1, loop.CurrentPattern, 3, true);
+    const PatternRecord original = Rec(1);
+    Keys("Ctrl+X");
+    EXPECT_EQ(Rec(1).StepMask, 0);
+    EXPECT_TRUE(form->Action(TCommand::Paste)->isEnabled() && form->ChannelAction(TCommand::Paste)->isEnabled());
+    QTest::mouseClick(form->Row(4)->SelectButton, Qt::LeftButton);
+    Keys("Ctrl+V");
+    EXPECT_EQ(Rec(4), original);
+    form->SetAutoMaximize(false);
+    form->SetHeight(form->MinHeight() + 80);
+    Keys("Ctrl+D");  // one channel, not two
+    QScrollBar* bar = form->findChild<QScrollArea*>("GridsBox")->verticalScrollBar();
+    EXPECT_TRUE(loop.ChannelCount() == 7 && bar->value() > 0 && bar->value() == bar->maximum());  // in view
+}
+
+TEST_F(EditCommands, DeleteAsksFirstAndRowsHeightAndEnablingFollow) {
+    QTest::mouseClick(form->Row(1)->SelectButton, Qt::LeftButton);
+    QTest::mouseClick(form->Row(4)->SelectButton, Qt::RightButton);  // adds to the selection
+    const int tall = form->height();
+    AnswerDelete(QMessageBox::Cancel);
+    form->RunCommand(TCommand::DeleteSelected);
+    EXPECT_EQ(loop.ChannelCount(), 6);
+    AnswerDelete(QMessageBox::Ok);
+    form->RunCommand(TCommand::DeleteSelected);
+    ASSERT_EQ(form->RowCount(), 4);
+    EXPECT_EQ(loop.Channel(1).Name + loop.Channel(3).Name, "C2C5");
+    EXPECT_EQ(form->height(), tall - 2 * (form->Layout().Rows[1].StepTop - form->Layout().Rows[0].StepTop));
+    // Four channels is the minimum, and no channel is selected any more.
+    EXPECT_FALSE(form->ChannelAction(TCommand::DeleteChannel)->isEnabled());
+    for (TCommand c : {TCommand::Cut, TCommand::Copy, TCommand::ShiftLeft, TCommand::Random, TCommand::Humanize,
+                       TCommand::ZipSelected, TCommand::DeleteSelected}) {
+        EXPECT_FALSE(form->Action(c)->isEnabled()) << int(c);
+        form->SelectAlone(2);
+        EXPECT_EQ(form->Action(c)->isEnabled(), c != TCommand::DeleteSelected) << int(c);
+        QTest::mouseClick(form->Row(2)->SelectButton, Qt::RightButton);  // none selected again
+    }
+}
+
+TEST_F(EditCommands, ThePopupActsOnTheRowClicked) {
+    QTest::mouseClick(form->Row(5)->SelectButton, Qt::RightButton);
+    QMenu* menu = Popup(1);
+    ASSERT_TRUE(menu && menu->objectName() == "LineMenu");
+    QPixmap shot = form->grab();  // the picture, for a person to look at
+    QPainter(&shot).drawPixmap(menu->pos() - form->pos(), menu->grab());
+    ASSERT_TRUE(shot.save(TROVAMIX_BINARY_DIR "/channel-popup.png"));
+    AnswerDelete(QMessageBox::Ok);
+    form->ChannelAction(TCommand::DeleteChannel)->trigger();
+    ASSERT_EQ(loop.ChannelCount(), 5);  // channel 5 was selected too, and stays
+    EXPECT_EQ(loop.Channel(1).Name + loop.Channel(4).Name, "C2C5");
+    Popup(2)->close();
+    form->ChannelAction(TCommand::InsertChannel)->trigger();
+    EXPECT_EQ(loop.Channel(2).Name + "|" + loop.Channel(3).Name, "|C3");  // above the row clicked
+    form->SelectAlone(4);
+    QTest::keyClick(form.get(), Qt::Key_Menu);  // the first selected channel's pop-up
+    ASSERT_EQ(QApplication::activePopupWidget(), form->ChannelPopup());
+    form->ChannelPopup()->close();
+    form->ChannelAction(TCommand::InsertChannel)->trigger();
+    EXPECT_EQ(loop.Channel(4).Name + "|" + loop.Channel(5).Name, "|C4");
+}
+
+TEST_F(EditCommands, HumanizeAsksHowMuchAndChangesOnlyTheChosenValuesOfTheSelectedRow) {
+    for (int s = 0; s < 32; ++s) loop.SetStep(s / 16, loop.CurrentPattern, s % 16, true);  // rows 0 and 1
+    const PatternRecord before = Rec(0), other = Rec(1);
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        dialog->findChild<QWidget*>("HumanizeSlider")->setProperty("value", 100);
+        EXPECT_EQ(dialog->findChild<QWidget*>("PercentageBox")->property("title"), "Humanize 100%");
+        dialog->findChild<QWidget*>("PanBox")->setProperty("checked", false);
+        QTest::mouseClick(dialog->findChild<QWidget*>("OkButton"), Qt::LeftButton);
+    });
+    Keys("Alt+H");
+    EXPECT_NE(Rec(0).StepVolume(), before.StepVolume());
+    EXPECT_EQ(Rec(0).StepPan(), before.StepPan());
+    EXPECT_EQ(Rec(1), other);
 }
 
 // Drags as the window sees them: press, moves with the button held, release.
