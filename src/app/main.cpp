@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("Trovamix");
-    app.setDesktopFileName("trovamix");  // the task bar finds the icon and name by it
+    app.setDesktopFileName("trovamix");    // the task bar finds the icon and name by it
     app.setWindowIcon(tx::ProgramIcon());  // every window's, the dialogs' too
     tx::TAppOptions options;
     for (int i = 1; i < argc; ++i) options.Args.emplace_back(argv[i]);

@@ -162,7 +162,7 @@ void TTrovamixMainForm::CreateCaption() {
                        static_cast<QWidget*>(closeIconZone_)}) {
         w->setProperty("tag", 1);  // caption parts move the window
     }
-    setMenuWidget(captionPic_);  // above the docks
+    setMenuWidget(captionPic_);    // above the docks
     setWindowIcon(ProgramIcon());  // the task bar's, at every size it asks for
     SetCaption("Trovamix");
 }
@@ -276,9 +276,8 @@ void TTrovamixMainForm::CreatePanels() {
     for (QDockWidget* dock : {mainMenuToolWindow_, menuToolWindow_, bottomToolWindow_}) {
         connect(dock, &QDockWidget::topLevelChanged, this,
                 [this, dock](bool floating) { PanelDockChanged(dock, floating); });
-        connect(dock, &QDockWidget::dockLocationChanged, this, [this] {
-            menuBar_->SetDropUp(dockWidgetArea(mainMenuToolWindow_) == Qt::BottomDockWidgetArea);
-        });
+        connect(dock, &QDockWidget::dockLocationChanged, this,
+                [this] { menuBar_->SetDropUp(dockWidgetArea(mainMenuToolWindow_) == Qt::BottomDockWidgetArea); });
     }
 }
 
@@ -1253,8 +1252,8 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         type != QEvent::MouseButtonDblClick)
         return false;
     auto* w = qobject_cast<QWidget*>(watched);
-    if (QDockWidget* dock = PanelDock(w); dock && type != QEvent::MouseButtonDblClick &&
-                                          PanelDragEvent(dock, type, static_cast<QMouseEvent*>(event)))
+    if (QDockWidget* dock = PanelDock(w);
+        dock && type != QEvent::MouseButtonDblClick && PanelDragEvent(dock, type, static_cast<QMouseEvent*>(event)))
         return true;
     if (!w || w->window() != this) return false;
     // Only the window's own surfaces move it or toggle its height; controls keep their clicks.

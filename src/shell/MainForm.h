@@ -129,7 +129,7 @@ public:
 
 signals:
     void CommandRun(tx::TCommand command);  // every menu command, after the window's own part
-    void LoopShown();  // a new or opened loop is on show: its channels' MIDI set-up is due
+    void LoopShown();                       // a new or opened loop is on show: its channels' MIDI set-up is due
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,7 +140,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool TickScope();  // true when the scope or meter changed
+    bool TickScope();                          // true when the scope or meter changed
     QDockWidget* PanelDock(QWidget* w) const;  // the dock of a panel surface, else null
     bool PanelDragEvent(QDockWidget* dock, QEvent::Type type, QMouseEvent* me);
     void DockPanel(QDockWidget* dock, Qt::DockWidgetArea area);
@@ -191,7 +191,7 @@ private:
     // A panel dragged with the right button (any button once it floats): it
     // leaves its dock after a few pixels and docks where it is dropped.
     QDockWidget* panelDrag_ = nullptr;
-    QPoint panelGrab_;      // the mouse's offset inside the dragged panel's window
+    QPoint panelGrab_;  // the mouse's offset inside the dragged panel's window
     bool panelMoved_ = false;
     bool placingPanels_ = false;  // settings are placing the panels: no height change
     TRowLayout layout_;
@@ -236,7 +236,7 @@ private:
     std::vector<std::pair<TCommand, QAction*>> actions_;
     QTimer* scopeTimer_ = nullptr;
     QTimer* clampTimer_ = nullptr;  // brings the caption back once a move has settled
-    int quietTicks_ = 0;  // scope ticks with nothing to show
+    int quietTicks_ = 0;            // scope ticks with nothing to show
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;

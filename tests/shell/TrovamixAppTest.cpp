@@ -218,7 +218,9 @@ TEST_F(CommandLineStart, AnOpenedLoopSendsEachChannelsBankAndProgram) {
     const auto sent = midiOutPort->Messages();
     const uint8_t ch = uint8_t(MidiChannelOf(loop.Channel(1)));
     const std::vector<uint8_t> bank{uint8_t(0xB0 + ch), 0, 3}, program{uint8_t(0xC0 + ch), 42};
-    const auto at = [&](const std::vector<uint8_t>& m) { return std::find(sent.begin(), sent.end(), m) - sent.begin(); };
+    const auto at = [&](const std::vector<uint8_t>& m) {
+        return std::find(sent.begin(), sent.end(), m) - sent.begin();
+    };
     ASSERT_LT(at(bank), std::ptrdiff_t(sent.size()));
     EXPECT_LT(at(bank), at(program));  // the bank goes first, so the program lands in it
     EXPECT_LT(at(program), std::ptrdiff_t(sent.size()));
