@@ -508,6 +508,7 @@ bool TStreaming::lockOrQuit() {
 }
 
 void TStreaming::threadLoop() {
+    pthread_setname_np(pthread_self(), "tx-mix");  // told apart in top and in profiles
     // Above normal priority: a low real-time priority where the system grants
     // one (as Linux audio programs run their mixing threads), else one nice
     // step up. The thread only ever runs for one block at a time.
