@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <algorithm>
 
 namespace tx {
 
@@ -92,7 +93,12 @@ void TMyTransButton::PaintSkin(QPainter& p) {
         p.setFont(font());
         int flags = int(textAlign_ | Qt::TextShowMnemonic);
         if (wordWrap_) flags |= Qt::TextWordWrap;
-        p.drawText(area.translated(shownDown ? 1 : 0, shownDown ? 1 : 0), flags, caption_);
+        // A name wider than the button ends in an ellipsis instead of being
+        // cut at both edges (mnemonic captions are the program's own and fit).
+        QString text = caption_;
+        if (!wordWrap_ && !text.contains('&'))
+            text = fontMetrics().elidedText(text, Qt::ElideRight, std::max(0, area.width() - 4));
+        p.drawText(area.translated(shownDown ? 1 : 0, shownDown ? 1 : 0), flags, text);
     }
 }
 

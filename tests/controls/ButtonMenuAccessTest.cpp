@@ -83,6 +83,20 @@ TEST_F(Button, ARightPressShowsItsMenuAtTheRightEdgeDrawnPressed) {
     EXPECT_EQ(Shown(), 2);
 }
 
+TEST(ButtonCaption, ALongNameEndsInAnEllipsisInsteadOfSpillingOverTheEdges) {
+    TMyTransButton named;
+    named.resize(60, 16);
+    const QImage empty = named.grab().toImage();
+    named.SetCaption("Closed Hat With A Long Name");
+    const QImage shown = named.grab().toImage();
+    bool inked = false;
+    for (int y = 0; y < 16; ++y) {
+        for (int x : {0, 1, 58, 59}) EXPECT_EQ(shown.pixel(x, y), empty.pixel(x, y)) << x << "," << y;
+        for (int x = 2; x < 58; ++x) inked |= shown.pixel(x, y) != empty.pixel(x, y);
+    }
+    EXPECT_TRUE(inked);  // the start of the name is still there
+}
+
 TEST_F(Button, TheCaptionsAcceleratorClicksIt) {
     button.SetCaption("&Mute");
     button.SetStayDown(true);
