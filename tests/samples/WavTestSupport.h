@@ -72,7 +72,8 @@ inline Bytes Pcm16(const std::vector<int16_t>& values) {
 // Runs sox to make a test file: `format` are the output options (-r, -c, -b, -e),
 // `effects` what to synthesise. Returns false when sox fails.
 inline bool Sox(const std::string& format, const std::string& effects, const std::filesystem::path& out) {
-    std::string cmd = "sox -V1 -n " + format + " '" + out.string() + "' " + effects + " >/dev/null 2>&1";
+    // No dither: sox would add random noise below 16 bits, and the figures would vary run to run.
+    std::string cmd = "sox -V1 -D -n " + format + " '" + out.string() + "' " + effects + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
