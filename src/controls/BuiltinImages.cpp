@@ -67,11 +67,15 @@ QCursor ProgramCursor(const QString& name) {
 }
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (const char* size : {"18", "48", "128", "256"}) {
-        const QImage image = BuiltinImage(QString("Icon%1").arg(size));
-        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
-    }
+    // Decoded once: the program and its main window both ask at start-up.
+    static const QIcon icon = [] {
+        QIcon built;
+        for (const char* size : {"18", "48", "128", "256"}) {
+            const QImage image = BuiltinImage(QString("Icon%1").arg(size));
+            if (!image.isNull()) built.addPixmap(QPixmap::fromImage(image));
+        }
+        return built;
+    }();
     return icon;
 }
 

@@ -34,17 +34,25 @@ struct TScriptedPrompts : TWorkflowPrompts {
 
 class LoopSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        loop.SetEngineLock(&lock);
-        folder = dir.path().toStdString() + "/";
-    }
+    LoopSessionTest() { loop.SetEngineLock(&lock); }
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QTemporaryDir dir;
     TLoop loop;
     TEngineLock lock;
     TSettings settings;
     TEngine engine{loop, lock, settings};
-    std::string folder;
+    std::string folder = dir.path().toStdString() + "/";
+};
+
+// The window with the workflow behind its menus, as the program wires them.
+class WindowSessionTest : public LoopSessionTest {
+protected:
+    WindowSessionTest() { form.SetWorkflow(&workflow); }
+    TTrovamixMainForm form{loop, &engine};
+    TLoopDocument doc{loop, &engine};
+    TScriptedPrompts prompts;
+    TFormView view{form};
+    TLoopWorkflow workflow{doc, prompts, view, folder};
 };
 
 TEST_F(LoopSessionTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
@@ -87,13 +95,7 @@ TEST_F(LoopSessionTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
     EXPECT_FALSE(loop.Channel(1).Sample.HasData());
 }
 
-TEST_F(LoopSessionTest, TheWindowStaysOpenWhenTheSaveQuestionIsCancelled) {
-    TTrovamixMainForm form(loop, &engine);
-    TLoopDocument doc(loop, &engine);
-    TScriptedPrompts prompts;
-    TFormView view(form);
-    TLoopWorkflow workflow(doc, prompts, view, folder);
-    form.SetWorkflow(&workflow);
+TEST_F(WindowSessionTest, TheWindowStaysOpenWhenTheSaveQuestionIsCancelled) {
     loop.Tempo = 150;
     form.LoopReplaced();
     EXPECT_EQ(form.findChild<TRCADigital*>("BPMDig")->Value(), 150);
@@ -109,13 +111,7 @@ TEST_F(LoopSessionTest, TheWindowStaysOpenWhenTheSaveQuestionIsCancelled) {
     EXPECT_TRUE(closed.isAccepted());
 }
 
-TEST_F(LoopSessionTest, NewWithoutADefaultLoopGivesAFreshUntitledLoop) {
-    TTrovamixMainForm form(loop, &engine);
-    TLoopDocument doc(loop, &engine);
-    TScriptedPrompts prompts;
-    TFormView view(form);
-    TLoopWorkflow workflow(doc, prompts, view, folder);
-    form.SetWorkflow(&workflow);
+TEST_F(WindowSessionTest, NewWithoutADefaultLoopGivesAFreshUntitledLoop) {
     loop.SetStep(0, 1, 0, true);
     loop.Modified = false;  // nothing to ask
     form.RunCommand(TCommand::New);
@@ -125,13 +121,7 @@ TEST_F(LoopSessionTest, NewWithoutADefaultLoopGivesAFreshUntitledLoop) {
     EXPECT_TRUE(prompts.Errors.empty());
 }
 
-TEST_F(LoopSessionTest, ALoopDroppedOnTheWindowOpensAfterTheSaveQuestion) {
-    TTrovamixMainForm form(loop, &engine);
-    TLoopDocument doc(loop, &engine);
-    TScriptedPrompts prompts;
-    TFormView view(form);
-    TLoopWorkflow workflow(doc, prompts, view, folder);
-    form.SetWorkflow(&workflow);
+TEST_F(WindowSessionTest, ALoopDroppedOnTheWindowOpensAfterTheSaveQuestion) {
     loop.Tempo = 177;
     const std::string file = folder + "Dropped.TXP";
     ASSERT_EQ(doc.Save(file), "");
