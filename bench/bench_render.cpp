@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "engine/Engine.h"
+#include "engine/MixVector.h"
 #include "engine/Render.h"
 
 namespace {
@@ -162,9 +163,12 @@ TPassFigures countPass(TSong& song) {
     return f;
 }
 
+// Args: the requested block length; 1 for the scalar reference loops.
 void BM_RenderSong(benchmark::State& state) {
     TSong song;
     song.lock.SetBufferLength(int32_t(state.range(0)));
+    song.engine->ScalarReference = state.range(1) != 0;
+    state.SetLabel(song.engine->ScalarReference ? "scalar" : tx::mix::VectorTarget());
     const TPassFigures fig = countPass(song);
     tx::TRenderPlan plan = tx::PlanRender(song.loop, song.lock.BlockFrames);
     int64_t bytes = 0;
@@ -183,7 +187,7 @@ void BM_RenderSong(benchmark::State& state) {
     state.counters["x_realtime"] =
         benchmark::Counter(audioSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_RenderSong)->Arg(4410)->Arg(576)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderSong)->Args({4410, 0})->Args({576, 0})->Args({4410, 1})->Unit(benchmark::kMillisecond);
 
 // The same song through the render thread into a real file (temporary name,
 // sync and rename included); wall time, as the user waits for it.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
 
 #include "engine/EngineLock.h"
 #include "engine/StepTimeline.h"
@@ -148,6 +149,10 @@ public:
     std::atomic<bool> ScopeFilled{false};
     std::atomic<int32_t> PeakLeft{0}, PeakRight{0};
     TBlockProcessor* Plugin = nullptr;
+    // True: MixBlock and ConvertBlock run the plain scalar loops, the
+    // reference the vector kernels are tested against byte for byte. Set it
+    // before mixing starts.
+    bool ScalarReference = false;
 
     void AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r, int32_t targetLength,
                   int32_t group, int32_t cutGroup, int32_t pan);
@@ -173,10 +178,14 @@ public:
     void PublishDisplay(bool barrier);  // the displayed position now, engine lock held
 
 private:
+    struct TVectorMix;
+    void mixReference(FrameTime blockEnd);
+    void mixVector(FrameTime blockEnd);
     uint64_t nextRandom();
     uint64_t rng_ = 0x9E3779B97F4A7C15ull;
     TSettings settings_;
-    std::atomic<bool> surround_{false};  // ConvertBlock reads it once per block
+    std::atomic<bool> surround_{false};   // ConvertBlock reads it once per block
+    std::unique_ptr<TVectorMix> vector_;  // the vector mixer's work space, made once
 };
 
 }  // namespace tx

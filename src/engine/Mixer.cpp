@@ -9,6 +9,8 @@
 
 #include "engine/Engine.h"
 #include "engine/MixKernels.h"
+#include "engine/MixVector.h"
+#include "engine/MixWork.h"
 
 namespace tx {
 
@@ -82,10 +84,17 @@ void TEngine::ClearVoices() {
 
 void TEngine::MixBlock() {
     TLockGuard g(&EL);
-    const int32_t blockFrames = EL.BlockFrames;
-    const FrameTime blockEnd = MixPosition + blockFrames;
+    const FrameTime blockEnd = MixPosition + EL.BlockFrames;
     AdvanceClock();
+    if (ScalarReference)
+        mixReference(blockEnd);
+    else
+        mixVector(blockEnd);
+    MixPosition = blockEnd;
+}
 
+// The voice loop as the mixing rules state it, one voice after the other.
+void TEngine::mixReference(FrameTime blockEnd) {
     int32_t* mixBuf = EL.MixBuffer.data();
     int16_t* scratch = EL.ScratchBuffer.data();
     const int64_t mainVolume = std::clamp(Loop.MainVolume.Load(), 0, MaxMainVolume);
@@ -122,11 +131,12 @@ void TEngine::MixBlock() {
                 FilterState& f = v.Filter;
                 if (f.IsOpen()) {
                     const int64_t gL = mainVolume * v.GainLeft, gR = mainVolume * v.GainRight;
-                    if (gL + gR != 0) mix::MixInteger(dst, src, n, gL, gR);
+                    if (gL + gR != 0) mix::MixIntegerScalar(dst, src, n, gL, gR);
                 } else {
                     mix::FilterSide<TFilterReal> L{f.PosLeft, f.VelLeft}, R{f.PosRight, f.VelRight};
                     mix::MixFiltered<TFilterReal>(dst, src, n, double(mainVolume * v.GainLeft) / 65536,
-                                         double(mainVolume * v.GainRight) / 65536, f.Cutoff, f.Resonance, L, R);
+                                                  double(mainVolume * v.GainRight) / 65536, f.Cutoff, f.Resonance, L,
+                                                  R);
                     f.PosLeft = std::nearbyint(L.pos);
                     f.VelLeft = L.vel;
                     f.PosRight = std::nearbyint(R.pos);
@@ -141,7 +151,34 @@ void TEngine::MixBlock() {
             ++i;
         }
     }
-    MixPosition = blockEnd;
+}
+
+// The same loop planned first (voices leave the pool in the same order), then
+// mixed by the vector runner. A voice that ends in this block takes its
+// filter state along in the plan; one that stays keeps its slot for the rest
+// of the block, so the plan can point at it.
+void TEngine::mixVector(FrameTime blockEnd) {
+    TVectorMix& vm = *vector_;
+    const int64_t mainVolume = std::clamp(Loop.MainVolume.Load(), 0, MaxMainVolume);
+    int planned = 0;
+    for (int i = 0; i < VoiceCount;) {
+        TMixChan& v = Voices[size_t(i)];
+        if (blockEnd <= v.StartTime) {
+            ++i;
+            continue;
+        }
+        const bool ends = blockEnd >= v.StartTime + v.Length;
+        if (PlanVoice(v, v.Length, MixPosition, blockEnd, mainVolume, ends ? nullptr : &v.Filter,
+                      vm.Work[size_t(planned)]))
+            ++planned;
+        if (ends) {
+            v = Voices[size_t(VoiceCount - 1)];
+            --VoiceCount;
+        } else {
+            ++i;
+        }
+    }
+    vm.Runner.Run(vm.Work.data(), planned, EL.MixBuffer.data(), EL.BlockFrames, EL.ScratchBuffer.data());
 }
 
 void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset, int32_t byteCount) {
@@ -152,6 +189,8 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
     int32_t* mixBuf = EL.MixBuffer.data() + size_t(fromFrame) * 2;
     const bool surround = surround_.load(std::memory_order_relaxed);
 
+    // One chain of dependent sums, so there is nothing to run side by side:
+    // both paths use the scalar loop.
     FilterState& mf = MasterFilter;
     if (!mf.IsOpen()) {
         mix::FilterSide<TFilterReal> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
@@ -166,24 +205,32 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
     int32_t peakLeft = 0, peakRight = 0;
     if (scope) {
         int32_t lowL = 0, highL = 0, lowR = 0, highR = 0;
-        for (int32_t k = 0; k < count; ++k) {
-            lowL = std::min(lowL, mixBuf[2 * k]);
-            highL = std::max(highL, mixBuf[2 * k]);
-            lowR = std::min(lowR, mixBuf[2 * k + 1]);
-            highR = std::max(highR, mixBuf[2 * k + 1]);
+        if (ScalarReference) {
+            for (int32_t k = 0; k < count; ++k) {
+                lowL = std::min(lowL, mixBuf[2 * k]);
+                highL = std::max(highL, mixBuf[2 * k]);
+                lowR = std::min(lowR, mixBuf[2 * k + 1]);
+                highR = std::max(highR, mixBuf[2 * k + 1]);
+            }
+        } else {
+            mix::PeaksVector(mixBuf, count, lowL, highL, lowR, highR);
         }
         peakLeft = std::max(-(lowL >> MixShift), highL >> MixShift);
         peakRight = std::max(-(lowR >> MixShift), highR >> MixShift);
     }
 
-    for (int32_t k = 0; k < count; ++k) {
-        const int64_t l = int64_t(mixBuf[2 * k]) >> MixShift;
-        const int64_t rv = int64_t(mixBuf[2 * k + 1]);
-        const int64_t r = (surround ? -rv : rv) >> MixShift;
-        out[2 * k] = int16_t(std::clamp<int64_t>(l, -32768, 32767));
-        out[2 * k + 1] = int16_t(std::clamp<int64_t>(r, -32768, 32767));
-        mixBuf[2 * k] = 0;
-        mixBuf[2 * k + 1] = 0;
+    if (ScalarReference) {
+        for (int32_t k = 0; k < count; ++k) {
+            const int64_t l = int64_t(mixBuf[2 * k]) >> MixShift;
+            const int64_t rv = int64_t(mixBuf[2 * k + 1]);
+            const int64_t r = (surround ? -rv : rv) >> MixShift;
+            out[2 * k] = int16_t(std::clamp<int64_t>(l, -32768, 32767));
+            out[2 * k + 1] = int16_t(std::clamp<int64_t>(r, -32768, 32767));
+            mixBuf[2 * k] = 0;
+            mixBuf[2 * k + 1] = 0;
+        }
+    } else {
+        mix::ConvertVector(mixBuf, out, count, surround);
     }
 
     if (Plugin && Plugin->Active()) Plugin->ProcessBlock(out, count);
