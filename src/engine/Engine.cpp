@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include "engine/MixWork.h"
+#include "engine/Stems.h"
 
 namespace tx {
 

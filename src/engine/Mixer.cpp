@@ -11,6 +11,7 @@
 #include "engine/MixKernels.h"
 #include "engine/MixVector.h"
 #include "engine/MixWork.h"
+#include "engine/Stems.h"
 
 namespace tx {
 
@@ -32,12 +33,10 @@ void raiseTo(std::atomic<int32_t>& held, int32_t v) {
 
 }  // namespace
 
-void TEngine::AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
-                       int32_t targetLength, int32_t group, int32_t cutGroup, int32_t pan) {
-    if (!sample || FrameTime(sample->Length) + start <= MixPosition || VoiceCount >= MaxVoices) return;
+void InitVoice(TMixChan& v, const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+               int32_t targetLength, int32_t group, int32_t pan) {
     constexpr Ld pi = std::numbers::pi_v<Ld>;
     const Ld a = Ld(std::clamp(pan, 0, MaxPan)) * pi / 254;
-    TMixChan& v = Voices[size_t(VoiceCount)];
     v.Sample = sample;
     v.StartTime = start;
     v.Length = targetLength;
@@ -49,12 +48,39 @@ void TEngine::AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume
     v.Filter.Cutoff = c;
     v.Filter.Resonance = r;
     v.Filter.ClearStates();
+}
+
+void TEngine::AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+                       int32_t targetLength, int32_t group, int32_t cutGroup, int32_t pan) {
+    addVoice(ScopeMix, 0, sample, start, volume, c, r, targetLength, group, cutGroup, pan);
+}
+
+void TEngine::addVoice(int scope, int stem, const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+                       int32_t targetLength, int32_t group, int32_t cutGroup, int32_t pan) {
+    if (stems_) {
+        stems_->AddVoice(TVoiceScope(scope), stem, MixPosition, sample, start, volume, c, r, targetLength, group,
+                         cutGroup, pan);
+        return;
+    }
+    if (!sample || FrameTime(sample->Length) + start <= MixPosition || VoiceCount >= MaxVoices) return;
+    InitVoice(Voices[size_t(VoiceCount)], sample, start, volume, c, r, targetLength, group, pan);
     CutVoices(start, cutGroup);
     ++VoiceCount;
 }
 
+void TEngine::cutVoices(int scope, int stem, FrameTime start, int32_t cutGroup) {
+    if (stems_)
+        stems_->CutVoices(TVoiceScope(scope), stem, start, cutGroup);
+    else
+        CutVoices(start, cutGroup);
+}
+
 void TEngine::CutVoices(FrameTime start, int32_t cutGroup) {
     if (cutGroup == 0) return;
+    if (stems_) {
+        stems_->CutVoices(ScopeMix, 0, start, cutGroup);
+        return;
+    }
     for (int i = VoiceCount - 1; i >= 0; --i) {
         TMixChan& v = Voices[size_t(i)];
         if (v.Group == cutGroup && v.StartTime != start && start < v.StartTime + v.Length)
@@ -77,6 +103,7 @@ void TEngine::RemoveSampleVoices(const TWAVSample* sample) {
 void TEngine::ClearVoices() {
     TLockGuard g(&EL);
     VoiceCount = 0;
+    if (stems_) stems_->Clear();
     // A render's last block converts only part of the mix; what it left must
     // not sound in the next block.
     std::fill(EL.MixBuffer.begin(), EL.MixBuffer.end(), 0);
@@ -86,11 +113,32 @@ void TEngine::MixBlock() {
     TLockGuard g(&EL);
     const FrameTime blockEnd = MixPosition + EL.BlockFrames;
     AdvanceClock();
-    if (ScalarReference)
+    if (stems_)
+        stems_->MixBlock(MixPosition, blockEnd, std::clamp(Loop.MainVolume.Load(), 0, MaxMainVolume),
+                         EL.MixBuffer.data(), EL.BlockFrames, EL.ScratchBuffer.data(), vector_->Runner);
+    else if (ScalarReference)
         mixReference(blockEnd);
     else
         mixVector(blockEnd);
     MixPosition = blockEnd;
+}
+
+void TEngine::BeginStems(const std::vector<int>& channels) {
+    TLockGuard g(&EL);
+    ClearVoices();
+    stems_ = std::make_unique<TStemMixer>(channels, Loop.ChannelCount(), EL.BlockFrames, rng_);
+    // Every stem's master filter starts from rest with the mix's settings.
+    for (int k = 1; k <= stems_->Count(); ++k) {
+        FilterState& f = stems_->MasterFilter(k);
+        f = MasterFilter;
+        f.ClearStates();
+    }
+}
+
+void TEngine::EndStems() {
+    TLockGuard g(&EL);
+    stems_.reset();
+    VoiceCount = 0;
 }
 
 // The voice loop as the mixing rules state it, one voice after the other.
@@ -187,51 +235,9 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
     if (fromFrame < 0 || fromFrame >= blockFrames || byteCount <= 0 || !out) return;
     const int32_t count = std::min(byteCount / 4, blockFrames - fromFrame);
     int32_t* mixBuf = EL.MixBuffer.data() + size_t(fromFrame) * 2;
-    const bool surround = surround_.load(std::memory_order_relaxed);
-
-    // One chain of dependent sums, so there is nothing to run side by side:
-    // both paths use the scalar loop.
-    FilterState& mf = MasterFilter;
-    if (!mf.IsOpen()) {
-        mix::FilterSide<TFilterReal> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
-        mix::FilterInPlace<TFilterReal>(mixBuf, count, mf.Cutoff, mf.Resonance, L, R);
-        mf.PosLeft = std::nearbyint(L.pos);
-        mf.VelLeft = L.vel;
-        mf.PosRight = std::nearbyint(R.pos);
-        mf.VelRight = R.vel;
-    }
-
     const bool scope = ScopeButton.load(std::memory_order_relaxed) && scopeOffset != NoScope;
     int32_t peakLeft = 0, peakRight = 0;
-    if (scope) {
-        int32_t lowL = 0, highL = 0, lowR = 0, highR = 0;
-        if (ScalarReference) {
-            for (int32_t k = 0; k < count; ++k) {
-                lowL = std::min(lowL, mixBuf[2 * k]);
-                highL = std::max(highL, mixBuf[2 * k]);
-                lowR = std::min(lowR, mixBuf[2 * k + 1]);
-                highR = std::max(highR, mixBuf[2 * k + 1]);
-            }
-        } else {
-            mix::PeaksVector(mixBuf, count, lowL, highL, lowR, highR);
-        }
-        peakLeft = std::max(-(lowL >> MixShift), highL >> MixShift);
-        peakRight = std::max(-(lowR >> MixShift), highR >> MixShift);
-    }
-
-    if (ScalarReference) {
-        for (int32_t k = 0; k < count; ++k) {
-            const int64_t l = int64_t(mixBuf[2 * k]) >> MixShift;
-            const int64_t rv = int64_t(mixBuf[2 * k + 1]);
-            const int64_t r = (surround ? -rv : rv) >> MixShift;
-            out[2 * k] = int16_t(std::clamp<int64_t>(l, -32768, 32767));
-            out[2 * k + 1] = int16_t(std::clamp<int64_t>(r, -32768, 32767));
-            mixBuf[2 * k] = 0;
-            mixBuf[2 * k + 1] = 0;
-        }
-    } else {
-        mix::ConvertVector(mixBuf, out, count, surround);
-    }
+    convert(mixBuf, MasterFilter, out, count, scope ? &peakLeft : nullptr, &peakRight);
 
     if (Plugin && Plugin->Active()) Plugin->ProcessBlock(out, count);
 
@@ -248,6 +254,62 @@ void TEngine::ConvertBlock(int32_t fromFrame, int16_t* out, int32_t scopeOffset,
         raiseTo(PeakLeft, peakLeft);
         raiseTo(PeakRight, peakRight);
     }
+}
+
+// The master filter, the scope's peaks when asked for, and the 16-bit output.
+void TEngine::convert(int32_t* mixBuf, FilterState& mf, int16_t* out, int32_t count, int32_t* peakLeft,
+                      int32_t* peakRight) {
+    const bool surround = surround_.load(std::memory_order_relaxed);
+    // One chain of dependent sums, so there is nothing to run side by side:
+    // both paths use the scalar loop.
+    if (!mf.IsOpen()) {
+        mix::FilterSide<TFilterReal> L{mf.PosLeft, mf.VelLeft}, R{mf.PosRight, mf.VelRight};
+        mix::FilterInPlace<TFilterReal>(mixBuf, count, mf.Cutoff, mf.Resonance, L, R);
+        mf.PosLeft = std::nearbyint(L.pos);
+        mf.VelLeft = L.vel;
+        mf.PosRight = std::nearbyint(R.pos);
+        mf.VelRight = R.vel;
+    }
+
+    if (peakLeft) {
+        int32_t lowL = 0, highL = 0, lowR = 0, highR = 0;
+        if (ScalarReference) {
+            for (int32_t k = 0; k < count; ++k) {
+                lowL = std::min(lowL, mixBuf[2 * k]);
+                highL = std::max(highL, mixBuf[2 * k]);
+                lowR = std::min(lowR, mixBuf[2 * k + 1]);
+                highR = std::max(highR, mixBuf[2 * k + 1]);
+            }
+        } else {
+            mix::PeaksVector(mixBuf, count, lowL, highL, lowR, highR);
+        }
+        *peakLeft = std::max(-(lowL >> MixShift), highL >> MixShift);
+        *peakRight = std::max(-(lowR >> MixShift), highR >> MixShift);
+    }
+
+    if (ScalarReference) {
+        for (int32_t k = 0; k < count; ++k) {
+            const int64_t l = int64_t(mixBuf[2 * k]) >> MixShift;
+            const int64_t rv = int64_t(mixBuf[2 * k + 1]);
+            const int64_t r = (surround ? -rv : rv) >> MixShift;
+            out[2 * k] = int16_t(std::clamp<int64_t>(l, -32768, 32767));
+            out[2 * k + 1] = int16_t(std::clamp<int64_t>(r, -32768, 32767));
+            mixBuf[2 * k] = 0;
+            mixBuf[2 * k + 1] = 0;
+        }
+    } else {
+        mix::ConvertVector(mixBuf, out, count, surround);
+    }
+}
+
+void TEngine::ConvertStem(int stem, int16_t* out, int32_t byteCount) {
+    TLockGuard g(&EL);
+    if (!stems_ || stem < 1 || stem > stems_->Count() || byteCount <= 0 || !out) return;
+    const int32_t count = std::min(byteCount / 4, EL.BlockFrames);
+    FilterState& mf = stems_->MasterFilter(stem);
+    mf.Cutoff = MasterFilter.Cutoff;
+    mf.Resonance = MasterFilter.Resonance;
+    convert(stems_->Buffer(stem), mf, out, count, nullptr, nullptr);
 }
 
 void TEngine::SetMainCutOff(int position) {
