@@ -189,12 +189,13 @@ TEST_P(CliCutLoop, WarnsOnceAndGoesOn) {
         EXPECT_EQ(j["Tempo"], 140);
     }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Commands, CliCutLoop,
-    testing::Values(std::vector<std::string>{"info", "LOOP"}, std::vector<std::string>{"render", "LOOP", "-o", "OUT"},
-                    std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
-                    std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds", "0.05"}),
-    [](const auto& i) { return i.param[0]; });
+INSTANTIATE_TEST_SUITE_P(Commands, CliCutLoop,
+                         testing::Values(std::vector<std::string>{"info", "LOOP"},
+                                         std::vector<std::string>{"render", "LOOP", "-o", "OUT", "--format", "wav"},
+                                         std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
+                                         std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds",
+                                                                  "0.05"}),
+                         [](const auto& i) { return i.param[0]; });
 
 // A sample too large to convert is refused before it is decoded, with one
 // warning naming it; its channel keeps the name and the command goes on.
@@ -208,8 +209,8 @@ TEST_F(CliLoop, ASampleOverTheLimitWarnsAndIsNotLoaded) {
     tx::TLoop loop;
     loop.Channel(1).SampleFileName = sample;
     const std::string file = Write("huge.txp", loop);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"info", file}, std::vector<std::string>{"render", file, "-o", sample + ".out"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"info", file},
+                                                 std::vector<std::string>{"render", file, "-o", sample + ".out.wav"}}) {
         const txtest::TCliResult r = txtest::RunCli(args);
         EXPECT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Err, "trovamix-cli: " + sample +
