@@ -309,6 +309,13 @@ void TEngine::ConvertStem(int stem, int16_t* out, int32_t byteCount) {
     FilterState& mf = stems_->MasterFilter(stem);
     mf.Cutoff = MasterFilter.Cutoff;
     mf.Resonance = MasterFilter.Resonance;
+    // Most stems are silent most of the time: zeros through a filter at rest
+    // stay zeros.
+    const bool rest = mf.PosLeft == 0 && mf.VelLeft == 0 && mf.PosRight == 0 && mf.VelRight == 0;
+    if (stems_->Silent(stem) && (mf.IsOpen() || rest)) {
+        std::memset(out, 0, size_t(count) * 4);
+        return;
+    }
     convert(stems_->Buffer(stem), mf, out, count, nullptr, nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "engine/Stems.h"
 #include "loopfile/LoopText.h"
@@ -314,6 +315,17 @@ int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress&
         return write(reinterpret_cast<const uint8_t*>(frames), size_t(count) * 4);
     };
     return renderLoop(engine, plan, progress, {}, sinks, {}).Frames[0] * 4;
+}
+
+int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress,
+                      const std::vector<int>& stemChannels,
+                      const std::function<bool(int output, const int16_t* frames, int32_t count)>& write) {
+    std::vector<TRenderSink> sinks(stemChannels.size() + 1);
+    for (size_t k = 0; k < sinks.size(); ++k) {
+        sinks[k].MaxFrames = std::numeric_limits<int64_t>::max() / 8;
+        sinks[k].Write = [&write, k](const int16_t* frames, int32_t count) { return write(int(k), frames, count); };
+    }
+    return renderLoop(engine, plan, progress, stemChannels, sinks, {}).Frames[0] * 4;
 }
 
 // ---------------------------------------------------------------- the render thread

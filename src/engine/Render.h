@@ -138,6 +138,12 @@ private:
 int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
                       const std::function<bool(const uint8_t*, size_t)>& write);
 
+// The same with stems: output 0 is the mix, output k the stem of
+// stemChannels[k - 1]; `write` gets each output's frames. Returns the mix's bytes.
+int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress,
+                      const std::vector<int>& stemChannels,
+                      const std::function<bool(int output, const int16_t* frames, int32_t count)>& write);
+
 // Renders and waits: the command-line tool's and the tests' entry point.
 // RenderWAV writes WAV whatever the name's extension.
 TRenderResult RenderWAV(TEngine& engine, const std::string& fileName);

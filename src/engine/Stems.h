@@ -39,6 +39,9 @@ public:
     void MixBlock(FrameTime mixPosition, FrameTime blockEnd, int64_t mainVolume, int32_t* mix, int32_t blockFrames,
                   int16_t* scratch, TMixRunner& runner);
     int32_t* Buffer(int stem) { return pools_[size_t(stem)].Buffer.data(); }
+    // True when nothing was mixed into the stem's buffer this block, so it
+    // still holds the zeros its last conversion left.
+    bool Silent(int stem) const { return pools_[size_t(stem)].Planned == 0; }
     FilterState& MasterFilter(int stem) { return pools_[size_t(stem)].Master; }
     // The latest end of a pool's voices, at least `end` ("Leave remainder").
     FrameTime LatestEnd(int pool, FrameTime end) const;
