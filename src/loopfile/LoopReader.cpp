@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "engine/EngineLock.h"
 #include "loopfile/LoopEvents.h"
@@ -510,8 +511,26 @@ TLoopReadResult refuse(TLoopReadResult r, int code, std::string reason) {
     return r;
 }
 
+// A file read into a loop is a new document, not a run of edits: the loop's
+// undo history hears nothing while reading and starts again once it is read.
+class TRecorderAside {
+public:
+    explicit TRecorderAside(TLoop& loop) : loop_(loop), recorder_(std::exchange(loop.Recorder, nullptr)) {}
+    ~TRecorderAside() {
+        loop_.Recorder = recorder_;
+        if (recorder_) recorder_->DocumentReplaced();
+    }
+    TRecorderAside(const TRecorderAside&) = delete;
+    TRecorderAside& operator=(const TRecorderAside&) = delete;
+
+private:
+    TLoop& loop_;
+    TLoopRecorder* recorder_;
+};
+
 TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions& options,
                            std::vector<std::optional<std::string>>& samples) {
+    TRecorderAside aside(loop);
     loop.ResetToNew();
     loop.LoadedVersion = 0;
     loop.Modified = false;
