@@ -347,12 +347,25 @@ void TUndoHistory::settle() {
     if (depth_ == 0 && current_) finish();
 }
 
-bool TUndoHistory::openFor(uint64_t k, const char* defaultName) {
+bool TUndoHistory::openFor(uint64_t k, const char* defaultName, bool joinable) {
     if (replaying_ || linksTaken_) return false;
     settle();
+    if (!current_ && joinable && depth_ == 0 && redo_.empty() && !undo_.empty() && undo_.back().JoinKey == k &&
+        Now() - undo_.back().At < JoinWithin) {
+        // The same knob still turning: its step stays open, keeping the state
+        // from before the turn began.
+        current_.emplace(std::move(undo_.back()));
+        undo_.pop_back();
+        bytes_ -= current_->Bytes;
+        current_->Bytes = 0;
+        touched_.clear();
+        touched_.insert(k);
+        return false;
+    }
     if (!current_) {
         current_.emplace();
         current_->Name = depth_ > 0 && !gestureName_.empty() ? gestureName_ : defaultName;
+        if (joinable && depth_ == 0) current_->JoinKey = k;
         touched_.clear();
         changed();
     }
@@ -368,11 +381,11 @@ void TUndoHistory::PatternChanging(int ch, int pattern) {
 
 void TUndoHistory::ChannelChanging(int ch) {
     if (ch < 0 || ch >= loop_.ChannelCount()) return;
-    if (openFor(key(KeyChannel, ch), "channel settings")) add(std::make_unique<ChannelAction>(loop_, ch));
+    if (openFor(key(KeyChannel, ch), "channel settings", true)) add(std::make_unique<ChannelAction>(loop_, ch));
 }
 
 void TUndoHistory::ValuesChanging() {
-    if (openFor(key(KeyValues), "loop values")) add(std::make_unique<ValuesAction>(loop_));
+    if (openFor(key(KeyValues), "loop values", true)) add(std::make_unique<ValuesAction>(loop_));
 }
 
 void TUndoHistory::PlaylistChanging() {
@@ -459,6 +472,7 @@ void TUndoHistory::finish() {
         return;
     }
     for (const auto& a : acts) step.Bytes += a->Bytes();
+    step.At = Now();
     dropRedo();
     bytes_ += step.Bytes;
     undo_.push_back(std::move(step));

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -67,6 +68,11 @@ public:
 
     // Called whenever what Undo or Redo would do may have changed (menu enabling).
     std::function<void()> Changed;
+    // A knob or slider sends a change for every pixel it moves: a change of
+    // a channel's settings or of the loop values outside a gesture joins the
+    // step of the same part made less than this long before it.
+    std::chrono::milliseconds JoinWithin{1000};
+    std::function<std::chrono::steady_clock::time_point()> Now = [] { return std::chrono::steady_clock::now(); };
 
     // TLoopRecorder
     void PatternChanging(int ch, int pattern) override;
@@ -87,11 +93,13 @@ private:
         std::string Name;
         std::vector<std::unique_ptr<Action>> Actions;
         size_t Bytes = 0;
+        uint64_t JoinKey = 0;  // the one part a joinable change touched
+        std::chrono::steady_clock::time_point At;
     };
     struct ChannelMove;
 
     void settle();
-    bool openFor(uint64_t key, const char* defaultName);
+    bool openFor(uint64_t key, const char* defaultName, bool joinable = false);
     void add(std::unique_ptr<Action> a);
     void finish();
     void trim();
@@ -106,7 +114,6 @@ private:
     size_t bytes_ = 0;
 
     std::optional<Step> current_;
-    bool auto_ = false;  // the open step is a single change outside a gesture
     int depth_ = 0;
     std::string gestureName_;
     std::unordered_set<uint64_t> touched_;  // parts already kept in the open step

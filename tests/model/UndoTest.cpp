@@ -2,6 +2,7 @@
 // makes: undoing must give back the very bytes of before, redoing those of after.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -211,6 +212,30 @@ TEST_F(Undo, StepsAreGesturesAndUnchangedStepsAreDropped) {
     }
     EXPECT_EQ(history.UndoSteps(), 3u);
     EXPECT_EQ(history.UndoName(), "knob");
+}
+
+TEST_F(Undo, AKnobTurnedWithoutAGestureIsOneStepUntilItRests) {
+    auto t = std::chrono::steady_clock::time_point{};
+    history.Now = [&] { return t; };
+    auto turn = [&](int ch, int v) {
+        loop.TouchChannel(ch);
+        loop.Channel(ch).DelayFeed = v;
+        t += std::chrono::milliseconds(30);
+    };
+    const auto before = BuildLoopFile(loop);
+    for (int v = 0; v < 50; ++v) turn(1, v);
+    EXPECT_EQ(history.UndoSteps(), 1u);
+    t += std::chrono::seconds(2);  // the knob rested
+    for (int v = 0; v < 5; ++v) turn(1, 100 + v);
+    turn(2, 7);  // another channel: a step of its own
+    EXPECT_EQ(history.UndoSteps(), 3u);
+    for (int v = 0; v < 5; ++v) {  // clicks on one pattern never join
+        loop.SetStep(0, 3, v + 6, true);
+        t += std::chrono::milliseconds(10);
+    }
+    EXPECT_EQ(history.UndoSteps(), 8u);
+    while (history.CanUndo()) history.Undo();
+    EXPECT_EQ(BuildLoopFile(loop), before);
 }
 
 TEST_F(Undo, NamesTheStepAndANewChangeDropsTheRedoSteps) {
