@@ -530,7 +530,6 @@ private:
 
 TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions& options,
                            std::vector<std::optional<std::string>>& samples) {
-    TRecorderAside aside(loop);
     loop.ResetToNew();
     loop.LoadedVersion = 0;
     loop.Modified = false;
@@ -612,6 +611,7 @@ TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions
 // after it is released, so decoding and effects never hold up the mixer, and
 // each channel's effects are complete when its sample is processed.
 TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& options) {
+    TRecorderAside aside(loop);  // the samples named by the file too
     std::vector<std::optional<std::string>> samples;
     // The old loop's sample frames, released after the lock: freeing a few
     // hundred megabytes is not the mixer's wait.

@@ -239,6 +239,7 @@ bool TLoop::OpenLoopByExtension(const std::string& fileName, const std::function
 void TLoop::LoadSamplesIntoChannels(int first, const std::vector<std::string>& names,
                                     const std::function<void(int, const std::string&)>& load) {
     int idx = std::max(first, 0);
+    TLoopGesture gesture(*this, "samples");
     for (const std::string& name : names) {
         while (idx >= ChannelCount()) AddChannel();
         if (load) load(idx, name);

@@ -122,6 +122,9 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateChannelMenu();
     ConnectHints(this);
     ChannelsChanged();
+    undo_ = std::make_unique<TUndoHistory>(loop_);
+    undo_->Changed = [this] { UpdateUndoCommands(); };
+    UpdateUndoCommands();
 
     scopeTimer_ = new QTimer(this);
     scopeTimer_->setInterval(ScopeIntervalMs);
@@ -244,6 +247,7 @@ void TTrovamixMainForm::CreatePanels() {
     connect(fxPitchBtn_, &TMyTransButton::Clicked, this, [this] { SetWheelMode(fxPitchBtn_->Down() ? 2 : 0); });
     auto slider = [this](TTrackSlider* s, auto apply) {
         connect(s, &TTrackSlider::Changed, this, [this, s, apply](int v) {
+            loop_.TouchValues();
             apply(v);
             ShowHintText(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(v));
         });
@@ -472,6 +476,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     });
     connect(row->FrontVolWheel, &TWAVWheel::Changed, this, [this, chOf](int v) {
         const int ch = chOf();
+        loop_.TouchChannel(ch);
         loop_.Channel(ch).Volume = v;
         loop_.Modified = true;
         SelectAlone(ch);
@@ -703,6 +708,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
     patPad_->SetValue(pattern);
     if (patUpDown_->Value() != pattern) patUpDown_->SetValue(pattern, false);
     if (pattern == loop_.CurrentPattern) return;
+    loop_.TouchValues();
     if (engine_)
         engine_->ChoosePattern(pattern);
     else
@@ -712,6 +718,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
 
 void TTrovamixMainForm::SetTempo(int bpm) {
     bpmDig_->SetValue(bpm);
+    loop_.TouchValues();
     if (engine_)
         engine_->SetTempo(bpm);
     else
@@ -721,6 +728,7 @@ void TTrovamixMainForm::SetTempo(int bpm) {
 
 void TTrovamixMainForm::MuteClick(int channel) {
     TChannel& c = loop_.Channel(channel);
+    loop_.TouchChannel(channel);
     c.Enabled = !rows_[size_t(channel)]->FrontMuteButton->Down();
     SelectAlone(channel);
     loop_.Modified = true;
@@ -1177,6 +1185,13 @@ void TTrovamixMainForm::KeepOnScreen() {
 
 void TTrovamixMainForm::LoopReplaced() {
     if (startButton_->Down()) StartStop(false, true);
+    ShowLoopValues();
+    ChannelsChanged();
+    RepaintSteps();
+    emit LoopShown();
+}
+
+void TTrovamixMainForm::ShowLoopValues() {
     patUpDown_->SetValue(std::clamp(loop_.CurrentPattern, 1, 999), false);
     patNumDig_->SetValue(patUpDown_->Value());
     patPad_->SetValue(patUpDown_->Value());
@@ -1188,9 +1203,6 @@ void TTrovamixMainForm::LoopReplaced() {
     mainResoSlider_->SetValue(loop_.MainResonance, false);
     mainCutOffSlider_->SetValue(loop_.MainCutOff, false);
     loopButton_->SetDown(loop_.SongMode);
-    ChannelsChanged();
-    RepaintSteps();
-    emit LoopShown();
 }
 
 void TTrovamixMainForm::dragEnterEvent(QDragEnterEvent* event) {

@@ -10,6 +10,7 @@
 #include "controls/Controls.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
+#include "model/Undo.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
 #include "desktop/MainKeys.h"
@@ -156,6 +157,13 @@ private:
     bool RunEditCommand(TCommand command);
     // Enables each edit command exactly when it has something to act on.
     void UpdateEditCommands();
+    // Undo and Redo enabled when there is a step to undo or redo; queued,
+    // as the history reports in the middle of a change.
+    void UpdateUndoCommands();
+    void UndoRedo(bool undo);
+    // The loop-wide values shown and handed to the engine (after a loop is
+    // replaced, or values are put back by undo).
+    void ShowLoopValues();
     void DeleteSelected();
     void ConnectHints(QWidget* root);
     TChannelRow* CreateRow(int channel);
@@ -243,6 +251,8 @@ private:
     std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
     // Editing.
     TRowClipboard clipboard_;
+    std::unique_ptr<TUndoHistory> undo_;
+    bool undoUpdateQueued_ = false;
     TEditRandom rng_;
     QMenu* lineMenu_ = nullptr;  // "LineMenu", the channel pop-up
     std::vector<std::pair<TCommand, QAction*>> lineActions_;

@@ -282,8 +282,12 @@ TEST_F(Undo, LoadingOrNewStartsANewHistory) {
 
     loop.SetStep(0, 3, 4, true);
     loop.AddChannel();
+    loop.Channel(1).SampleFileName = "hat.wav";
     const auto bytes = BuildLoopFile(loop);
-    ASSERT_TRUE(ReadLoopFromMemory(bytes.data(), bytes.size(), loop).Ok());
+    TLoopReadOptions read;  // samples named by the file are part of reading it
+    read.OnSampleFileName = [&](int ch, const std::string&) { loop.SetChannelName(ch, "hat"); };
+    ASSERT_TRUE(ReadLoopFromMemory(bytes.data(), bytes.size(), loop, read).Ok());
+    ASSERT_EQ(loop.Channel(1).Name, "hat");
     EXPECT_FALSE(history.CanUndo()) << "reading is not a run of edits";
     EXPECT_FALSE(history.CanRedo());
     loop.SetStep(0, 3, 5, true);  // the history still hears the loop afterwards
