@@ -156,7 +156,7 @@ void TTrovamixMainForm::UndoRedo(bool undo) {
         engine_->SetMainResonance(loop_.MainResonance);
     }
     const int rows = RowCount();
-    ShowLoopValues();
+    transport_->ShowLoop();
     ChannelsChanged();
     if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
     RepaintSteps();
