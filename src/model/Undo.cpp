@@ -219,7 +219,6 @@ struct TUndoHistory::Action {
     virtual ~Action() = default;
     virtual bool Unchanged(const TLoop&) const { return false; }
     virtual void Swap(TLoop&) = 0;
-    virtual void Prepare(TLoop&) {}  // before the lock: anything that may allocate
     virtual void Notify(TLoop&) {}
     virtual bool Structural() const { return false; }
     virtual size_t Bytes() const = 0;
@@ -297,7 +296,6 @@ struct TUndoHistory::ChannelMove final : TUndoHistory::Action {
 
     ChannelMove(int index, std::vector<TChannelLinks> others) : Index(index), Others(std::move(others)) {}
     bool Structural() const override { return true; }
-    void Prepare(TLoop& l) override { l.channels_.reserve(l.channels_.size() + 1); }
     void Swap(TLoop& l) override {
         if (Held) {
             l.channels_.insert(l.channels_.begin() + Index, std::move(Held));
@@ -514,7 +512,9 @@ std::string TUndoHistory::replay(std::deque<Step>& from, std::deque<Step>& to, b
     from.pop_back();
     auto& acts = step.Actions;
     replaying_ = true;
-    for (auto& a : acts) a->Prepare(loop_);
+    // Channels put back must not grow the list under the lock.
+    const auto moves = std::count_if(acts.begin(), acts.end(), [](const auto& a) { return a->Structural(); });
+    loop_.channels_.reserve(loop_.channels_.size() + size_t(moves));
     bool structural = false;
     {
         TLockGuard g(loop_.EngineLock());
