@@ -6,8 +6,8 @@
 #include <QApplication>
 
 #include "../tests/controls/ControlGallery.h"
-#include "../tests/shell/MainControls.h"
-#include "shell/StyleApplier.h"
+#include "../tests/window/MainControls.h"
+#include "window/StyleApplier.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 // "config.txt" (the Qt-free half of a style change; applying it to widgets
 // is measured with the controls). The folder is the built Default style
 // beside the binaries when it exists, else a generated one of the same sizes.
-// Also the settings store: the whole store read and written, in memory and
-// through the file (written safely, with its sync and rename).
 //
 // usage: bench_style [benchmark options]
 #include <benchmark/benchmark.h>
@@ -13,8 +11,7 @@
 #include <string>
 
 #include "StyleFolder.h"
-#include "shell/core/ShellSettings.h"
-#include "shell/core/Style.h"
+#include "skin/Style.h"
 
 namespace {
 
@@ -79,52 +76,6 @@ void BM_ParseStyleConfig(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(tx::ParseStyleConfig(kConfig));
 }
 BENCHMARK(BM_ParseStyleConfig)->Unit(benchmark::kMicrosecond);
-
-// Every value of the store set: five recent files, five tools, ten favourites.
-tx::TShellSettings fullSettings() {
-    tx::TShellSettings s;
-    s.Favorites.emplace();
-    for (int i = 0; i < 10; ++i) s.Favorites->push_back("/home/someone/Samples/Favourite folder " + std::to_string(i));
-    for (int i = 0; i < 5; ++i) {
-        s.RecentFiles[size_t(i)] = "/home/someone/Loops/loop number " + std::to_string(i) + ".txp";
-        s.Tools[size_t(i)] = {"Tool " + std::to_string(i), "/usr/bin/tool" + std::to_string(i), 9};
-    }
-    s.Style = 2;
-    s.PlayListPlacement = {10, 20, 300, 400};
-    return s;
-}
-
-void BM_SettingsInMemory(benchmark::State& state) {
-    const std::string text = tx::SaveShellSettings(fullSettings(), {}).Text();
-    for (auto _ : state) {
-        const tx::TSettingsStore store = tx::TSettingsStore::Parse(text);
-        const tx::TShellSettings s = tx::LoadShellSettings(store);
-        benchmark::DoNotOptimize(tx::SaveShellSettings(s, store).Text());
-    }
-    state.counters["bytes"] = double(text.size());
-}
-BENCHMARK(BM_SettingsInMemory)->Unit(benchmark::kMicrosecond);
-
-// Through the file: state.range(0) 0 reads (load and parse), 1 writes (build
-// and save safely: temporary file, sync, rename, folder sync).
-void BM_SettingsFile(benchmark::State& state) {
-    const fs::path dir = fs::temp_directory_path() / ("trovamix-bench-settings-" + std::to_string(::getpid()));
-    const std::string path = (dir / "Trovamix.ini").string();
-    const tx::TShellSettings full = fullSettings();
-    std::string error = tx::SaveShellSettings(full, {}).SaveFile(path);
-    const tx::TSettingsStore previous = tx::TSettingsStore::LoadFile(path);
-    for (auto _ : state) {
-        if (state.range(0) == 0)
-            benchmark::DoNotOptimize(tx::LoadShellSettings(tx::TSettingsStore::LoadFile(path)));
-        else
-            error = tx::SaveShellSettings(full, previous).SaveFile(path);
-    }
-    if (!error.empty()) state.SkipWithError(error.c_str());
-    state.SetLabel(state.range(0) == 0 ? "read" : "write");
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-}
-BENCHMARK(BM_SettingsFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

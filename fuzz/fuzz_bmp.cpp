@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/core/BmpReader.h"
-#include "shell/core/Strip.h"
+#include "skin/BmpReader.h"
+#include "skin/Strip.h"
 
 namespace {
 

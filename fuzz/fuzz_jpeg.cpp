@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/JpegImage.h"
+#include "window/JpegImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QImage image = tx::DecodeJpeg(data, size);

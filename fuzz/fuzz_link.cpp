@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shell/core/LinkProtocol.h"
+#include "desktop/LinkProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tx::TLineSplitter splitter;

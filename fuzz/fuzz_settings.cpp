@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "shell/core/ShellSettings.h"
+#include "desktop/DesktopSettings.h"
 
 namespace {
 
@@ -21,12 +21,12 @@ namespace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tx::TSettingsStore store =
         tx::TSettingsStore::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
-    const tx::TShellSettings s = tx::LoadShellSettings(store);
+    const tx::TDesktopSettings s = tx::LoadDesktopSettings(store);
     if (s.BufferLength < 1 || s.BufferLength > tx::MaxBufferFrames) broken("buffer length out of range");
     if (s.AheadLength < 1 || s.AheadLength > tx::MaxBufferFrames) broken("ahead length out of range");
     if (s.Favorites && s.Favorites->size() > size_t(tx::MaxFavorites)) broken("more than 10 favourites");
-    const std::string saved = tx::SaveShellSettings(s, store).Text();
+    const std::string saved = tx::SaveDesktopSettings(s, store).Text();
     const tx::TSettingsStore again = tx::TSettingsStore::Parse(saved);
-    if (tx::SaveShellSettings(tx::LoadShellSettings(again), again).Text() != saved) broken("save does not round-trip");
+    if (tx::SaveDesktopSettings(tx::LoadDesktopSettings(again), again).Text() != saved) broken("save does not round-trip");
     return 0;
 }

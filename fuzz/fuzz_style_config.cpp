@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "shell/core/ControlNames.h"
-#include "shell/core/StyleConfig.h"
+#include "skin/ControlNames.h"
+#include "skin/StyleConfig.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include "controls/BuiltinImages.h"
 #include "engine/NullAudioDevice.h"
-#include "shell/TrovamixApp.h"
-#include "shell/core/SettingsStore.h"
-#include "shell/core/StartupPaths.h"
-#include "shell/core/StyleList.h"
+#include "app/TrovamixApp.h"
+#include "desktop/SettingsStore.h"
+#include "desktop/StartupPaths.h"
+#include "skin/StyleList.h"
 #ifdef TROVAMIX_HAVE_DEVICES
 #include "engine/devices/RtAudioDevice.h"
 #include "midi/devices/RtMidiPorts.h"

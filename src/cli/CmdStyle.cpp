@@ -3,8 +3,8 @@
 
 #include "cli/Commands.h"
 #include "model/Settings.h"
-#include "shell/core/EmbeddedStyle.h"
-#include "shell/core/StyleCheck.h"
+#include "skin/EmbeddedStyle.h"
+#include "skin/StyleCheck.h"
 
 namespace txcli {
 

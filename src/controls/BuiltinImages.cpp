@@ -4,7 +4,7 @@
 #include <QPixmap>
 
 #ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
-#include "shell/core/EmbeddedStyle.h"
+#include "skin/EmbeddedStyle.h"
 #endif
 
 namespace tx {

@@ -1,6 +1,5 @@
 #include "controls/ImageStrip.h"
 
-#include "shell/core/StepRow.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -30,8 +29,6 @@ TBitmap ToBitmap(const QImage& image) {
                     size_t(bitmap.Width) * sizeof(uint32_t));
     return bitmap;
 }
-
-int WheelFrame(int frames, int value, int max) { return StepWheelFrame(value, max, frames); }
 
 void TImageStrip::LoadCount(const TBitmap& bitmap, int count, bool masked) {
     LoadImage(ToImage(bitmap), count, masked);

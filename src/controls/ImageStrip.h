@@ -5,7 +5,8 @@
 #include <QPixmap>
 #include <QVector>
 
-#include "shell/core/Bitmap.h"
+#include "skin/Bitmap.h"
+#include "skin/Strip.h"
 
 class QPainter;
 
@@ -54,9 +55,5 @@ private:
 QImage ToImage(const TBitmap& bitmap);
 // The reverse, for pictures that come from Qt (built-in art, tests).
 TBitmap ToBitmap(const QImage& image);
-
-// Frame of a knob-like strip for `value` in 0..max: ((frames - 1) x value + max / 2) / max,
-// clamped into the strip; a zero or negative max shows frame 0 instead of dividing by zero.
-int WheelFrame(int frames, int value, int max);
 
 }  // namespace tx

@@ -37,7 +37,7 @@ void TWAVWheel::FitToStrip() {
     update();
 }
 
-int TWAVWheel::FrameShown() const { return WheelFrame(wheelIL_ ? wheelIL_->Count() : 0, Value(), Max()); }
+int TWAVWheel::FrameShown() const { return KnobFrame(Value(), Max(), wheelIL_ ? wheelIL_->Count() : 0); }
 
 void TWAVWheel::PaintSkin(QPainter& painter) {
     int w = width(), h = height();

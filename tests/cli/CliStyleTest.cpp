@@ -7,7 +7,7 @@
 #include "BmpBytes.h"
 #include "CliRun.h"
 #include "StyleFolder.h"
-#include "shell/core/StyleFiles.h"
+#include "skin/StyleFiles.h"
 
 namespace {
 

@@ -76,24 +76,6 @@ TEST(ValueControl, KnobsSlidersAndSpinnersTakeTabAndClickFocus) {
     EXPECT_EQ(slider.focusPolicy(), Qt::NoFocus);
 }
 
-struct WheelFrameCase {
-    int frames, value, max, frame;
-};
-class WheelFrames : public ::testing::TestWithParam<WheelFrameCase> {};
-
-TEST_P(WheelFrames, PickTheFrameOfTheFormulaInsideTheStrip) {
-    const auto& c = GetParam();
-    EXPECT_EQ(WheelFrame(c.frames, c.value, c.max), c.frame);
-}
-
-INSTANTIATE_TEST_SUITE_P(Knob, WheelFrames,
-                         ::testing::Values(WheelFrameCase{23, 64, 127, 11}, WheelFrameCase{23, 125, 127, 22},
-                                           WheelFrameCase{23, 126, 127, 22}, WheelFrameCase{23, 127, 127, 22},
-                                           WheelFrameCase{23, 0, 127, 0}, WheelFrameCase{23, 124, 127, 21},
-                                           // values kept as read from a file, out of range
-                                           WheelFrameCase{23, 300, 127, 22}, WheelFrameCase{23, -40, 127, 0},
-                                           WheelFrameCase{16, 5, 0, 0}, WheelFrameCase{0, 5, 127, 0}));
-
 class Knob : public ::testing::Test {
 protected:
     void SetUp() override {

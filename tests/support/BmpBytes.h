@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "shell/core/Bitmap.h"
+#include "skin/Bitmap.h"
 
 namespace txtest {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "BmpBytes.h"
-#include "shell/core/StyleFiles.h"
+#include "skin/StyleFiles.h"
 
 namespace txtest {
 
