@@ -101,10 +101,7 @@ struct TResampleWalk {
     }
 
     void Run(const int16_t* src, int32_t n, int16_t* dst, int32_t stride) {
-        int32_t k = 0;
-        // The start values may put A below -d; the walk's first steps bring it
-        // up, after which it stays in [-d, 0).
-        for (; k < n && a < -d; ++k) {
+        for (int32_t k = 0; k < n; ++k) {
             std::memcpy(dst + size_t(k) * size_t(stride), src + 2 * i, 4);
             const int64_t t = a + smod;
             if (t >= 0) {
@@ -119,15 +116,6 @@ struct TResampleWalk {
             } else {
                 a = t;
             }
-        }
-        // From here a + smod lies in [-d, d): one step or none beyond sdiv,
-        // chosen without a branch the processor could mispredict.
-        for (; k < n; ++k) {
-            std::memcpy(dst + size_t(k) * size_t(stride), src + 2 * i, 4);
-            const int64_t t = a + smod;
-            const int64_t step = t >= 0;
-            i += sdiv + step;
-            a = t - (d & -step);
         }
     }
 };
