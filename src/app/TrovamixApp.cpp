@@ -11,6 +11,7 @@
 #include "desktop/StartupPaths.h"
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
+#include "dialogs/MessageText.h"
 #include "dialogs/WAVRenderForm.h"
 #include "samples/Samples.h"
 #include "skin/Style.h"
@@ -33,7 +34,6 @@ constexpr int32_t StartSoundPan = 64;        // middle
 constexpr int32_t NoCutGroup = -1;
 constexpr int RenderWatchMs = 200;  // how often a deferred "Close DS" looks whether the render ended
 
-QString Text(const std::string& s) { return QString::fromStdString(s).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 }  // namespace
 
 TTrovamixApp::TTrovamixApp(TAppSystems systems, TAppOptions options)
@@ -65,7 +65,7 @@ void TTrovamixApp::Error(const std::string& text) {
     if (options_.ShowError)
         options_.ShowError(text);
     else
-        QMessageBox::critical(form_.get(), QStringLiteral("Trovamix"), Text(text));
+        QMessageBox::critical(form_.get(), QStringLiteral("Trovamix"), MessageText(text));
 }
 
 void TTrovamixApp::Start() {
@@ -73,7 +73,7 @@ void TTrovamixApp::Start() {
     if (options_.InstanceCheck) {
         link_ = std::make_unique<TInstanceLink>();
         link_->StartAndAsk([](const std::string& question) {
-            return QMessageBox::question(nullptr, QStringLiteral("Trovamix"), Text(question),
+            return QMessageBox::question(nullptr, QStringLiteral("Trovamix"), MessageText(question),
                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         });
     }
@@ -281,7 +281,7 @@ void TTrovamixApp::ApplySyncToInput(bool on) {
 
 void TTrovamixApp::LoadStyle(int index) {
     const std::string folder = index >= 0 && index < int(styles_.size()) ? styles_[size_t(index)].Folder : "";
-    form_->ApplyStyle(LoadStyleData({folder, options_.ProgramFolder + "Styles/Default/", FindEmbeddedStyleFile}));
+    form_->ApplyStyle(LoadStyleData({folder, DefaultStyleFolder(options_.ProgramFolder), FindEmbeddedStyleFile}));
 }
 
 void TTrovamixApp::ChooseStyle(const QString& name) {

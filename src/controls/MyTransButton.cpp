@@ -11,10 +11,7 @@ namespace tx {
 TMyTransButton::TMyTransButton(QWidget* parent) : TSkinWidget(parent) { setFocusPolicy(Qt::TabFocus); }
 
 void TMyTransButton::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, qOverload<>(&QWidget::update));
-    update();
+    BindStrip(imList_, strip, [this] { update(); });
 }
 
 void TMyTransButton::SetDown(bool down) {

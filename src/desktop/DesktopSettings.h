@@ -2,7 +2,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "desktop/SettingsStore.h"
@@ -64,6 +66,33 @@ struct TDesktopSettings {
     static std::vector<TDockPanel> DefaultDocks();
 };
 
+// How a value of the settings table is stored.
+enum class TSettingKind {
+    Integer,    // decimal text
+    Bool,       // "1" or "0"
+    Flag,       // an integer member stored as 1 when non-zero, else 0
+    Frames,     // an integer clamped to 1..MaxBufferFrames both ways
+    Remainder,  // 0, 1, or 2 for anything else
+    Optional,   // an integer left unset when missing or unreadable; unset is saved as 0
+    Placement,  // "Left", "Top", "Width", "Height" in the sub-section section + "\" + name
+};
+
+// One value of the settings: where it is stored, how, and which member holds
+// it. The default is the member's value in a fresh TDesktopSettings, except a
+// placement's, which the windows supply.
+struct TSettingKey {
+    const char* Section;
+    const char* Name;
+    TSettingKind Kind;
+    std::variant<int32_t TDesktopSettings::*, bool TDesktopSettings::*, std::optional<int32_t> TDesktopSettings::*,
+                 TWindowPlacement TDesktopSettings::*>
+        Member;
+};
+
+// The single values of the settings, in their save order; the favourites, the
+// panels, the recent files and the tools are lists and saved around them.
+std::span<const TSettingKey> SettingKeys();
+
 // Reads every value with its default. `current` supplies the defaults the
 // store leaves to the windows (playlist placement, dock panels).
 TDesktopSettings LoadDesktopSettings(const TSettingsStore& store, const TDesktopSettings& current = {});
@@ -72,7 +101,7 @@ TDesktopSettings LoadDesktopSettings(const TSettingsStore& store, const TDesktop
 // values of `previous` this program does not write (stale favourites and
 // recent entries, values of other versions). Returns the dock errors met.
 TSettingsStore SaveDesktopSettings(const TDesktopSettings& settings, const TSettingsStore& previous,
-                                 std::vector<std::string>* dockErrors = nullptr);
+                                   std::vector<std::string>* dockErrors = nullptr);
 
 // "Left", "Top", "Width", "Height" under section + "\" + name; each defaults to `current`.
 TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,

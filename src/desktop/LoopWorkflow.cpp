@@ -1,7 +1,8 @@
 #include "desktop/LoopWorkflow.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "model/TextCase.h"
 
 namespace tx {
 
@@ -27,13 +28,6 @@ std::string ChangeExtension(const std::string& path, const std::string& ext) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ext;
     return path.substr(0, dot) + ext;
 }
-
-namespace {
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-}  // namespace
 
 TLoopWorkflow::TLoopWorkflow(TWorkflowDocument& doc, TWorkflowPrompts& prompts, TWorkflowView& view,
                              std::string programFolder)
@@ -128,7 +122,7 @@ TLoopWorkflow::TSaveOutcome TLoopWorkflow::saveTo(const std::string& path) {
 }
 
 TLoopWorkflow::TSaveOutcome TLoopWorkflow::save(bool fromMenu) {
-    if (upper(FileNameOnly(LoopFileName)) == "UNTITLED.TXP" || LoopFileName.empty()) return saveAs(fromMenu);
+    if (UpperCase(FileNameOnly(LoopFileName)) == "UNTITLED.TXP" || LoopFileName.empty()) return saveAs(fromMenu);
     const TSaveOutcome r = saveTo(LoopFileName);
     if (r == TSaveOutcome::Saved && fromMenu) renderQuestion();
     return r;
@@ -163,7 +157,7 @@ bool TLoopWorkflow::DropFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
     const std::string& first = paths.front();
     const std::string name = FileNameOnly(first);
-    if (name.size() < 4 || upper(name.substr(name.size() - 4)) != ".TXP") return false;
+    if (name.size() < 4 || UpperCase(name.substr(name.size() - 4)) != ".TXP") return false;
     // A drop replaces the loop as Open does, so it asks first.
     if (SavePrompt() != TAnswer::Cancel) LoadLoop(first);
     return true;

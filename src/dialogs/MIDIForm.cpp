@@ -21,8 +21,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/Streaming.h"
 #include "desktop/FileAssociation.h"
+#include "dialogs/MessageText.h"
+#include "engine/Streaming.h"
 
 namespace tx {
 
@@ -34,9 +35,6 @@ constexpr int FastCpuMs = 10;     // after a click on the usage figure
 constexpr int PluginsTopic = 5;   // the Plugins sheet's topic skips 4
 
 QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
-
-// "\r" in the program's texts is a line break.
-QString messageText(const char* text) { return QString::fromUtf8(text).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
 void fillCombo(QComboBox* box, const std::vector<std::string>& items) {
     const QSignalBlocker block(box);
@@ -506,7 +504,7 @@ void TMIDIForm::hideEvent(QHideEvent* e) {
 }
 
 void TMIDIForm::closeEvent(QCloseEvent* e) {
-    if (isNone(DSDriverBox) && isNone(cmbOutput)) report(messageText(NoOutputWarning));
+    if (isNone(DSDriverBox) && isNone(cmbOutput)) report(MessageText(NoOutputWarning));
     e->accept();
 }
 

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "dialogs/SaveDialog.h"
+
 namespace tx {
 
 namespace {
@@ -137,13 +139,8 @@ QString WithExtension(const QString& name, const QString& ext) {
 }
 
 QFileDialog* MakeSaveWAVDialog(QWidget* parent, const QString& suggested) {
-    auto* d = new QFileDialog(parent, QStringLiteral("Render loop to WAV file"));
-    d->setObjectName(QStringLiteral("SaveWAVDialog"));
-    d->setAcceptMode(QFileDialog::AcceptSave);
-    d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilter(QStringLiteral("wave file (*.wav)"));
-    d->setDefaultSuffix(QStringLiteral("wav"));
-    d->setOption(QFileDialog::DontConfirmOverwrite, false);  // writing over a file asks first
+    QFileDialog* d = MakeSaveDialog(parent, QStringLiteral("Render loop to WAV file"), QStringLiteral("SaveWAVDialog"),
+                                    QStringLiteral("wave file (*.wav)"), QStringLiteral("wav"));
     if (!suggested.isEmpty()) d->selectFile(suggested);
     return d;
 }

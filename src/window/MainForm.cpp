@@ -25,6 +25,7 @@
 #include "engine/Streaming.h"
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
+#include "window/MenuItems.h"
 #include "window/PlacedControl.h"
 
 namespace tx {
@@ -155,9 +156,7 @@ void TTrovamixMainForm::CreateMenus() {
         auto* menu = new QMenu(QString::fromUtf8(def.Caption.data(), qsizetype(def.Caption.size())), this);
         menu->setObjectName(QString::fromUtf8(def.Name.data(), qsizetype(def.Name.size())));
         for (const TMenuItemDef& item : def.Items) {
-            if (item.SeparatorBefore) menu->addSeparator();
-            auto* action = menu->addAction(QString::fromUtf8(item.Caption.data(), qsizetype(item.Caption.size())));
-            action->setObjectName(QString::fromUtf8(item.Name.data(), qsizetype(item.Name.size())));
+            QAction* action = AddMenuItem(menu, item);
             if (!item.Shortcut.empty())
                 action->setShortcut(
                     QKeySequence(QString::fromUtf8(item.Shortcut.data(), qsizetype(item.Shortcut.size()))));
@@ -202,11 +201,7 @@ void TTrovamixMainForm::RebuildRecentMenu() {
     }
 }
 
-QAction* TTrovamixMainForm::Action(TCommand command) const {
-    for (auto& [c, a] : actions_)
-        if (c == command) return a;
-    return nullptr;
-}
+QAction* TTrovamixMainForm::Action(TCommand command) const { return FindAction(actions_, command); }
 
 void TTrovamixMainForm::ConnectHints(QWidget* root) {
     for (TSkinWidget* w : root->findChildren<TSkinWidget*>())

@@ -12,6 +12,7 @@
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
+#include "window/MenuItems.h"
 
 namespace tx {
 
@@ -28,28 +29,20 @@ bool ActsOnSelection(TCommand command) {
            std::end(SelectionCommands);
 }
 
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
 }  // namespace
 
 void TTrovamixMainForm::CreateChannelMenu() {
     lineMenu_ = new QMenu(this);
     lineMenu_->setObjectName("LineMenu");
     for (const TMenuItemDef& item : ChannelMenu()) {
-        if (item.SeparatorBefore) lineMenu_->addSeparator();
-        QAction* action = lineMenu_->addAction(Text(item.Caption));
-        action->setObjectName(Text(item.Name));
+        QAction* action = AddMenuItem(lineMenu_, item);
         const TCommand command = item.Command;
         connect(action, &QAction::triggered, this, [this, command] { RunChannelCommand(lineChannel_, command); });
         lineActions_.emplace_back(command, action);
     }
 }
 
-QAction* TTrovamixMainForm::ChannelAction(TCommand command) const {
-    for (auto& [c, a] : lineActions_)
-        if (c == command) return a;
-    return nullptr;
-}
+QAction* TTrovamixMainForm::ChannelAction(TCommand command) const { return FindAction(lineActions_, command); }
 
 void TTrovamixMainForm::OpenChannelMenu(int channel, const QPoint& globalPos) {
     lineChannel_ = channel;

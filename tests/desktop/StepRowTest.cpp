@@ -69,6 +69,6 @@ TEST(StepRow, DotsFadeWithinTenTicks) {
     EXPECT_EQ(activityTicks, 4) << "dark from the 5th tick";
     EXPECT_EQ(tx::DotColor(0xFF0000, 0), 0x303035u);
     EXPECT_EQ(tx::DotColor(0xFF0000, 256), 0xFF0000u);
-    EXPECT_EQ(tx::DotColor(0xFF0000, 128), ((48 * 128 + 255 * 128) / 256u << 16) | (24u << 8) | (53 * 128 / 256u));
+    EXPECT_EQ(tx::DotColor(0xFF0000, 128), 0x97181Au) << "half way from the dark dot: 151, 24, 26";
     EXPECT_EQ(tx::DotColor(0xFFFFFF, 320) >> 16, 255u) << "bytes clamp above full intensity";
 }

@@ -81,7 +81,7 @@ TEST_F(LoopDocumentTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
     ASSERT_TRUE(r.Ok) << r.Detail;
     EXPECT_EQ(loop.Tempo, 133);
     EXPECT_FALSE(loop.GetStep(2, 1, 7));
-    EXPECT_EQ(engine.StepLength, 661500 / 133);  // the engine plays the loaded tempo
+    EXPECT_EQ(engine.StepLength, 4973);  // the engine plays the loaded tempo: frames per sixteenth at 133 BPM
 }
 
 TEST_F(LoopDocumentTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
