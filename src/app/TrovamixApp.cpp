@@ -10,6 +10,7 @@
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
 #include "dialogs/WAVRenderForm.h"
+#include "engine/SampleInstall.h"
 #include "samples/Samples.h"
 #include "app/InstanceLink.h"
 #include "window/LoopSession.h"
@@ -90,6 +91,20 @@ void TTrovamixApp::Start() {
     workflow_ = std::make_unique<TLoopWorkflow>(*document_, prompts, *view_, options_.ProgramFolder);
     form_->SetWorkflow(workflow_.get());
     form_->CloseQuery = [this] { return CloseRequested(); };
+    form_->ProgramFolder = options_.ProgramFolder;
+    sampleInstall_ = std::make_unique<TSampleInstall>(loop_, engine_, options_.ProgramFolder);
+    sampleInstall_->Events.SetBusyCursor = [this](bool busy) {
+        if (busy)
+            form_->setCursor(Qt::WaitCursor);
+        else
+            form_->unsetCursor();
+    };
+    sampleInstall_->Events.SampleRefused = [this](int, const std::string& file, const std::string& why) {
+        Error(file + ": " + why);
+    };
+    form_->LoadChannelSample = [this](int channel, const std::string& file) {
+        sampleInstall_->SetChannelSample(channel, file, true, false);
+    };
     midiOut_->Bind(engine_);
     // An instrument plays a loop's channels with their own bank and program from the start.
     connect(form_.get(), &TTrovamixMainForm::LoopShown, this, [this] {

@@ -120,6 +120,21 @@ public:
     // Unset: only the save question and a stop.
     std::function<bool()> CloseQuery;
 
+    // Files dropped from the desktop at `pos` (window coordinates): on the
+    // channel area samples go into channels and a first loop file opens;
+    // anywhere else only a first loop file counts.
+    void DropFiles(const std::vector<std::string>& paths, const QPoint& pos);
+    // "&Collect Samples...": the folder question, the copy and its report.
+    void CollectSamples();
+    // A user load of a sample into a channel (the program's sample installer).
+    std::function<void(int channel, const std::string& file)> LoadChannelSample;
+    // Where samples are looked for when they are collected.
+    std::string ProgramFolder;
+    // The folder question of Collect Samples (empty: cancelled) and the
+    // information boxes; unset: a folder dialog and a message box.
+    std::function<std::string(const QString& text, const QString& startFolder)> AskCollectFolder;
+    std::function<void(const QString& text)> ShowInformation;
+
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
     QAction* Action(TCommand command) const;
@@ -169,6 +184,7 @@ private:
     void ShowProductsInfo();
     void ShowAbout();
     void Panic();
+    void Inform(const QString& text);
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
 

@@ -11,6 +11,7 @@
 #include "dialogs/HumanizeForm.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
+#include "desktop/CollectSamples.h"
 
 namespace tx {
 
@@ -160,6 +161,7 @@ void TTrovamixMainForm::UpdateEditCommands() {
     // The pop-up's items act on its own channel, which they select first.
     enable(ChannelAction(TCommand::Paste), clipboard_.Filled());
     enable(ChannelAction(TCommand::DeleteChannel), loop_.CanDeleteChannel());
+    enable(Action(TCommand::CollectSamples), AnyChannelNamesSample(loop_));
 }
 
 }  // namespace tx
