@@ -128,6 +128,8 @@ void TTrovamixApp::Start() {
     PlayStartSound();
 
     form_->show();
+    // The tools marked "Launch at startup", once the window they belong to is up.
+    form_->LaunchStartupTools();
     // Neither sound nor MIDI output chosen (a first start): the user is shown where to choose.
     if (settingsWindow_->DSDriver() == int(streaming_.DeviceList().size()) - 1 &&
         settingsWindow_->OutputItem() == int(midiOut_->DeviceList().size()) - 1)
@@ -197,6 +199,8 @@ void TTrovamixApp::LoadSettings() {
     // playlist's values are kept as read until their windows exist.
     form_->ApplySettings(s);
     workflow_->RecentFiles = s.RecentFiles;
+    form_->Tools = s.Tools;
+    form_->RebuildToolsMenu();
     form_->RebuildRecentMenu();
     w.SetBufferLength(s.BufferLength);
     w.SetAheadLength(s.AheadLength);
@@ -433,6 +437,7 @@ void TTrovamixApp::SaveSettings() {
     s.AheadLength = w.AheadLength();
     if (const QAction* a = form_->Action(TCommand::SyncToInput)) s.SyncToInput = a->isChecked();
     s.RecentFiles = workflow_->RecentFiles;
+    s.Tools = form_->Tools;
     std::vector<std::string> dockErrors;
     const TSettingsStore out = SaveDesktopSettings(s, storedSettings_, &dockErrors);
     for (const std::string& e : dockErrors) Error(e);

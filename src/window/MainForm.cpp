@@ -980,6 +980,9 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::CollectSamples:
             CollectSamples();
             break;
+        case TCommand::ConfigureTools:
+            ConfigureTools();
+            break;
         case TCommand::HelpContents:
             if (!help_) {
                 help_ = new THelpWindow({}, this);  // a window of its own that closes with this one

@@ -15,6 +15,7 @@
 #include "desktop/MainKeys.h"
 #include "desktop/MainMenu.h"
 #include "desktop/RowLayout.h"
+#include "desktop/Tools.h"
 #include "desktop/DesktopSettings.h"
 
 class QAction;
@@ -24,6 +25,7 @@ class QMenu;
 class QScrollArea;
 class QTimer;
 namespace tx {
+class TAddToolForm;
 class THelpWindow;
 class THumanizeForm;
 }  // namespace tx
@@ -135,6 +137,18 @@ public:
     std::function<std::string(const QString& text, const QString& startFolder)> AskCollectFolder;
     std::function<void(const QString& text)> ShowInformation;
 
+    // The tool slots ("TX TOOL 0".."4"): the Tools menu's entries after its separator.
+    TToolSlots Tools;
+    void RebuildToolsMenu();
+    // Runs a slot's program; the companion's entry closes a running companion instead.
+    void LaunchTool(int slot);
+    void LaunchStartupTools();  // every slot with "Launch at startup"
+    // "&Configure": the tools window, then the menu rebuilt. Unset: run modally.
+    std::function<void(TAddToolForm& window)> RunToolsWindow;
+    // The companion editor, when one is linked: running, and asked to close.
+    std::function<bool()> CompanionRunning;
+    std::function<void()> CloseCompanion;
+
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
     QAction* Action(TCommand command) const;
@@ -185,6 +199,7 @@ private:
     void ShowAbout();
     void Panic();
     void Inform(const QString& text);
+    void ConfigureTools();
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
 
