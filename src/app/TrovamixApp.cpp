@@ -111,6 +111,16 @@ void TTrovamixApp::Start() {
         for (int c = 0; c < loop_.ChannelCount(); ++c) midiOut_->SendChannelSetup(c);
     });
     sync_->Attach(*midiIn_);
+    // The MIDI input thread never touches a widget: the engine already has the
+    // start, stop and tempo; the window is told by events on its own thread.
+    TTrovamixMainForm* window = form_.get();
+    sync_->OnPlayingState = [window](bool started) {
+        QMetaObject::invokeMethod(window, [window, started] { window->SyncPlayingChanged(started); },
+                                  Qt::QueuedConnection);
+    };
+    sync_->OnTempo = [window](int bpm) {
+        QMetaObject::invokeMethod(window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
+    };
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
@@ -289,7 +299,18 @@ void TTrovamixApp::MidiDeviceSetUp() {
 void TTrovamixApp::ApplySyncToInput(bool on) {
     if (on) {
         const std::string error = midiIn_->SelectListItem(settingsWindow_->InputItem());
-        if (!error.empty()) Error(error);
+        if (!error.empty()) {
+            // Where the input is chosen, shown with the error.
+            Error(error);
+            TMIDIForm& w = *settingsWindow_;
+            w.SelectSheet(TMIDIForm::MIDISheet);
+            if (!w.isVisible()) {
+                if (options_.ShowModal)
+                    options_.ShowModal(w);
+                else
+                    w.exec();
+            }
+        }
     } else {
         midiIn_->Close();
     }

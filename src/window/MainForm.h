@@ -85,6 +85,10 @@ public:
     void SetSongMode(bool on);
     void ChoosePattern(int pattern);
     void SetTempo(int bpm);
+    // A followed clock started or stopped, or measured a tempo: the engine
+    // has it already, only the Start button and the tempo display follow.
+    void SyncPlayingChanged(bool started);
+    void ShowSyncTempo(int bpm);
     // The channel row buttons.
     void MuteClick(int channel);
     void Solo(int channel);
