@@ -2,6 +2,7 @@
 // file it leaves, a cancelled close, the command line, "Close DS", the start sound.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -366,10 +367,17 @@ TEST_F(AppTest, AFollowedClockMovesTheStartButtonAndTempoOnlyThroughTheWindowsEv
 }
 
 TEST_F(AppTest, ASyncInputThatCannotOpenShowsTheMidiSheetWithTheError) {
-    WriteText(settingsFile, ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini"));
+    std::string ini = ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini");
+    ini.replace(ini.find("Sync to Input=1"), 15, "Sync to Input=0");
+    WriteText(settingsFile, ini);
     failMidiInOpen = true;
     TTrovamixApp& a = Start();
-    ASSERT_EQ(errors.size(), 1u);
+    ASSERT_TRUE(errors.empty());
+    a.SettingsWindow().SelectSheet(TMIDIForm::WAVSheet);
+    QAction* sync = a.MainForm().Action(TCommand::SyncToInput);
+    ASSERT_TRUE(sync && sync->isEnabled());
+    sync->trigger();  // "S&ync to input" with an input that fails to open
+    EXPECT_EQ(errors.size(), 1u);
     EXPECT_EQ(modalShows, 1) << "hidden, so shown modally";
     EXPECT_EQ(a.SettingsWindow().CurrentSheet(), TMIDIForm::MIDISheet);
 }
