@@ -4,13 +4,13 @@
 namespace tx {
 
 void TTrovamixMainForm::SyncPlayingChanged(bool started) {
-    startButton_->SetDown(started);
+    transport_->StartButton->SetDown(started);
     quietTicks_ = 0;  // the lights follow from the first step
 }
 
 void TTrovamixMainForm::ShowSyncTempo(int bpm) {
-    bpmDig_->SetValue(bpm);
-    bpmUpDown_->SetValue(bpm, false);  // shown only: the engine runs at it already
+    transport_->BPMDig->SetValue(bpm);
+    transport_->BPMUpDown->SetValue(bpm, false);  // shown only: the engine runs at it already
 }
 
 }  // namespace tx
