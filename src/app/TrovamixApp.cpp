@@ -13,6 +13,7 @@
 #include "dialogs/MIDIForm.h"
 #include "dialogs/MessageText.h"
 #include "dialogs/WAVRenderForm.h"
+#include "engine/SampleInstall.h"
 #include "samples/Samples.h"
 #include "skin/Style.h"
 #include "window/LoopDocument.h"
@@ -91,12 +92,36 @@ void TTrovamixApp::Start() {
     workflow_ = std::make_unique<TLoopWorkflow>(*document_, prompts, *view_, options_.ProgramFolder);
     form_->SetWorkflow(workflow_.get());
     form_->CloseQuery = [this] { return CloseRequested(); };
+    form_->ProgramFolder = options_.ProgramFolder;
+    sampleInstall_ = std::make_unique<TSampleInstall>(loop_, engine_, options_.ProgramFolder);
+    sampleInstall_->Events.SetBusyCursor = [this](bool busy) {
+        if (busy)
+            form_->setCursor(Qt::WaitCursor);
+        else
+            form_->unsetCursor();
+    };
+    sampleInstall_->Events.SampleRefused = [this](int, const std::string& file, const std::string& why) {
+        Error(file + ": " + why);
+    };
+    form_->LoadChannelSample = [this](int channel, const std::string& file) {
+        sampleInstall_->SetChannelSample(channel, file, true, false);
+    };
     midiOut_->Bind(engine_);
     // An instrument plays a loop's channels with their own bank and program from the start.
     connect(form_.get(), &TTrovamixMainForm::LoopShown, this, [this] {
         for (int c = 0; c < loop_.ChannelCount(); ++c) midiOut_->SendChannelSetup(c);
     });
     sync_->Attach(*midiIn_);
+    // The MIDI input thread never touches a widget: the engine already has the
+    // start, stop and tempo; the window is told by events on its own thread.
+    TTrovamixMainForm* window = form_.get();
+    sync_->OnPlayingState = [window](bool started) {
+        QMetaObject::invokeMethod(window, [window, started] { window->SyncPlayingChanged(started); },
+                                  Qt::QueuedConnection);
+    };
+    sync_->OnTempo = [window](int bpm) {
+        QMetaObject::invokeMethod(window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
+    };
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
@@ -114,6 +139,8 @@ void TTrovamixApp::Start() {
     PlayStartSound();
 
     form_->show();
+    // The tools marked "Launch at startup", once the window they belong to is up.
+    form_->LaunchStartupTools();
     // Neither sound nor MIDI output chosen (a first start): the user is shown where to choose.
     if (settingsWindow_->DSDriver() == int(streaming_.DeviceList().size()) - 1 &&
         settingsWindow_->OutputItem() == int(midiOut_->DeviceList().size()) - 1)
@@ -183,6 +210,8 @@ void TTrovamixApp::LoadSettings() {
     // playlist's values are kept as read until their windows exist.
     form_->ApplySettings(s);
     workflow_->RecentFiles = s.RecentFiles;
+    form_->Tools = s.Tools;
+    form_->RebuildToolsMenu();
     form_->RebuildRecentMenu();
     w.SetBufferLength(s.BufferLength);
     w.SetAheadLength(s.AheadLength);
@@ -271,7 +300,18 @@ void TTrovamixApp::MidiDeviceSetUp() {
 void TTrovamixApp::ApplySyncToInput(bool on) {
     if (on) {
         const std::string error = midiIn_->SelectListItem(settingsWindow_->InputItem());
-        if (!error.empty()) Error(error);
+        if (!error.empty()) {
+            // Where the input is chosen, shown with the error.
+            Error(error);
+            TMIDIForm& w = *settingsWindow_;
+            w.SelectSheet(TMIDIForm::MIDISheet);
+            if (!w.isVisible()) {
+                if (options_.ShowModal)
+                    options_.ShowModal(w);
+                else
+                    w.exec();
+            }
+        }
     } else {
         midiIn_->Close();
     }
@@ -419,6 +459,7 @@ void TTrovamixApp::SaveSettings() {
     s.AheadLength = w.AheadLength();
     if (const QAction* a = form_->Action(TCommand::SyncToInput)) s.SyncToInput = a->isChecked();
     s.RecentFiles = workflow_->RecentFiles;
+    s.Tools = form_->Tools;
     std::vector<std::string> dockErrors;
     const TSettingsStore out = SaveDesktopSettings(s, storedSettings_, &dockErrors);
     for (const std::string& e : dockErrors) Error(e);

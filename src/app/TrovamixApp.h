@@ -31,6 +31,7 @@ class TMIDIForm;
 class TMidiInput;
 class TMidiOutput;
 class TMidiSync;
+class TSampleInstall;
 class TTrovamixMainForm;
 
 // The sound and MIDI systems the program runs on: the real ones, or null
@@ -149,6 +150,7 @@ private:
     std::unique_ptr<TMidiSync> sync_;
 
     std::unique_ptr<TTrovamixMainForm> form_;
+    std::unique_ptr<TSampleInstall> sampleInstall_;  // samples dropped on the channels
     std::unique_ptr<TWorkflowPrompts> ownPrompts_;
     std::unique_ptr<TLoopDocument> document_;
     std::unique_ptr<TFormView> view_;

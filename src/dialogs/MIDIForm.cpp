@@ -333,10 +333,14 @@ void TMIDIForm::SetStyles(const QStringList& names) {
 }
 
 void TMIDIForm::ShowSheet(Sheet sheet) {
-    SettingsControl->setCurrentIndex(int(sheet));
-    sheetChanged(int(sheet));
+    SelectSheet(sheet);
     show();
     raise();
+}
+
+void TMIDIForm::SelectSheet(Sheet sheet) {
+    SettingsControl->setCurrentIndex(int(sheet));
+    sheetChanged(int(sheet));
 }
 
 TMIDIForm::Sheet TMIDIForm::CurrentSheet() const { return Sheet(SettingsControl->currentIndex()); }

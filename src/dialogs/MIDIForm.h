@@ -38,6 +38,7 @@ public:
     void EnumerateDevices();
     void SetStyles(const QStringList& names);
     void ShowSheet(Sheet sheet);  // switches and shows, not modally
+    void SelectSheet(Sheet sheet);  // switches only
     Sheet CurrentSheet() const;
     int HelpTopic() const { return helpTopic_; }
 

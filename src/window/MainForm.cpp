@@ -365,6 +365,12 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::LoopToClipboard:
             if (engine_) CopyMidiToClipboard(loop_, engine_->Settings, command == TCommand::LoopToClipboard);
             break;
+        case TCommand::CollectSamples:
+            CollectSamples();
+            break;
+        case TCommand::ConfigureTools:
+            ConfigureTools();
+            break;
         case TCommand::HelpContents:
             if (!help_) {
                 help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
@@ -481,9 +487,7 @@ void TTrovamixMainForm::dropEvent(QDropEvent* event) {
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     if (paths.empty()) return;
     event->acceptProposedAction();
-    // A loop file goes to the file workflow (which asks to save a modified loop
-    // first); samples are for the channel rows, not handled here yet.
-    if (workflow_) workflow_->DropFiles(paths);
+    DropFiles(paths, event->position().toPoint());
 }
 
 void TTrovamixMainForm::closeEvent(QCloseEvent* event) {

@@ -12,6 +12,7 @@
 #include "desktop/MainKeys.h"
 #include "desktop/MainMenu.h"
 #include "desktop/RowLayout.h"
+#include "desktop/Tools.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
 #include "model/Undo.h"
@@ -29,6 +30,7 @@ class QMenu;
 class QScrollArea;
 class QTimer;
 namespace tx {
+class TAddToolForm;
 class THelpWindow;
 class THumanizeForm;
 }  // namespace tx
@@ -79,6 +81,10 @@ public:
     void SetSongMode(bool on);
     void ChoosePattern(int pattern);
     void SetTempo(int bpm);
+    // A followed clock started or stopped, or measured a tempo: the engine
+    // has it already, only the Start button and the tempo display follow.
+    void SyncPlayingChanged(bool started);
+    void ShowSyncTempo(int bpm);
     // The channel row buttons.
     void MuteClick(int channel);
     void Solo(int channel);
@@ -115,6 +121,33 @@ public:
     // The program's shutdown, run by the close; false keeps the window open.
     // Unset: only the save question and a stop.
     std::function<bool()> CloseQuery;
+
+    // Files dropped from the desktop at `pos` (window coordinates): on the
+    // channel area samples go into channels and a first loop file opens;
+    // anywhere else only a first loop file counts.
+    void DropFiles(const std::vector<std::string>& paths, const QPoint& pos);
+    // "&Collect Samples...": the folder question, the copy and its report.
+    void CollectSamples();
+    // A user load of a sample into a channel (the program's sample installer).
+    std::function<void(int channel, const std::string& file)> LoadChannelSample;
+    // Where samples are looked for when they are collected.
+    std::string ProgramFolder;
+    // The folder question of Collect Samples (empty: cancelled) and the
+    // information boxes; unset: a folder dialog and a message box.
+    std::function<std::string(const QString& text, const QString& startFolder)> AskCollectFolder;
+    std::function<void(const QString& text)> ShowInformation;
+
+    // The tool slots ("TX TOOL 0".."4"): the Tools menu's entries after its separator.
+    TToolSlots Tools;
+    void RebuildToolsMenu();
+    // Runs a slot's program; the companion's entry closes a running companion instead.
+    void LaunchTool(int slot);
+    void LaunchStartupTools();  // every slot with "Launch at startup"
+    // "&Configure": the tools window, then the menu rebuilt. Unset: run modally.
+    std::function<void(TAddToolForm& window)> RunToolsWindow;
+    // The companion editor, when one is linked: running, and asked to close.
+    std::function<bool()> CompanionRunning;
+    std::function<void()> CloseCompanion;
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
@@ -162,6 +195,8 @@ private:
     void RunKeyCommand(const TKeyCommand& c);
     void IconClicked();
     void Panic();
+    void Inform(const QString& text);
+    void ConfigureTools();
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
 

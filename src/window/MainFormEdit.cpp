@@ -13,6 +13,7 @@
 #include "model/Loop.h"
 #include "window/MainForm.h"
 #include "window/MenuItems.h"
+#include "desktop/CollectSamples.h"
 
 namespace tx {
 
@@ -190,6 +191,7 @@ void TTrovamixMainForm::UpdateEditCommands() {
     // The pop-up's items act on its own channel, which they select first.
     enable(ChannelAction(TCommand::Paste), clipboard_.Filled());
     enable(ChannelAction(TCommand::DeleteChannel), loop_.CanDeleteChannel());
+    enable(Action(TCommand::CollectSamples), AnyChannelNamesSample(loop_));
 }
 
 }  // namespace tx

@@ -2,6 +2,7 @@
 // file it leaves, a cancelled close, the command line, "Close DS", the start sound.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "TestSupport.h"
 #include "Wav16.h"
@@ -67,6 +69,7 @@ protected:
         midiOutPort = static_cast<TRecordingMidiOutPort*>(systems.MidiOut.get());
         midiOutPort->FailOpen = failMidiOpen;
         midiInPort = static_cast<TFakeMidiInPort*>(systems.MidiIn.get());
+        midiInPort->FailOpen = failMidiInOpen;
         TAppOptions options;
         options.Args = std::move(args);
         options.ProgramFolder = program.string() + "/";
@@ -89,6 +92,7 @@ protected:
     TRecordingMidiOutPort* midiOutPort = nullptr;
     TFakeMidiInPort* midiInPort = nullptr;
     bool failMidiOpen = false;
+    bool failMidiInOpen = false;
     ScriptedPrompts prompts;
     std::vector<std::string> errors;
     int modalShows = 0;
@@ -324,6 +328,58 @@ TEST_F(AppTest, SettingsWindowChoicesActAtOnceAndAreSaved) {
     EXPECT_EQ(a.StyleIndex(), night);
     ASSERT_TRUE(Close());
     EXPECT_NE(ReadText(settingsFile).find("Style=" + std::to_string(night) + "\n"), std::string::npos);
+}
+
+TEST_F(AppTest, AFollowedClockMovesTheStartButtonAndTempoOnlyThroughTheWindowsEvents) {
+    WriteText(settingsFile, ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini"));  // Midi only, synced
+    TTrovamixApp& a = Start();
+    ASSERT_TRUE(midiInPort->IsOpen() && a.Engine().SyncToInput);
+    auto* start = a.MainForm().findChild<TMyTransButton*>("StartButton");
+    auto* bpm = a.MainForm().findChild<TRCADigital*>("BPMDig");
+    ASSERT_TRUE(start && bpm);
+    // As the MIDI input thread delivers: the engine acts at once, the window only once it handles its events.
+    auto fromInputThread = [&](std::vector<std::pair<uint8_t, int64_t>> messages) {
+        std::thread input([&] {
+            for (auto [byte, ms] : messages) midiInPort->Deliver({byte}, ms);
+        });
+        input.join();
+    };
+    fromInputThread({{0xFA, 1000}});
+    EXPECT_TRUE(a.Engine().Playing);
+    EXPECT_FALSE(start->Down()) << "no widget is touched on the input thread";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(start->Down());
+
+    // Two quarter notes (48 clocks) every 960 ms: 125 BPM.
+    std::vector<std::pair<uint8_t, int64_t>> clocks;
+    for (int i = 1; i <= 96; ++i) clocks.push_back({0xF8, 1000 + i * 20});
+    fromInputThread(clocks);
+    EXPECT_EQ(a.Loop().Tempo, 125);
+    EXPECT_NE(bpm->Value(), 125);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bpm->Value(), 125);
+
+    fromInputThread({{0xFC, 3000}});
+    EXPECT_FALSE(a.Engine().Playing);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(start->Down());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(AppTest, ASyncInputThatCannotOpenShowsTheMidiSheetWithTheError) {
+    std::string ini = ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini");
+    ini.replace(ini.find("Sync to Input=1"), 15, "Sync to Input=0");
+    WriteText(settingsFile, ini);
+    failMidiInOpen = true;
+    TTrovamixApp& a = Start();
+    ASSERT_TRUE(errors.empty());
+    a.SettingsWindow().SelectSheet(TMIDIForm::WAVSheet);
+    QAction* sync = a.MainForm().Action(TCommand::SyncToInput);
+    ASSERT_TRUE(sync && sync->isEnabled());
+    sync->trigger();  // "S&ync to input" with an input that fails to open
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(modalShows, 1) << "hidden, so shown modally";
+    EXPECT_EQ(a.SettingsWindow().CurrentSheet(), TMIDIForm::MIDISheet);
 }
 
 }  // namespace
