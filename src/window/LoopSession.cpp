@@ -1,5 +1,6 @@
 #include "window/LoopSession.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -48,6 +49,8 @@ void TLoopDocument::ResetToNew() {
     }
 }
 
+std::string TLoopDocument::FileName() const { return loop_.LoopFileName; }
+void TLoopDocument::SetFileName(const std::string& path) { loop_.LoopFileName = path; }
 std::string TLoopDocument::Save(const std::string& path) { return WriteLoop(path, loop_); }
 bool TLoopDocument::Modified() const { return loop_.Modified; }
 void TLoopDocument::SetModified(bool on) { loop_.Modified = on; }
@@ -75,6 +78,8 @@ std::optional<std::string> TDialogPrompts::AskOpenName(const std::string& curren
 }
 
 std::optional<std::string> TDialogPrompts::AskSaveName(const std::string& current) {
+    // The per-user loops folder is made on first use, so the dialog opens in it.
+    if (!current.empty()) QDir().mkpath(QFileInfo(Text(current)).absolutePath());
     QFileDialog dialog(parent_, "Save loop as", Text(current), LoopFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("txp");

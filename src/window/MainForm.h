@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "controls/Controls.h"
+#include "desktop/DesktopSettings.h"
+#include "desktop/MainKeys.h"
+#include "desktop/MainMenu.h"
+#include "desktop/RowLayout.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
-#include "desktop/MainKeys.h"
-#include "desktop/MainMenu.h"
-#include "desktop/RowLayout.h"
-#include "desktop/DesktopSettings.h"
 
 class QAction;
 class QDockWidget;
@@ -71,6 +71,8 @@ public:
     void SetWheelMode(int mode);
     int WheelMode() const { return wheelMode_; }
     void ShowHintText(const QString& text);
+    // The program's one help window, at the topic's anchor.
+    void ShowHelp(const QString& topic);
     void SetHideLeds(bool on);
     void SetLedsOverKnobs(bool on);
     void SetBothButtons(bool on) { bothButtons_ = on; }
