@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPalette>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -81,6 +83,11 @@ void TTrovamixApp::Start() {
     storedSettings_ = TSettingsStore::LoadFile(options_.SettingsPath);
     desktopSettings_ = LoadDesktopSettings(storedSettings_);
     if (!commandLine_.NoSplash && desktopSettings_.SplashScreen) TTitleForm::ShowSplash(options_.ProgramFolder);
+    // The program's hint colour, for any tooltip a dialog shows.
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, HintColour);
+    tips.setColor(QPalette::ToolTipText, Qt::black);
+    QToolTip::setPalette(tips);
 
     // The windows, in the order the later steps rely on: the settings
     // window's lists must exist before the settings are read into them.
@@ -90,6 +97,7 @@ void TTrovamixApp::Start() {
     document_ = std::make_unique<TLoopDocument>(loop_, &engine_, options_.ProgramFolder);
     view_ = std::make_unique<TFormView>(*form_);
     workflow_ = std::make_unique<TLoopWorkflow>(*document_, prompts, *view_, options_.ProgramFolder);
+    workflow_->SetUserLoopsFolder(options_.UserLoopsFolder);
     form_->SetWorkflow(workflow_.get());
     form_->CloseQuery = [this] { return CloseRequested(); };
     form_->ProgramFolder = options_.ProgramFolder;
@@ -126,6 +134,7 @@ void TTrovamixApp::Start() {
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
+    connect(settingsWindow_.get(), &TMIDIForm::helpRequested, form_.get(), &TTrovamixMainForm::ShowHelp);
     ConnectSettingsWindow();
     if (link_) QObject::connect(link_.get(), &TInstanceLink::closeRequested, form_.get(), &QWidget::close);
 
@@ -252,6 +261,9 @@ void TTrovamixApp::MainWindowSetUp() {
     streaming_.SetAheadLength(settings_.AheadLength);
     w.EnumerateDevices();
     w.SetDSDriver(streaming_.Selected());
+    // The block length is the user's setting whether or not a device opens:
+    // shutdown saves it back.
+    lock_.SetBufferLength(settings_.BufferLength);
     try {
         streaming_.OpenDevice(settings_.BufferLength);
         streaming_.SetBufferLength(settings_.BufferLength);
@@ -276,7 +288,7 @@ void TTrovamixApp::MidiDeviceSetUp() {
     const int outputs = int(midiOut_->DeviceList().size());
     // Unset: "-none-", the last entry of each list.
     w.SetInputItem(ClampListIndex(desktopSettings_.InputDevice.value_or(inputs - 1), inputs));
-    w.SetOutputItem(ClampListIndex(desktopSettings_.OutputDevice.value_or(midiOut_->NumDevs()) + 1, outputs));
+    w.SetOutputItem(ClampListIndex(OutputDeviceItem(desktopSettings_.OutputDevice, midiOut_->NumDevs()), outputs));
     if (w.OutputItem() != outputs - 1) {
         const std::string error = midiOut_->SelectListItem(w.OutputItem());
         if (!error.empty()) {
@@ -440,7 +452,7 @@ void TTrovamixApp::SaveSettings() {
     s.InputDevice = w.InputItem();
     s.OutputDevice = w.OutputItem() - 1;
     s.DSDriver = w.DSDriver();
-    s.BankSelectMethod = w.BankSelectMethod() == 1 ? 1 : 0;
+    s.BankSelectMethod = w.BankSelectMethod() != 0 ? 1 : 0;
     s.EasyMove = w.EasyMove();
     s.AutoArrange = w.AutoArrange();
     s.AutoMaximize = w.AutoMaximize();

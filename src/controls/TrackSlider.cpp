@@ -145,9 +145,10 @@ void TTrackSlider::PaintSkin(QPainter& p) {
     const bool vertical = orientation_ == Qt::Vertical;
     p.fillRect(rect(), parentWidget() ? parentWidget()->palette().window() : palette().window());
     const int cross = vertical ? width() : height();
+    // Ticks on one side only take that side's margin: the groove moves towards them.
     int centre = cross / 2;
-    if (tickMarks_ == TickMark::TopLeft) centre += 7;
-    if (tickMarks_ == TickMark::BottomRight) centre -= 7;
+    if (tickMarks_ == TickMark::TopLeft) centre -= 7;
+    if (tickMarks_ == TickMark::BottomRight) centre += 7;
     auto line = [&](int along0, int cross0, int along1, int cross1) {
         if (vertical)
             p.drawLine(cross0, along0, cross1, along1);

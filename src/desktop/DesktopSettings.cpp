@@ -28,6 +28,12 @@ int32_t ClampListIndex(int32_t index, int32_t count) {
     return std::clamp(index, int32_t{0}, count - 1);
 }
 
+int32_t OutputDeviceItem(std::optional<int32_t> stored, int32_t devices) {
+    const int64_t none = int64_t(devices) + 1;
+    const int64_t item = stored ? int64_t(*stored) + 1 : none;
+    return int32_t(item < 0 || item > none ? none : item);
+}
+
 TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,
                                      const TWindowPlacement& current) {
     const std::string key = section + "\\" + name;

@@ -60,7 +60,10 @@ struct TDesktopSettings {
     std::array<std::string, 5> RecentFiles;           // kept by AddRecentFile (LoopWorkflow.h)
     std::array<TToolSlot, 5> Tools;
     std::optional<std::vector<std::string>> Favorites;  // unset: the key was missing
-    TWindowPlacement PlayListPlacement;                 // the playlist window's design placement
+    // The playlist window's design placement: beside the main window's design
+    // position, tall enough for a page of positions. Until the window exists
+    // this is what a first start stores, never 0 x 0.
+    TWindowPlacement PlayListPlacement{0, 153, 190, 420};
     std::vector<TDockPanel> Docks = DefaultDocks();
 
     static std::vector<TDockPanel> DefaultDocks();
@@ -117,5 +120,10 @@ std::vector<std::string> SaveDockPositions(TSettingsStore& store, const std::vec
 
 // A stored device or style index clamped into a list of `count` entries.
 int32_t ClampListIndex(int32_t index, int32_t count);
+// The MIDI output list's entry for a stored "Output Device": "MIDI Mapper"
+// (-1), the `devices` in order, then "-none-" (`devices`). Nothing stored, or
+// a value that names no entry, is "-none-": a stale or damaged value must not
+// open a device the user never chose.
+int32_t OutputDeviceItem(std::optional<int32_t> stored, int32_t devices);
 
 }  // namespace tx

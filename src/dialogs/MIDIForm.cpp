@@ -79,6 +79,7 @@ TMIDIForm::TMIDIForm(TSettingsActions& actions, QWidget* parent)
     setObjectName(QStringLiteral("MIDIForm"));
     setWindowTitle(QStringLiteral("Settings"));
     ShowMessage = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Trovamix"), text); };
+    ShowNotice = [this](const QString& text) { QMessageBox::information(this, QStringLiteral("Trovamix"), text); };
 
     SettingsControl = new QTabWidget(this);
     SettingsControl->setObjectName(QStringLiteral("SettingsControl"));
@@ -354,7 +355,7 @@ void TMIDIForm::SetOutputItem(int item) { setIndexClamped(cmbOutput, item); }
 int TMIDIForm::InputItem() const { return cmbInput->currentIndex(); }
 void TMIDIForm::SetInputItem(int item) { setIndexClamped(cmbInput, item); }
 int TMIDIForm::BankSelectMethod() const { return Bank32Button->isChecked() ? 1 : 0; }
-void TMIDIForm::SetBankSelectMethod(int method) { (method == 1 ? Bank32Button : Bank0Button)->setChecked(true); }
+void TMIDIForm::SetBankSelectMethod(int method) { (method != 0 ? Bank32Button : Bank0Button)->setChecked(true); }
 int TMIDIForm::DSDriver() const { return DSDriverBox->currentIndex(); }
 void TMIDIForm::SetDSDriver(int item) {
     setIndexClamped(DSDriverBox, item);
@@ -508,7 +509,7 @@ void TMIDIForm::hideEvent(QHideEvent* e) {
 }
 
 void TMIDIForm::closeEvent(QCloseEvent* e) {
-    if (isNone(DSDriverBox) && isNone(cmbOutput)) report(MessageText(NoOutputWarning));
+    if (isNone(DSDriverBox) && isNone(cmbOutput) && ShowNotice) ShowNotice(MessageText(NoOutputWarning));
     e->accept();
 }
 

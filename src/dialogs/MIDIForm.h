@@ -87,6 +87,9 @@ public:
 
     // Shows a message; a message box unless replaced (tests record instead).
     std::function<void(const QString& text)> ShowMessage;
+    // Tells something the user may want to know, not a failure: the closing
+    // reminder that no output is chosen. An information box unless replaced.
+    std::function<void(const QString& text)> ShowNotice;
     // The program the file association opens; the running program by default.
     QString ProgramPath;
 

@@ -208,13 +208,27 @@ void TTrovamixMainForm::ConnectHints(QWidget* root) {
         connect(w, &TSkinWidget::HintShown, this, &TTrovamixMainForm::ShowHintText, Qt::UniqueConnection);
 }
 
+void TTrovamixMainForm::ShowHelp(const QString& topic) {
+    if (!help_) {
+        help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
+        help_->setWindowFlag(Qt::Window);
+    }
+    help_->ShowTopic(topic);
+    help_->show();
+    help_->raise();
+}
+
 void TTrovamixMainForm::ApplyStyle(const TStyleData& style) {
-    const TAppliedStyle applied = applier_.Apply(style);
-    const bool hasChanBtns =
-        std::any_of(applied.ChanBtns.begin(), applied.ChanBtns.end(), [](QPoint p) { return !p.isNull(); });
-    if (hasChanBtns) chanBtns_ = applied.ChanBtns;
-    const int width = applied.MainClientWidth > 0 ? applied.MainClientWidth : DefaultLayout::WindowWidth;
+    // The width first: the outline the applier cuts is as wide as the window.
+    const int width = style.Sizes.MainClientWidth > 0 ? style.Sizes.MainClientWidth : DefaultLayout::WindowWidth;
     setFixedWidth(width);
+    const TAppliedStyle applied = applier_.Apply(style);
+    if (applied.ChanBtns) {
+        chanBtns_ = *applied.ChanBtns;
+    } else {
+        const auto& cb = DefaultLayout::ChanBtns;
+        for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
+    }
     for (int i = 0; i < RowCount(); ++i) AssignRowStrips(rows_[size_t(i)], i);
     LayoutChannelRows();
 }
@@ -354,9 +368,7 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             break;
         }
         case TCommand::RenderWav:
-            if (engine_)
-                RenderWAVMenu(this, *engine_, QString::fromStdString(workflow_ ? workflow_->LoopFileName : ""),
-                              lastRenderedWAV_);
+            if (engine_) RenderWAVMenu(this, *engine_, QString::fromStdString(loop_.LoopFileName), lastRenderedWAV_);
             break;
         case TCommand::ExportMidi:
             if (engine_) ExportMidiMenu(this, loop_, engine_->Settings);
@@ -372,13 +384,7 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             ConfigureTools();
             break;
         case TCommand::HelpContents:
-            if (!help_) {
-                help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
-                help_->setWindowFlag(Qt::Window);
-            }
-            help_->ShowTopic("contents");
-            help_->show();
-            help_->raise();
+            ShowHelp(QStringLiteral("contents"));
             break;
         case TCommand::Tips:
             ShowTips(this);

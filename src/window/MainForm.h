@@ -69,6 +69,8 @@ public:
     void SetWheelMode(int mode);
     int WheelMode() const { return wheelMode_; }
     void ShowHintText(const QString& text);
+    // The program's one help window, at the topic's anchor.
+    void ShowHelp(const QString& topic);
     void SetHideLeds(bool on);
     void SetLedsOverKnobs(bool on);
     void SetBothButtons(bool on) { bothButtons_ = on; }

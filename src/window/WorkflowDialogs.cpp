@@ -1,6 +1,8 @@
 #include "window/WorkflowDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "dialogs/MessageText.h"
@@ -30,6 +32,8 @@ std::optional<std::string> TDialogPrompts::AskOpenName(const std::string& curren
 }
 
 std::optional<std::string> TDialogPrompts::AskSaveName(const std::string& current) {
+    // The per-user loops folder is made on first use, so the dialog opens in it.
+    if (!current.empty()) QDir().mkpath(QFileInfo(MessageText(current)).absolutePath());
     QFileDialog dialog(parent_, "Save loop as", MessageText(current), LoopFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix("txp");
