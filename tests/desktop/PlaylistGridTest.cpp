@@ -141,9 +141,9 @@ TEST(PlaylistGridTest, CellColoursShadeBlocksAndDarkenMarkedLines) {
         uint32_t want;
     } cases[] = {
         {1, 1, A},          {1, 4, A},         {1, 5, B},  // rows 1..4 are positions 0..3
-        {1, 9, A},          {7, 2, 0x304050},               // pattern 7 is current: 16 off red and green
-        {1, 11, 0x304050},                                   // position 10 plays: 16 off red and green
-        {7, 11, 0x204050},                                   // both: 32 off
+        {1, 9, A},          {7, 2, 0x303850},               // pattern 7 is current: 16 off red and green
+        {1, 11, 0x303850},                                   // position 10 plays: 16 off red and green
+        {7, 11, 0x202850},                                   // both: 32 off
         {2, 13, 0x182028},                                   // loop position 12: 24 off all three of B
     };
     for (const Case& c : cases)
