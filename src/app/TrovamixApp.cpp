@@ -99,6 +99,7 @@ void TTrovamixApp::Start() {
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
+    form_->SetAutoArrangeQuery([this] { return settingsWindow_ && settingsWindow_->AutoArrange(); });
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
     ConnectSettingsWindow();
     if (link_) QObject::connect(link_.get(), &TInstanceLink::closeRequested, form_.get(), &QWidget::close);

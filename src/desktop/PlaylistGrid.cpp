@@ -85,8 +85,8 @@ static uint32_t Darken(uint32_t rgb, int r, int g, int b) {
     return uint32_t(R << 16 | G << 8 | B);
 }
 
-uint32_t PlaylistCellColour(int col, int row, int currentPattern, int songPosition, int loopPosition,
-                            uint32_t shadeA, uint32_t shadeB) {
+uint32_t PlaylistCellColour(int col, int row, int currentPattern, int songPosition, int loopPosition, uint32_t shadeA,
+                            uint32_t shadeB) {
     const int pos = row - 1;
     uint32_t c = (pos / 4) % 2 == 0 ? shadeA : shadeB;
     if (col == currentPattern) c = Darken(c, 16, 16, 0);

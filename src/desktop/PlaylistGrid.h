@@ -31,13 +31,13 @@ std::string PlaylistCellName(int col, int row);
 // What a drag acts on; the main window supplies each piece.
 struct TPlaylistGridHost {
     std::function<int()> CurrentPattern;
-    std::function<void(int)> ChoosePattern;          // PatUpDown := pattern
-    std::function<int()> SongPosition;               // -1 when song mode is off
-    std::function<void(int)> JumpToSongPosition;     // under the engine lock
-    std::function<void(int)> SetLoopPosition;        // sets Modified too
-    std::function<bool(int, int)> Contains;          // position, pattern
+    std::function<void(int)> ChoosePattern;            // PatUpDown := pattern
+    std::function<int()> SongPosition;                 // -1 when song mode is off
+    std::function<void(int)> JumpToSongPosition;       // under the engine lock
+    std::function<void(int)> SetLoopPosition;          // sets Modified too
+    std::function<bool(int, int)> Contains;            // position, pattern
     std::function<void(int, int, bool)> SetPatternAt;  // pattern, position, present
-    std::function<void(int, int)> SetCurrentCell;    // col, row
+    std::function<void(int, int)> SetCurrentCell;      // col, row
     std::function<void(const std::string&)> ShowHint;
 };
 
@@ -70,7 +70,7 @@ private:
 // between the two shades; the current pattern's column and the song
 // position's row are 16 darker in red and green (32 where both meet); the
 // loop position's row is 24 darker in all three.
-uint32_t PlaylistCellColour(int col, int row, int currentPattern, int songPosition, int loopPosition,
-                            uint32_t shadeA, uint32_t shadeB);
+uint32_t PlaylistCellColour(int col, int row, int currentPattern, int songPosition, int loopPosition, uint32_t shadeA,
+                            uint32_t shadeB);
 
 }  // namespace tx

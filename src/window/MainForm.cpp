@@ -31,6 +31,7 @@
 #include "controls/BuiltinImages.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/MidiExport.h"
+#include "dialogs/PlayListForm.h"
 #include "dialogs/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
@@ -121,6 +122,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateMenus();
     CreateChannelMenu();
     ConnectHints(this);
+    CreatePlaylist();
     ChannelsChanged();
 
     scopeTimer_ = new QTimer(this);
@@ -143,7 +145,10 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     rng_.seed(uint32_t(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
-TTrovamixMainForm::~TTrovamixMainForm() { qApp->removeEventFilter(this); }
+TTrovamixMainForm::~TTrovamixMainForm() {
+    qApp->removeEventFilter(this);
+    loop_.Events.PlaylistPositionChanged = nullptr;  // the loop may outlive this window
+}
 
 void TTrovamixMainForm::CreateCaption() {
     captionPic_ = new TWPControl(this);
@@ -227,6 +232,9 @@ void TTrovamixMainForm::CreatePanels() {
         StartStop(startButton_->Down(), false);
     });
     connect(loopButton_, &TMyTransButton::Clicked, this, [this] { SetSongMode(loopButton_->Down()); });
+    connect(loopButton_, &TMyTransButton::MouseDown, this, [this](Qt::MouseButton b) {
+        if (b == Qt::RightButton) SetPlaylistVisible(!playList_->isVisible());
+    });
     connect(scopeButton_, &TMyTransButton::Clicked, this, [this] {
         if (scopeButton_->Down()) return;
         mixScope_->ClearData();
@@ -707,6 +715,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
         engine_->ChoosePattern(pattern);
     else
         loop_.CurrentPattern = pattern;
+    if (playList_) playList_->Grid()->ShowCurrentPattern(loop_.CurrentPattern);
     RepaintSteps();
 }
 
@@ -745,6 +754,7 @@ void TTrovamixMainForm::ScopeTick() {
     // audible, read without the engine lock (a render holds it for its whole run).
     engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
     const int step = audible_.Step;
+    playList_->Grid()->ShowSongPosition(audible_.SongPosition);
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
     bool changed = engine_->Playing || step != lastLedStep_;
     if (step != lastLedStep_) {
@@ -998,6 +1008,9 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::Panic:
             Panic();
             break;
+        case TCommand::LoopPlaylist:
+            SetPlaylistVisible(!playList_->isVisible());
+            break;
         default:
             break;
     }
@@ -1100,6 +1113,8 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
     ledsOverKnobs_ = st.LedsOver;
     move(st.WindowX, st.WindowY);
     KeepOnScreen();
+    if (const TWindowPlacement& p = st.PlayListPlacement; p.Width > 0 && p.Height > 0)
+        playList_->setGeometry(p.Left, p.Top, p.Width, p.Height);
     mixScope_->SetStyle(std::clamp(st.ScopeStyle, 0, 2));
     scopeButton_->SetDown(st.ScopeEnabled);
     if (!st.ScopeEnabled) {
@@ -1132,6 +1147,8 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
 void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
     st.WindowX = x();
     st.WindowY = y();
+    const QRect pl = playList_->geometry();
+    st.PlayListPlacement = {pl.x(), pl.y(), pl.width(), pl.height()};
     st.EasyMove = easyMove_;
     st.AutoMaximize = autoMaximize_;
     st.MouseUse = bothButtons_;
@@ -1190,6 +1207,7 @@ void TTrovamixMainForm::LoopReplaced() {
     loopButton_->SetDown(loop_.SongMode);
     ChannelsChanged();
     RepaintSteps();
+    PlaylistShowsLoop();
     emit LoopShown();
 }
 

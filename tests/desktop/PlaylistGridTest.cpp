@@ -15,8 +15,11 @@ TEST(PlaylistGridTest, PixelsMapToHeadersAndCells) {
         int v, col, row;
     } cases[] = {
         {-1, -1, -1},  // outside
-        {0, 0, 0},     {21, 0, 0},                   // the 22-pixel headers
-        {22, 1, 1},    {33, 1, 1},     {34, 2, 2},   // the first 12-pixel cells
+        {0, 0, 0},
+        {21, 0, 0},  // the 22-pixel headers
+        {22, 1, 1},
+        {33, 1, 1},
+        {34, 2, 2},                                  // the first 12-pixel cells
         {22 + 998 * 12, 999, 999 < 513 ? 999 : -1},  // the last pattern column; no such row
         {22 + 999 * 12, -1, -1},                     // past the last column
         {22 + 511 * 12 + 11, 512, 512},              // the last position row
@@ -101,7 +104,11 @@ TEST(PlaylistGridTest, CellClicksAndDragsFollowTheFirstCell) {
         {"the right button removes", {{4, 0}, {5, 0}}, {{{4, 1}, {5, 1}, {6, 1}}}, RightButton, false, {}},
         {"both buttons: the left always adds", {{4, 0}}, {{{4, 1}, {5, 1}}}, LeftButton, true, {{4, 0}, {5, 0}}},
         {"both buttons: the right always removes", {{4, 0}}, {{{5, 1}, {4, 1}}}, RightButton, true, {}},
-        {"a cell drag never acts on headers", {}, {{{3, 1}, {0, 1}, {3, 0}, {4, 1}}}, LeftButton, false,
+        {"a cell drag never acts on headers",
+         {},
+         {{{3, 1}, {0, 1}, {3, 0}, {4, 1}}},
+         LeftButton,
+         false,
          {{3, 0}, {4, 0}}},
     };
     for (const Case& c : cases) {
@@ -129,7 +136,7 @@ TEST(PlaylistGridTest, HeaderDragsChoosePatternsAndPositionsButNeverCells) {
     EXPECT_EQ(rig.chosen, (std::vector<int>{6, 8}));
     EXPECT_TRUE(rig.Present().empty());
     EXPECT_EQ(rig.hint, "|pattern 8");  // the hint follows the mouse
-    rig.drag.Move(4, 2, NoButton);  // no button: only the hint
+    rig.drag.Move(4, 2, NoButton);      // no button: only the hint
     EXPECT_EQ(rig.hint, "|Bar 1 pattern 4");
     EXPECT_TRUE(rig.Present().empty());
 }
@@ -140,11 +147,11 @@ TEST(PlaylistGridTest, CellColoursShadeBlocksAndDarkenMarkedLines) {
         int col, row;
         uint32_t want;
     } cases[] = {
-        {1, 1, A},          {1, 4, A},         {1, 5, B},  // rows 1..4 are positions 0..3
-        {1, 9, A},          {7, 2, 0x303850},               // pattern 7 is current: 16 off red and green
-        {1, 11, 0x303850},                                   // position 10 plays: 16 off red and green
-        {7, 11, 0x202850},                                   // both: 32 off
-        {2, 13, 0x182028},                                   // loop position 12: 24 off all three of B
+        {1, 1, A},         {1, 4, A},        {1, 5, B},  // rows 1..4 are positions 0..3
+        {1, 9, A},         {7, 2, 0x303850},             // pattern 7 is current: 16 off red and green
+        {1, 11, 0x303850},                               // position 10 plays: 16 off red and green
+        {7, 11, 0x202850},                               // both: 32 off
+        {2, 13, 0x182028},                               // loop position 12: 24 off all three of B
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlaylistCellColour(c.col, c.row, 7, 10, 12, A, B), c.want) << c.col << "," << c.row;
