@@ -13,6 +13,12 @@ namespace tx {
 // leaves the text in the palette's colour. Window thread only.
 void FillTextDocument(QTextDocument& target, const TRichDocument& doc);
 
+// The other way: a QTextDocument (as a rich-text edit holds it, pictures
+// pasted in included) as a rich-text document, for the writer. Fonts and
+// colours get tables of their own; a picture is kept as PNG unless it came
+// in as JPEG bytes.
+TRichDocument ReadTextDocument(const QTextDocument& source);
+
 // Reads an RTF file into a QTextDocument; false (and the document left
 // empty) when the file cannot be read.
 bool LoadRtfFile(QTextDocument& target, const QString& path);

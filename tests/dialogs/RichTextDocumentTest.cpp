@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
 
@@ -82,6 +83,49 @@ TEST(RichTextDocumentTest, ProductsInfoFileShowsItsTextNotItsMarkup) {
     QTextDocument missing;
     EXPECT_FALSE(LoadRtfFile(missing, QString::fromStdString((dir / "InfoTxt.rtf").string())));
     EXPECT_TRUE(missing.isEmpty());
+}
+
+}  // namespace
+}  // namespace tx
+
+namespace tx {
+namespace {
+
+// What a note editor holds, a pasted picture included, goes through the
+// writer and the reader and comes back as the same document.
+TEST(RichTextDocumentTest, EditedNoteWithAPastedPictureSurvivesWritingAndReading) {
+    QTextDocument edit;
+    QTextCursor cursor(&edit);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    bold.setFontPointSize(14);
+    bold.setForeground(QColor(230, 150, 40));
+    cursor.insertText("Night Drive", bold);
+    cursor.insertBlock();
+    cursor.insertText(QString::fromUtf8("café – "), QTextCharFormat());
+    QImage pasted(6, 3, QImage::Format_RGB32);
+    pasted.fill(QColor(20, 200, 120));
+    edit.addResource(QTextDocument::ImageResource, QUrl("pasted:1"), pasted);  // as a paste leaves it
+    cursor.insertImage("pasted:1");
+    cursor.insertBlock();
+
+    const TRichDocument first = ReadTextDocument(edit);
+    const std::string rtf = WriteRtf(first);
+    QTextDocument reopened;
+    FillTextDocument(reopened, ReadRtf(rtf));
+    EXPECT_EQ(reopened.toPlainText(), edit.toPlainText());
+    const TRichDocument second = ReadTextDocument(reopened);
+    EXPECT_EQ(second, first) << rtf;
+    ASSERT_EQ(second.Paragraphs.size(), 3u);
+    ASSERT_EQ(second.Paragraphs[1].Pieces.size(), 2u);
+    const TRichPiece& picture = second.Paragraphs[1].Pieces[1];
+    ASSERT_TRUE(picture.IsPicture);
+    const QImage back = QImage::fromData(QByteArray::fromStdString(picture.Picture.Data), "PNG");
+    EXPECT_EQ(back.size(), QSize(6, 3));
+    EXPECT_EQ(back.pixelColor(5, 2), QColor(20, 200, 120));
+    EXPECT_TRUE(second.Paragraphs[0].Pieces[0].Format.Bold);
+    EXPECT_EQ(second.Paragraphs[0].Pieces[0].Format.HalfPoints, 28);
+    EXPECT_TRUE(ReadTextDocument(QTextDocument()).Paragraphs.empty()) << "an empty edit is an empty note";
 }
 
 }  // namespace
