@@ -12,13 +12,14 @@
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
+#include "window/TransportPanel.h"
 
 namespace tx {
 
 void TTrovamixMainForm::CreatePlaylist() {
     TPlaylistGridHost host;
     host.CurrentPattern = [this] { return loop_.CurrentPattern; };
-    host.ChoosePattern = [this](int pattern) { patUpDown_->SetValue(pattern, true); };
+    host.ChoosePattern = [this](int pattern) { transport_->PatUpDown->SetValue(pattern, true); };
     host.SongPosition = [this] { return playList_->Grid()->ShownSongPosition(); };
     host.JumpToSongPosition = [this](int pos) {
         if (engine_) {

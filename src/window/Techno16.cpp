@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <mutex>
 
-#include "model/Loop.h"
 #include "desktop/RowLayout.h"
+#include "model/Loop.h"
 
 namespace tx {
 
