@@ -11,7 +11,9 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
 
+#include "dialogs/HelpWindow.h"
 #include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
@@ -174,6 +176,26 @@ TEST_F(PlaylistWindowTest, KeyboardAndScreenReaderSeeTheCurrentCell) {
     QTest::keyClick(Grid(), Qt::Key_End);
     EXPECT_EQ(cell->text(QAccessible::Name), "Bar 1, pattern 999");
     EXPECT_GT(Grid()->horizontalScrollBar()->value(), 11000) << "the current cell scrolled into view";
+}
+
+TEST_F(PlaylistWindowTest, F1OpensThePlaylistPage) {
+    ShowPlaylist();
+    int asked = 0;
+    auto open = Playlist()->HelpRequested;
+    Playlist()->HelpRequested = [&] {
+        ++asked;
+        open();
+    };
+    Grid()->setFocus();
+    QTest::keyClick(Grid(), Qt::Key_F1);
+    EXPECT_EQ(asked, 1) << "F1 in the grid reaches the window's help";
+    auto* help = form->findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    // The page has the topic (the test program has no Help folder beside it).
+    THelpWindow page(QStringLiteral(TROVAMIX_BINARY_DIR) + QStringLiteral("/Help/Trova.html"));
+    page.ShowTopic(QStringLiteral("playlist"));
+    EXPECT_TRUE(page.findChild<QTextBrowser*>()->toPlainText().contains("Ins bar"));
 }
 
 TEST_F(PlaylistWindowTest, AChangeRepaintsItsRowAndAScrollOnlyTheNewStrip) {
