@@ -20,7 +20,9 @@ const std::vector<TMenuDef>& MainMenus() {
          }},
         {"Edit1", "&Edit",
          {
-             {"CutMenu", "Cu&t", "Ctrl+X", C::Cut},
+             {"UndoMenu", "&Undo", "Alt+Backspace", C::Undo},
+             {"RedoMenu", "&Redo", "Shift+Alt+Backspace", C::Redo},
+             {"CutMenu", "Cu&t", "Ctrl+X", C::Cut, false, true},
              {"CopyMenu", "&Copy", "Ctrl+C", C::Copy},
              {"PasteMenu", "&Paste", "Ctrl+V", C::Paste},
              {"SelectAll", "Select &all", "F3", C::SelectAll},

@@ -14,7 +14,7 @@ enum class TCommand {
     // File
     New, Open, Save, SaveAs, ExportMidi, CollectSamples, RenderWav, Exit,
     // Edit
-    Cut, Copy, Paste, SelectAll, ShiftLeft, ShiftRight, Random, Humanize,
+    Undo, Redo, Cut, Copy, Paste, SelectAll, ShiftLeft, ShiftRight, Random, Humanize,
     PatternToClipboard, LoopToClipboard, InsertPatternInPlaylist,
     // Channels
     AddChannel, DeleteSelected, ZipSelected, HidePositionLeds,

@@ -154,6 +154,9 @@ void TSampleInstall::SetChannelSample(int ch, const std::string& fileName, bool 
         (!fileName.empty() && StoredSampleName(fileName, Locate.ProgramFolder) == channel.SampleFileName))
         return;
     if (!fileName.empty() && !HasWavExtension(fileName)) return;
+    // The sample, its name and the channel's name and colour: one undo step.
+    TLoopGesture gesture(loop_, "sample");
+    loop_.TouchChannel(ch);
 
     if (Events.SetBusyCursor) Events.SetBusyCursor(true);
     const std::string located = locate(fileName);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "engine/EngineLock.h"
 #include "loopfile/LoopEvents.h"
@@ -510,6 +511,23 @@ TLoopReadResult refuse(TLoopReadResult r, int code, std::string reason) {
     return r;
 }
 
+// A file read into a loop is a new document, not a run of edits: the loop's
+// undo history hears nothing while reading and starts again once it is read.
+class TRecorderAside {
+public:
+    explicit TRecorderAside(TLoop& loop) : loop_(loop), recorder_(std::exchange(loop.Recorder, nullptr)) {}
+    ~TRecorderAside() {
+        loop_.Recorder = recorder_;
+        if (recorder_) recorder_->DocumentReplaced();
+    }
+    TRecorderAside(const TRecorderAside&) = delete;
+    TRecorderAside& operator=(const TRecorderAside&) = delete;
+
+private:
+    TLoop& loop_;
+    TLoopRecorder* recorder_;
+};
+
 TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions& options,
                            std::vector<std::optional<std::string>>& samples) {
     loop.ResetToNew();
@@ -593,6 +611,7 @@ TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions
 // after it is released, so decoding and effects never hold up the mixer, and
 // each channel's effects are complete when its sample is processed.
 TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& options) {
+    TRecorderAside aside(loop);  // the samples named by the file too
     std::vector<std::optional<std::string>> samples;
     // The old loop's sample frames, released after the lock: freeing a few
     // hundred megabytes is not the mixer's wait.

@@ -15,6 +15,13 @@ bool selected(const TLoop& loop, int c) { return loop.Channel(c).Selected; }
 // R(m): uniform 0..m-1, and 0 when m is 0.
 int below(TEditRandom& rng, int m) { return m <= 0 ? 0 : std::uniform_int_distribution<int>(0, m - 1)(rng); }
 
+// Tells the undo history which records a command is about to change (before
+// the lock is taken: keeping them allocates).
+void touchSelected(TLoop& loop) {
+    for (int c = 0; c < loop.ChannelCount(); ++c)
+        if (selected(loop, c)) loop.TouchPattern(c, loop.CurrentPattern);
+}
+
 }  // namespace
 
 int FirstSelectedChannel(const TLoop& loop) {
@@ -42,6 +49,9 @@ void CopyRows(TLoop& loop, TRowClipboard& clip, bool cut) {
     for (int i = k - 1; i >= 0; --i)
         if (selected(loop, first + i)) slots[size_t(i)] = loop.Channel(first + i).Pattern(p);
     if (cut) {
+        TLoopGesture gesture(loop, "Cut");
+        for (int i = k - 1; i >= 0; --i)
+            if (slots[size_t(i)]) loop.TouchPattern(first + i, p);
         TLockGuard g(loop.EngineLock());
         for (int i = k - 1; i >= 0; --i)
             if (slots[size_t(i)]) loop.Channel(first + i).Pattern(p).Reset();
@@ -56,6 +66,9 @@ bool PasteRows(TLoop& loop, const TRowClipboard& clip) {
     const int first = FirstSelectedChannel(loop);
     const int n = std::min(clip.Slots() - 1, loop.ChannelCount() - 1 - first);
     const int p = loop.CurrentPattern;
+    TLoopGesture gesture(loop, "Paste");
+    for (int i = 0; i <= n; ++i)
+        if (!clip.SlotEmpty(i)) loop.TouchPattern(first + i, p);
     {
         TLockGuard g(loop.EngineLock());
         for (int i = 0; i <= n; ++i)
@@ -68,6 +81,8 @@ bool PasteRows(TLoop& loop, const TRowClipboard& clip) {
 void ShiftRows(TLoop& loop, int direction) {
     const int d = direction < 0 ? -1 : 1;
     const int p = loop.CurrentPattern;
+    TLoopGesture gesture(loop, d < 0 ? "Shift left" : "Shift right");
+    touchSelected(loop);
     TLockGuard g(loop.EngineLock());
     for (int c = 0; c < loop.ChannelCount(); ++c) {
         if (!selected(loop, c)) continue;
@@ -86,6 +101,8 @@ void ShiftRows(TLoop& loop, int direction) {
 
 void RandomRows(TLoop& loop, TEditRandom& rng) {
     const int p = loop.CurrentPattern;
+    TLoopGesture gesture(loop, "Random");
+    touchSelected(loop);
     {
         TLockGuard g(loop.EngineLock());
         for (int c = loop.ChannelCount() - 1; c >= 0; --c) {
@@ -101,6 +118,8 @@ void HumanizeRows(TLoop& loop, const THumanize& how, TEditRandom& rng) {
     const int pc = std::clamp(how.Percent, 0, MaxPercent);
     const int a = pc * MaxLevel / MaxPercent;
     const int p = loop.CurrentPattern;
+    TLoopGesture gesture(loop, "Humanize");
+    touchSelected(loop);
     {
         TLockGuard g(loop.EngineLock());
         for (int c = loop.ChannelCount() - 1; c >= 0; --c) {
@@ -133,6 +152,7 @@ void HumanizeRows(TLoop& loop, const THumanize& how, TEditRandom& rng) {
 
 int DeleteSelectedChannels(TLoop& loop) {
     int deleted = 0;
+    TLoopGesture gesture(loop, "Delete channels");
     // Each delete is whole under the lock; between two the document is a
     // valid loop, so the mixer may play a block in between.
     for (int c = loop.ChannelCount() - 1; c >= 0 && loop.CanDeleteChannel(); --c)
@@ -142,6 +162,7 @@ int DeleteSelectedChannels(TLoop& loop) {
 
 void ZipSelectedChannels(TLoop& loop) {
     bool zipped = false;
+    TLoopGesture gesture(loop, "Zip channels");
     for (int c = 0; c < loop.ChannelCount(); ++c)
         if (selected(loop, c)) {
             loop.SetMinimized(c, !loop.Channel(c).Minimized);

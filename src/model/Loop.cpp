@@ -51,6 +51,7 @@ void TLoop::ResetToNew() {
     LoadedVersion = 0;
     SelectChannelAlone(0);
     notifyChannels();
+    if (Recorder) Recorder->DocumentReplaced();
 }
 
 void TLoop::AdoptDocument(TLoop& other) {
@@ -92,9 +93,11 @@ void TLoop::AdoptDocument(TLoop& other) {
     std::swap(LoadedVersion, other.LoadedVersion);
     std::swap(WindowHeight, other.WindowHeight);
     notifyChannels();
+    if (Recorder) Recorder->DocumentReplaced();
 }
 
 void TLoop::ResetPattern(int ch, int pattern) {
+    TouchPattern(ch, pattern);
     {
         TLockGuard g(lock_);
         Channel(ch).Pattern(pattern).Reset();
@@ -105,6 +108,7 @@ void TLoop::ResetPattern(int ch, int pattern) {
 bool TLoop::GetStep(int ch, int pattern, int step) const { return Channel(ch).Pattern(pattern).GetStep(step); }
 
 void TLoop::SetStep(int ch, int pattern, int step, bool on) {
+    TouchPattern(ch, pattern);
     Channel(ch).Pattern(pattern).SetStep(step, on);
     Modified = true;
     if (Events.StepChanged) Events.StepChanged(ch, pattern, step);
@@ -112,6 +116,7 @@ void TLoop::SetStep(int ch, int pattern, int step, bool on) {
 
 void TLoop::SetStepValue(int ch, int pattern, int row, int step, uint8_t value) {
     if (row < 0 || row >= StepRowCount || step < 0 || step >= StepsPerPattern) return;
+    TouchPattern(ch, pattern);
     Channel(ch).Pattern(pattern).SetValue(row, step, value);
     Modified = true;
     if (Events.StepChanged) Events.StepChanged(ch, pattern, step);
@@ -126,12 +131,14 @@ bool TLoop::PatternIsEmpty(int pattern) const {
 int TLoop::AddChannel() {
     int idx = ChannelCount();
     auto fresh = std::make_unique<TChannel>(idx);
+    if (Recorder) Recorder->ChannelsChanging();
     {
         // The list of pointers may move as it grows, so only under the lock.
         TLockGuard g(lock_);
         channels_.push_back(std::move(fresh));
     }
     SetMinimized(idx, false);
+    if (Recorder) Recorder->ChannelInserted(idx);
     notifyChannels();
     Modified = true;
     return idx;
@@ -140,6 +147,7 @@ int TLoop::AddChannel() {
 void TLoop::InsertChannel(int i) {
     i = std::clamp(i, 0, ChannelCount());
     auto fresh = std::make_unique<TChannel>(i);
+    if (Recorder) Recorder->ChannelsChanging();
     {
         TLockGuard g(lock_);
         for (auto& c : channels_) {
@@ -151,13 +159,15 @@ void TLoop::InsertChannel(int i) {
     }
     // As a channel added at the end: shown, and selected alone.
     SetMinimized(i, false);
+    if (Recorder) Recorder->ChannelInserted(i);
     notifyChannels();
     Modified = true;
 }
 
 bool TLoop::DeleteChannel(int i) {
     if (!CanDeleteChannel() || i < 0 || i >= ChannelCount()) return false;
-    std::unique_ptr<TChannel> gone;  // freed after the lock is released
+    std::unique_ptr<TChannel> gone;  // freed after the lock is released, or kept for undo
+    if (Recorder) Recorder->ChannelsChanging();
     {
         TLockGuard g(lock_);
         if (SampleFreeing) SampleFreeing(Channel(i).Sample);
@@ -171,6 +181,7 @@ bool TLoop::DeleteChannel(int i) {
                 if (r > i) --r;
         }
     }
+    if (Recorder) Recorder->ChannelDeleted(i, gone);
     notifyChannels();
     Modified = true;
     return true;
@@ -179,6 +190,7 @@ bool TLoop::DeleteChannel(int i) {
 void TLoop::SetChannelName(int i, const std::string& text) {
     TChannel& c = Channel(i);
     if (c.Name != text) {
+        TouchChannel(i);
         c.Name = text;
         fire(Events.ChannelNamesChanged);
     }
@@ -187,6 +199,7 @@ void TLoop::SetChannelName(int i, const std::string& text) {
 
 void TLoop::SetMinimized(int i, bool flag) {
     TChannel& c = Channel(i);
+    if (c.Minimized != flag) TouchChannel(i);
     c.Minimized = flag;
     if (flag)
         c.Selected = false;
@@ -226,6 +239,7 @@ bool TLoop::OpenLoopByExtension(const std::string& fileName, const std::function
 void TLoop::LoadSamplesIntoChannels(int first, const std::vector<std::string>& names,
                                     const std::function<void(int, const std::string&)>& load) {
     int idx = std::max(first, 0);
+    TLoopGesture gesture(*this, "samples");
     for (const std::string& name : names) {
         while (idx >= ChannelCount()) AddChannel();
         if (load) load(idx, name);
@@ -284,6 +298,7 @@ void TLoop::SetSongPosition(int pos) {
 
 void TLoop::SetPatternAt(int pattern, int pos, bool present) {
     bool changed;
+    if (pos >= 0 && pos < PlayListPositions && PlayList.Contains(pos, pattern) != present) TouchPlaylist();
     {
         // Adding may grow the position's list while the mixer copies it.
         TLockGuard g(lock_);
@@ -297,6 +312,7 @@ void TLoop::SetPatternAt(int pattern, int pos, bool present) {
 
 void TLoop::ClearPlaylist() {
     TPlayList emptyList;  // the old lists are freed after the lock is released
+    TouchPlaylist();
     {
         TLockGuard g(lock_);
         std::swap(PlayList, emptyList);
@@ -305,6 +321,7 @@ void TLoop::ClearPlaylist() {
 }
 
 void TLoop::InsertBar(int pos) {
+    TouchPlaylist();
     {
         TLockGuard g(lock_);
         PlayList.InsertBar(pos);
@@ -313,6 +330,7 @@ void TLoop::InsertBar(int pos) {
 }
 
 void TLoop::DeleteBar(int pos) {
+    TouchPlaylist();
     {
         TLockGuard g(lock_);
         PlayList.DeleteBar(pos);

@@ -26,6 +26,28 @@ struct TLoopEvents {
     std::function<void(int, int, int)> StepChanged;    // channel, pattern, step
     std::function<void(int)> PlaylistPositionChanged;  // position whose cell(s) need repainting
     std::function<void()> SelectionChanged;            // the selected channel changed
+    std::function<void()> LoopValuesChanged;           // tempo, pattern, main values or playlist put back by undo
+};
+
+// What the undo history needs to hear of the loop's own changes. Each call
+// comes just before the part named changes (so its old state can be kept),
+// except the two that report a channel already inserted or taken out.
+class TLoopRecorder {
+public:
+    virtual ~TLoopRecorder() = default;
+    virtual void PatternChanging(int ch, int pattern) = 0;
+    virtual void ChannelChanging(int ch) = 0;  // settings, sample, name, zip state
+    virtual void ValuesChanging() = 0;         // tempo, pattern, shuffle, main values, texts
+    virtual void PlaylistChanging() = 0;
+    virtual void ChannelsChanging() = 0;  // before a channel is inserted or deleted
+    virtual void ChannelInserted(int i) = 0;
+    // The recorder may take `gone` to put it back later; else the loop frees it.
+    virtual void ChannelDeleted(int i, std::unique_ptr<TChannel>& gone) = 0;
+    virtual void DocumentReplaced() = 0;  // a loop loaded or a new one
+    // One gesture (a drag, a knob turn, a menu command) is one undo step;
+    // they nest, and only the outermost pair counts.
+    virtual void BeginGesture(const std::string& name) = 0;
+    virtual void EndGesture() = 0;
 };
 
 // The one loop document: channels with their patterns, the playlist and the
@@ -81,6 +103,29 @@ public:
     // freed, so the engine can drop voices that still play that sample.
     std::function<void(const TWAVSample&)> SampleFreeing;
 
+    // The undo history when there is one; the loop tells it of every change
+    // made through its own calls. Code that writes fields directly calls
+    // the matching Recorder call first (see the Touch helpers below).
+    TLoopRecorder* Recorder = nullptr;
+    void TouchPattern(int ch, int pattern) {
+        if (Recorder) Recorder->PatternChanging(ch, pattern);
+    }
+    void TouchChannel(int ch) {
+        if (Recorder) Recorder->ChannelChanging(ch);
+    }
+    void TouchValues() {
+        if (Recorder) Recorder->ValuesChanging();
+    }
+    void TouchPlaylist() {
+        if (Recorder) Recorder->PlaylistChanging();
+    }
+    void BeginGesture(const std::string& name) {
+        if (Recorder) Recorder->BeginGesture(name);
+    }
+    void EndGesture() {
+        if (Recorder) Recorder->EndGesture();
+    }
+
     void SetEngineLock(TLockable* lock) { lock_ = lock; }
     TLockable* EngineLock() const { return lock_; }
 
@@ -131,10 +176,23 @@ public:
     void InsertCurrentPatternInPlayList(bool windowVisible);
 
 private:
+    friend class TUndoHistory;
     using TChannelList = std::vector<std::unique_ptr<TChannel>>;
     void notifyChannels();
     TLockable* lock_ = nullptr;
     TChannelList channels_;
+};
+
+// One gesture as a scope: every change made while it lives is one undo step.
+class TLoopGesture {
+public:
+    TLoopGesture(TLoop& loop, const std::string& name) : loop_(loop) { loop_.BeginGesture(name); }
+    ~TLoopGesture() { loop_.EndGesture(); }
+    TLoopGesture(const TLoopGesture&) = delete;
+    TLoopGesture& operator=(const TLoopGesture&) = delete;
+
+private:
+    TLoop& loop_;
 };
 
 // Text rules of the channel controls.

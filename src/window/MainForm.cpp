@@ -60,6 +60,9 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     ConnectHints(this);
     CreatePlaylist();
     ChannelsChanged();
+    undo_ = std::make_unique<TUndoHistory>(loop_);
+    undo_->Changed = [this] { UpdateUndoCommands(); };
+    UpdateUndoCommands();
 
     scopeTimer_ = new QTimer(this);
     scopeTimer_->setInterval(ScopeIntervalMs);
@@ -283,6 +286,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
     transport_->PatPad->SetValue(pattern);
     if (transport_->PatUpDown->Value() != pattern) transport_->PatUpDown->SetValue(pattern, false);
     if (pattern == loop_.CurrentPattern) return;
+    loop_.TouchValues();
     if (engine_)
         engine_->ChoosePattern(pattern);
     else
@@ -293,6 +297,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
 
 void TTrovamixMainForm::SetTempo(int bpm) {
     transport_->BPMDig->SetValue(bpm);
+    loop_.TouchValues();
     if (engine_)
         engine_->SetTempo(bpm);
     else

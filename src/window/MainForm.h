@@ -14,6 +14,7 @@
 #include "desktop/RowLayout.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
+#include "model/Undo.h"
 #include "window/ChannelRow.h"
 #include "window/InfoDialogs.h"
 #include "window/PanelDocking.h"
@@ -157,6 +158,10 @@ private:
     bool RunEditCommand(TCommand command);
     // Enables each edit command exactly when it has something to act on.
     void UpdateEditCommands();
+    // Undo and Redo enabled when there is a step to undo or redo; queued,
+    // as the history reports in the middle of a change.
+    void UpdateUndoCommands();
+    void UndoRedo(bool undo);
     void DeleteSelected();
     void ConnectHints(QWidget* root);
     TChannelRow* CreateRow(int channel);
@@ -226,6 +231,8 @@ private:
     QPointer<THelpWindow> help_;
     // Editing.
     TRowClipboard clipboard_;
+    std::unique_ptr<TUndoHistory> undo_;
+    bool undoUpdateQueued_ = false;
     TEditRandom rng_;
     QMenu* lineMenu_ = nullptr;  // "LineMenu", the channel pop-up
     std::vector<std::pair<TCommand, QAction*>> lineActions_;

@@ -10,6 +10,7 @@
 
 #include "dialogs/HumanizeForm.h"
 #include "dialogs/PlayListForm.h"
+#include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
 
@@ -79,6 +80,10 @@ void TTrovamixMainForm::RunChannelCommand(int channel, TCommand command) {
 bool TTrovamixMainForm::RunEditCommand(TCommand command) {
     if (ActsOnSelection(command) && loop_.SelectedChannel() < 0) return true;  // nothing to act on
     switch (command) {
+        case TCommand::Undo:
+        case TCommand::Redo:
+            UndoRedo(command == TCommand::Undo);
+            break;
         case TCommand::Cut:
         case TCommand::Copy:
             CopyRows(loop_, clipboard_, command == TCommand::Cut);
@@ -139,6 +144,38 @@ bool TTrovamixMainForm::RunEditCommand(TCommand command) {
             return false;
     }
     return true;
+}
+
+void TTrovamixMainForm::UndoRedo(bool undo) {
+    const std::string name = undo ? undo_->Undo() : undo_->Redo();
+    if (name.empty()) return;
+    // The values go back to the engine through its own calls (the clock and
+    // the master filter follow them there), then every display is redrawn.
+    if (engine_) {
+        engine_->SetTempo(loop_.Tempo);
+        engine_->ChoosePattern(loop_.CurrentPattern);
+        engine_->SetMainCutOff(loop_.MainCutOff);
+        engine_->SetMainResonance(loop_.MainResonance);
+    }
+    const int rows = RowCount();
+    transport_->ShowLoop();
+    ChannelsChanged();
+    if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
+    RepaintSteps();
+    ShowHintText(QString::fromStdString((undo ? "|Undone: " : "|Redone: ") + name));
+}
+
+void TTrovamixMainForm::UpdateUndoCommands() {
+    if (undoUpdateQueued_) return;
+    undoUpdateQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            undoUpdateQueued_ = false;
+            if (QAction* a = Action(TCommand::Undo)) a->setEnabled(undo_->CanUndo());
+            if (QAction* a = Action(TCommand::Redo)) a->setEnabled(undo_->CanRedo());
+        },
+        Qt::QueuedConnection);
 }
 
 void TTrovamixMainForm::DeleteSelected() {

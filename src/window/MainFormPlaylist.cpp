@@ -30,6 +30,7 @@ void TTrovamixMainForm::CreatePlaylist() {
         }
     };
     host.SetLoopPosition = [this](int pos) {
+        loop_.TouchValues();  // undo keeps the old loop position
         loop_.SongLoopPosition = pos;
         loop_.Modified = true;
         playList_->Grid()->ShowLoopPosition(pos);

@@ -79,6 +79,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     });
     connect(row->FrontVolWheel, &TWAVWheel::Changed, this, [this, chOf](int v) {
         const int ch = chOf();
+        loop_.TouchChannel(ch);
         loop_.Channel(ch).Volume = v;
         loop_.Modified = true;
         SelectAlone(ch);
@@ -258,6 +259,7 @@ bool TTrovamixMainForm::CurrentPatternPlaying() const {
 
 void TTrovamixMainForm::MuteClick(int channel) {
     TChannel& c = loop_.Channel(channel);
+    loop_.TouchChannel(channel);
     c.Enabled = !rows_[size_t(channel)]->FrontMuteButton->Down();
     SelectAlone(channel);
     loop_.Modified = true;

@@ -125,6 +125,7 @@ void TTechno16::mousePressEvent(QMouseEvent* event) {
     const int x = int(event->position().x()), y = int(event->position().y());
     if (TStepPaint::PressPaints(mode, both, button)) {
         if (host_.SelectAlone) host_.SelectAlone(channel_);
+        if (!paint_.Painting) loop_.BeginGesture("steps");  // a drag across steps is one undo step
         paint_.Begin();
         PaintAt(x, event->buttons());
     } else if (host_.WheelPress) {
@@ -137,7 +138,10 @@ void TTechno16::mouseMoveEvent(QMouseEvent* event) {
     if (paint_.Painting) PaintAt(int(event->position().x()), event->buttons());
 }
 
-void TTechno16::mouseReleaseEvent(QMouseEvent*) { paint_.End(); }
+void TTechno16::mouseReleaseEvent(QMouseEvent*) {
+    if (paint_.Painting) loop_.EndGesture();
+    paint_.End();
+}
 
 namespace {
 

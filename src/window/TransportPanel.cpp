@@ -60,6 +60,7 @@ TTransportPanel::TTransportPanel(TLoop& loop, TEngine* engine) : loop_(loop), en
         TempoMenu->addAction(QString("%1 BPM").arg(bpm), this, [this, bpm] { BPMUpDown->SetValue(bpm, true); });
     auto slider = [this](TTrackSlider* s, auto apply) {
         connect(s, &TTrackSlider::Changed, this, [this, s, apply](int v) {
+            loop_.TouchValues();
             apply(v);
             emit SliderHint(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(v));
         });
