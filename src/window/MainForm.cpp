@@ -452,8 +452,11 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
 void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
     st.WindowX = x();
     st.WindowY = y();
-    const QRect pl = playList_->geometry();
-    st.PlayListPlacement = {pl.x(), pl.y(), pl.width(), pl.height()};
+    // A playlist window never shown keeps the placement that was read.
+    if (playList_->testAttribute(Qt::WA_WState_Created)) {
+        const QRect pl = playList_->geometry();
+        st.PlayListPlacement = {pl.x(), pl.y(), pl.width(), pl.height()};
+    }
     st.EasyMove = easyMove_;
     st.AutoMaximize = autoMaximize_;
     st.MouseUse = bothButtons_;
