@@ -133,6 +133,7 @@ void TTrovamixApp::Start() {
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
+    form_->SetAutoArrangeQuery([this] { return settingsWindow_ && settingsWindow_->AutoArrange(); });
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
     connect(settingsWindow_.get(), &TMIDIForm::helpRequested, form_.get(), &TTrovamixMainForm::ShowHelp);
     ConnectSettingsWindow();

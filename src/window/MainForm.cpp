@@ -20,6 +20,7 @@
 #include "desktop/LoopWorkflow.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/MidiExport.h"
+#include "dialogs/PlayListForm.h"
 #include "dialogs/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
@@ -58,6 +59,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateMenus();
     CreateChannelMenu();
     ConnectHints(this);
+    CreatePlaylist();
     ChannelsChanged();
     undo_ = std::make_unique<TUndoHistory>(loop_);
     undo_->Changed = [this] { UpdateUndoCommands(); };
@@ -83,7 +85,10 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     rng_.seed(uint32_t(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
-TTrovamixMainForm::~TTrovamixMainForm() { qApp->removeEventFilter(this); }
+TTrovamixMainForm::~TTrovamixMainForm() {
+    qApp->removeEventFilter(this);
+    loop_.Events.PlaylistPositionChanged = nullptr;  // the loop may outlive this window
+}
 
 void TTrovamixMainForm::CreateCaption() {
     captionPic_ = new TWPControl(this);
@@ -144,6 +149,9 @@ void TTrovamixMainForm::ConnectTransport() {
         StartStop(t->StartButton->Down(), false);
     });
     connect(t->LoopButton, &TMyTransButton::Clicked, this, [this, t] { SetSongMode(t->LoopButton->Down()); });
+    connect(t->LoopButton, &TMyTransButton::MouseDown, this, [this](Qt::MouseButton b) {
+        if (b == Qt::RightButton) SetPlaylistVisible(!playList_->isVisible());
+    });
     connect(t->PatUpDown, &TZavoUpDown::Changed, this, &TTrovamixMainForm::ChoosePattern);
     connect(t->BPMUpDown, &TZavoUpDown::Changed, this, &TTrovamixMainForm::SetTempo);
     connect(t->FXVolBtn, &TMyTransButton::Clicked, this, [this, t] { SetWheelMode(t->FXVolBtn->Down() ? 1 : 0); });
@@ -292,6 +300,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
         engine_->ChoosePattern(pattern);
     else
         loop_.CurrentPattern = pattern;
+    if (playList_) playList_->Grid()->ShowCurrentPattern(loop_.CurrentPattern);
     RepaintSteps();
 }
 
@@ -311,6 +320,7 @@ void TTrovamixMainForm::ScopeTick() {
     // audible, read without the engine lock (a render holds it for its whole run).
     engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
     const int step = audible_.Step;
+    playList_->Grid()->ShowSongPosition(audible_.SongPosition);
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
     bool changed = engine_->Playing || step != lastLedStep_;
     if (step != lastLedStep_) {
@@ -398,6 +408,9 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::Panic:
             Panic();
             break;
+        case TCommand::LoopPlaylist:
+            SetPlaylistVisible(!playList_->isVisible());
+            break;
         default:
             break;
     }
@@ -430,6 +443,8 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
     ledsOverKnobs_ = st.LedsOver;
     move(st.WindowX, st.WindowY);
     KeepOnScreen();
+    if (const TWindowPlacement& p = st.PlayListPlacement; p.Width > 0 && p.Height > 0)
+        playList_->setGeometry(p.Left, p.Top, p.Width, p.Height);
     transport_->MixScope->SetStyle(std::clamp(st.ScopeStyle, 0, 2));
     transport_->ScopeButton->SetDown(st.ScopeEnabled);
     if (!st.ScopeEnabled) transport_->ClearScope();
@@ -444,6 +459,11 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
 void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
     st.WindowX = x();
     st.WindowY = y();
+    // A playlist window never shown keeps the placement that was read.
+    if (playList_->testAttribute(Qt::WA_WState_Created)) {
+        const QRect pl = playList_->geometry();
+        st.PlayListPlacement = {pl.x(), pl.y(), pl.width(), pl.height()};
+    }
     st.EasyMove = easyMove_;
     st.AutoMaximize = autoMaximize_;
     st.MouseUse = bothButtons_;
@@ -480,6 +500,7 @@ void TTrovamixMainForm::LoopReplaced() {
     transport_->ShowLoop();
     ChannelsChanged();
     RepaintSteps();
+    PlaylistShowsLoop();
     emit LoopShown();
 }
 

@@ -33,6 +33,7 @@ namespace tx {
 class TAddToolForm;
 class THelpWindow;
 class THumanizeForm;
+class TPlayListForm;
 }  // namespace tx
 
 namespace tx {
@@ -158,6 +159,15 @@ public:
     const TRowLayout& Layout() const { return layout_; }
     int IconClicks() const { return iconClicks_; }
 
+    // The playlist window: "&Loop playlist" and a right press on LoopButton
+    // show and hide it; its check follows the window's real visibility.
+    TPlayListForm* PlayListForm() const { return playList_; }
+    void SetPlaylistVisible(bool on);
+    // "&Auto arrange" lives in the settings window; the owner tells how to read it.
+    void SetAutoArrangeQuery(std::function<bool()> query) { autoArrange_ = std::move(query); }
+    // Opens the program's help at a topic (an anchor of the help page).
+    void ShowHelpTopic(const QString& topic);
+
 signals:
     void CommandRun(tx::TCommand command);  // every menu command, after the window's own part
     void LoopShown();                       // a new or opened loop is on show: its channels' MIDI set-up is due
@@ -201,6 +211,8 @@ private:
     void ConfigureTools();
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
+    void CreatePlaylist();
+    void PlaylistShowsLoop();  // the whole grid after a loop was read or reset
 
     TLoop& loop_;
     TEngine* engine_;
@@ -263,6 +275,8 @@ private:
     std::vector<std::pair<TCommand, QAction*>> lineActions_;
     int lineChannel_ = -1;  // the channel whose pop-up was opened last
     THumanizeForm* humanizeForm_ = nullptr;
+    TPlayListForm* playList_ = nullptr;
+    std::function<bool()> autoArrange_;
 };
 
 }  // namespace tx

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "dialogs/HumanizeForm.h"
+#include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
@@ -107,8 +108,9 @@ bool TTrovamixMainForm::RunEditCommand(TCommand command) {
             RepaintSteps();
             break;
         case TCommand::InsertPatternInPlaylist: {
-            const QAction* playlist = Action(TCommand::LoopPlaylist);
-            loop_.InsertCurrentPatternInPlayList(playlist && playlist->isChecked());
+            // The window's real visibility decides, not the menu's check.
+            loop_.InsertCurrentPatternInPlayList(playList_->isVisible());
+            playList_->Grid()->SetCurrentCell(playList_->Grid()->CurrentCol(), loop_.PlaylistRow);
             break;
         }
         case TCommand::AddChannel: {
