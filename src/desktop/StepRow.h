@@ -40,7 +40,8 @@ struct TStepPaint {
 };
 
 // The per-step knob: which value row a press at y picks (0 upper, 1 lower,
-// else -1) and the hint its value shows.
+// else -1; y from buttonTop - 13 to buttonTop + 13 is the upper one) and the
+// hint its value shows.
 int StepWheelRowAt(int y, int buttonTop);
 std::string StepValueHint(int editRow, int value);  // editRow 0 pan, 1 vol, 2 pitch, 3 mix
 
