@@ -361,6 +361,14 @@ void TTrovamixMainForm::CreateChannelArea() {
     dotVolWheel_->SetMax(127);
     dotVolWheel_->SetMoveSpeed(32);
     dotVolWheel_->hide();
+    TStepKnobHost knobHost;
+    knobHost.WheelMode = [this] { return wheelMode_; };
+    knobHost.SetWheelMode = [this](int m) { SetWheelMode(m); };
+    knobHost.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    knobHost.LineCursor = [this] { return lineCursor_; };
+    knobHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    knobHost.Grid = [this](int ch) { return Row(ch) ? Row(ch)->TechnoGrid : nullptr; };
+    stepKnob_ = new TStepKnob(loop_, dotVolWheel_, knobHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
     for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
 }
@@ -463,6 +471,10 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     host.BothButtons = [this] { return bothButtons_; };
     host.CurrentPatternPlaying = [this] { return CurrentPatternPlaying(); };
     host.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    host.WheelPress = [this](int ch, int x, int y, Qt::MouseButton b) {
+        if (TChannelRow* r = Row(ch)) stepKnob_->Press(r->TechnoGrid, QPoint(x, y), b);
+    };
+    host.WheelMouse = [this](QMouseEvent* e) { return stepKnob_->Forward(e); };
     row->TechnoGrid = new TTechno16(loop_, channel, host, row);
     // The row's channel is read at click time: rows are reused when channels move.
     auto chOf = [row] { return row->TechnoGrid->Channel(); };
@@ -646,7 +658,10 @@ void TTrovamixMainForm::SetWheelMode(int mode) {
     dotVolWheel_->update();
     fxVolBtn_->SetDown(mode == 1);
     fxPitchBtn_->SetDown(mode == 2);
-    if (mode == 0) unsetCursor();
+    if (mode == 0) {
+        unsetCursor();
+        lineCursor_ = false;
+    }
 }
 
 void TTrovamixMainForm::ShowHintText(const QString& text) { infoLabel_->setText(TSkinWidget::LongHint(text)); }
@@ -915,9 +930,11 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             break;
         case TKeyAction::LineCursor:
             setCursor(ProgramCursor("LINE"));
+            lineCursor_ = true;
             break;
         case TKeyAction::DefaultCursor:
             unsetCursor();
+            lineCursor_ = false;
             break;
         default:
             break;  // the keyboard editor, the channel window and the plug-in are not here yet

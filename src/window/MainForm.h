@@ -10,6 +10,7 @@
 #include "controls/Controls.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
+#include "window/StepKnob.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
 #include "desktop/MainKeys.h"
@@ -125,6 +126,8 @@ public:
     QAction* Action(TCommand command) const;
     TNewMenu* MenuBar() const { return menuBar_; }
     const TRowLayout& Layout() const { return layout_; }
+    TStepKnob* StepKnob() const { return stepKnob_; }
+    bool LineCursorShown() const { return lineCursor_; }
     int IconClicks() const { return iconClicks_; }
 
 signals:
@@ -229,6 +232,8 @@ private:
     TWPControl* leftSideWP_ = nullptr;
     TWPControl* rightSideWP_ = nullptr;
     TWAVWheel* dotVolWheel_ = nullptr;
+    TStepKnob* stepKnob_ = nullptr;
+    bool lineCursor_ = false;  // the "LINE" cursor: per-step edits take the whole row
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
     QAction* recentSeparator_ = nullptr;

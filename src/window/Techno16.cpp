@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <mutex>
 
-#include "model/Loop.h"
 #include "desktop/RowLayout.h"
+#include "model/Loop.h"
 
 namespace tx {
 
@@ -133,11 +133,15 @@ void TTechno16::mousePressEvent(QMouseEvent* event) {
 }
 
 void TTechno16::mouseMoveEvent(QMouseEvent* event) {
+    if (host_.WheelMouse && host_.WheelMouse(event)) return;
     // Only x counts: the drag keeps painting this row wherever y goes.
     if (paint_.Painting) PaintAt(int(event->position().x()), event->buttons());
 }
 
-void TTechno16::mouseReleaseEvent(QMouseEvent*) { paint_.End(); }
+void TTechno16::mouseReleaseEvent(QMouseEvent* event) {
+    if (host_.WheelMouse && host_.WheelMouse(event)) return;
+    paint_.End();
+}
 
 namespace {
 
