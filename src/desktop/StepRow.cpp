@@ -67,3 +67,14 @@ uint32_t DotColor(uint32_t channelColor, int32_t intensity) {
 }
 
 }  // namespace tx
+
+namespace tx {
+
+uint32_t DotLineColor(uint32_t color) {
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8)
+        out |= uint32_t(std::max(0, int((color >> shift) & 0xFF) - 27)) << shift;
+    return out;
+}
+
+}  // namespace tx

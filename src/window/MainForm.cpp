@@ -369,6 +369,11 @@ void TTrovamixMainForm::CreateChannelArea() {
     knobHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
     knobHost.Grid = [this](int ch) { return Row(ch) ? Row(ch)->TechnoGrid : nullptr; };
     stepKnob_ = new TStepKnob(loop_, dotVolWheel_, knobHost, this);
+    TVisualHost visualHost;
+    visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
+    visualHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(e, press); };
+    visualForm_ = new TVisualForm(loop_, visualHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
     for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
 }
@@ -649,7 +654,10 @@ void TTrovamixMainForm::SetHeight(int h) {
     if (target != height()) resize(width(), target);
 }
 
-void TTrovamixMainForm::FitHeight() { SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_)); }
+void TTrovamixMainForm::FitHeight() {
+    SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_));
+    if (visualForm_) visualForm_->FitChannels();
+}
 
 void TTrovamixMainForm::SetWheelMode(int mode) {
     if (mode == wheelMode_) return;
@@ -755,13 +763,14 @@ void TTrovamixMainForm::SelectAlone(int channel) {
 }
 
 void TTrovamixMainForm::ScopeTick() {
+    const bool dotsLit = visualForm_->isVisible() && visualForm_->Tick();
     if (!engine_) return;
     // The leds show the step being heard now: the core's snapshot of what is
     // audible, read without the engine lock (a render holds it for its whole run).
     engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
     const int step = audible_.Step;
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
-    bool changed = engine_->Playing || step != lastLedStep_;
+    bool changed = engine_->Playing || step != lastLedStep_ || dotsLit;
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);
@@ -965,6 +974,12 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::HidePositionLeds:
             SetHideLeds(!hideLeds_);
             break;
+        case TCommand::DotsWindow: {
+            const bool show = visualForm_->isHidden();
+            visualForm_->setVisible(show);
+            if (QAction* a = Action(command)) a->setChecked(show);
+            break;
+        }
         case TCommand::HintPanel: {
             const bool show = bottomToolWindow_->isHidden();
             bottomToolWindow_->setVisible(show);

@@ -11,6 +11,7 @@
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
 #include "window/StepKnob.h"
+#include "window/VisualForm.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
 #include "desktop/MainKeys.h"
@@ -128,6 +129,7 @@ public:
     const TRowLayout& Layout() const { return layout_; }
     TStepKnob* StepKnob() const { return stepKnob_; }
     bool LineCursorShown() const { return lineCursor_; }
+    TVisualForm* VisualForm() const { return visualForm_; }
     int IconClicks() const { return iconClicks_; }
 
 signals:
@@ -233,6 +235,7 @@ private:
     TWPControl* rightSideWP_ = nullptr;
     TWAVWheel* dotVolWheel_ = nullptr;
     TStepKnob* stepKnob_ = nullptr;
+    TVisualForm* visualForm_ = nullptr;  // the dots window
     bool lineCursor_ = false;  // the "LINE" cursor: per-step edits take the whole row
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
