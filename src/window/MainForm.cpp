@@ -373,6 +373,7 @@ void TTrovamixMainForm::CreateChannelArea() {
     visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
     visualHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
     visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(e, press); };
+    visualHost.ShowHelp = [this] { ShowHelpTopic("dots-window"); };
     visualForm_ = new TVisualForm(loop_, visualHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
     for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
@@ -950,6 +951,18 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
     }
 }
 
+THelpWindow* TTrovamixMainForm::HelpWindow() const { return help_; }
+
+void TTrovamixMainForm::ShowHelpTopic(const QString& anchor) {
+    if (!help_) {
+        help_ = new THelpWindow(helpFile_, this);  // a window of its own that closes with this one
+        help_->setWindowFlag(Qt::Window);
+    }
+    help_->ShowTopic(anchor);
+    help_->show();
+    help_->raise();
+}
+
 void TTrovamixMainForm::RunCommand(TCommand command) {
     if (RunEditCommand(command)) {
         emit CommandRun(command);
@@ -1010,13 +1023,7 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             if (engine_) CopyMidiToClipboard(loop_, engine_->Settings, command == TCommand::LoopToClipboard);
             break;
         case TCommand::HelpContents:
-            if (!help_) {
-                help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
-                help_->setWindowFlag(Qt::Window);
-            }
-            help_->ShowTopic("contents");
-            help_->show();
-            help_->raise();
+            ShowHelpTopic("contents");
             break;
         case TCommand::Tips:
             ShowTips();

@@ -130,6 +130,10 @@ public:
     TStepKnob* StepKnob() const { return stepKnob_; }
     bool LineCursorShown() const { return lineCursor_; }
     TVisualForm* VisualForm() const { return visualForm_; }
+    // The help window at a topic (an anchor of the help page).
+    void ShowHelpTopic(const QString& anchor);
+    THelpWindow* HelpWindow() const;
+    void SetHelpFile(const QString& file) { helpFile_ = file; }  // empty: the one beside the program
     int IconClicks() const { return iconClicks_; }
 
 signals:
@@ -248,6 +252,7 @@ private:
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;
+    QString helpFile_;
     std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
     // Editing.
     TRowClipboard clipboard_;

@@ -124,6 +124,10 @@ void TVisualForm::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TVisualForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && host_.ShowHelp) {
+        host_.ShowHelp();
+        return;
+    }
     if (!host_.Key || !host_.Key(event, true)) QWidget::keyPressEvent(event);
 }
 

@@ -12,6 +12,7 @@ struct TVisualHost {
     std::function<void()> Close;                   // as the menu item "&Dots window"
     std::function<void(const QString&)> ShowHint;  // the hint panel
     std::function<bool(QKeyEvent*, bool)> Key;     // the main window's keys (event, press)
+    std::function<void()> ShowHelp;                // F1: this window's help topic
 };
 
 // The dots window "Visual": a borderless stay-on-top window with a dot for

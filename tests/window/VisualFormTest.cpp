@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "desktop/MainMenu.h"
+#include "dialogs/HelpWindow.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "skin/Style.h"
@@ -108,6 +109,16 @@ TEST_F(VisualFormTest, MovingOverARowNamesItsChannelAndTheRightButtonCloses) {
     QTest::mousePress(dots, Qt::RightButton, {}, QPoint(40, 3));
     EXPECT_FALSE(dots->isVisible());
     EXPECT_FALSE(form->Action(TCommand::DotsWindow)->isChecked());
+}
+
+TEST_F(VisualFormTest, F1OpensItsHelpTopic) {
+    form->SetHelpFile(TROVAMIX_BINARY_DIR "/Help/Trova.html");  // the page the build copies beside the program
+    form->RunCommand(TCommand::DotsWindow);
+    QTest::keyClick(dots, Qt::Key_F1);
+    ASSERT_NE(form->HelpWindow(), nullptr);
+    EXPECT_TRUE(form->HelpWindow()->isVisible());
+    EXPECT_EQ(form->HelpWindow()->CurrentTopic(), "dots-window");
+    form->HelpWindow()->close();
 }
 
 }  // namespace
