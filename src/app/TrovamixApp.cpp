@@ -7,16 +7,17 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/InstanceLink.h"
+#include "desktop/StartupPaths.h"
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
 #include "dialogs/WAVRenderForm.h"
 #include "samples/Samples.h"
-#include "app/InstanceLink.h"
-#include "window/LoopSession.h"
+#include "skin/Style.h"
+#include "window/LoopDocument.h"
 #include "window/MainForm.h"
 #include "window/TitleForm.h"
-#include "desktop/StartupPaths.h"
-#include "skin/Style.h"
+#include "window/WorkflowDialogs.h"
 
 // The MIDI step code names a parameter `emit`, which Qt defines away; this
 // file signals with Q_EMIT.

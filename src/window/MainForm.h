@@ -8,16 +8,20 @@
 #include <vector>
 
 #include "controls/Controls.h"
-#include "engine/StepTimeline.h"
-#include "model/Editing.h"
-#include "window/StepKnob.h"
-#include "window/VisualForm.h"
-#include "window/StyleApplier.h"
-#include "window/Techno16.h"
+#include "desktop/DesktopSettings.h"
 #include "desktop/MainKeys.h"
 #include "desktop/MainMenu.h"
 #include "desktop/RowLayout.h"
-#include "desktop/DesktopSettings.h"
+#include "engine/StepTimeline.h"
+#include "model/Editing.h"
+#include "window/ChannelRow.h"
+#include "window/InfoDialogs.h"
+#include "window/PanelDocking.h"
+#include "window/StepKnob.h"
+#include "window/StyleApplier.h"
+#include "window/Techno16.h"
+#include "window/TransportPanel.h"
+#include "window/VisualForm.h"
 
 class QAction;
 class QDockWidget;
@@ -37,22 +41,13 @@ class TEngine;
 class TLoopWorkflow;
 class TStreaming;
 
-// The controls of one channel, grouped so a screen reader tells the rows
-// apart; the group is named after the channel's list name.
-class TChannelRow : public QWidget {
-    Q_OBJECT
-public:
-    explicit TChannelRow(QWidget* parent) : QWidget(parent) {}
-    TWAVWheel* FrontVolWheel = nullptr;
-    TMyTransButton* FrontMuteButton = nullptr;
-    TMyTransButton* SetButton = nullptr;
-    TMyTransButton* SelectButton = nullptr;
-    TTechno16* TechnoGrid = nullptr;
-};
-
 // The main window: caption bar, the three dockable panels (menu bar,
 // transport, hint panel) and one row per channel. Owns no engine state: it
 // drives the engine through its calls, which take the engine lock themselves.
+// Its parts live in files of their own: the transport panel (TransportPanel),
+// the channel rows and height rules (MainFormRows.cpp), the panel docking
+// (PanelDocking) and window dragging (MainFormMouse.cpp), the keys
+// (KeyTranslation, MainFormKeys.cpp) and the Edit commands (MainFormEdit.cpp).
 // Window thread only.
 class TTrovamixMainForm : public QMainWindow {
     Q_OBJECT
@@ -149,13 +144,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    bool TickScope();                          // true when the scope or meter changed
-    QDockWidget* PanelDock(QWidget* w) const;  // the dock of a panel surface, else null
-    bool PanelDragEvent(QDockWidget* dock, QEvent::Type type, QMouseEvent* me);
-    void DockPanel(QDockWidget* dock, Qt::DockWidgetArea area);
-    void PanelDockChanged(QDockWidget* dock, bool floating);
     void CreateCaption();
     void CreatePanels();
+    void ConnectTransport();
     void CreateChannelArea();
     void CreateMenus();
     void CreateChannelMenu();
@@ -174,9 +165,6 @@ private:
     bool HandleKey(QKeyEvent* event, bool press);
     void RunKeyCommand(const TKeyCommand& c);
     void IconClicked();
-    void ShowTips();
-    void ShowProductsInfo();
-    void ShowAbout();
     void Panic();
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
@@ -197,12 +185,7 @@ private:
     QPoint dragStart_;
     enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
     TDragKind dragKind_ = DragNone;
-    // A panel dragged with the right button (any button once it floats): it
-    // leaves its dock after a few pixels and docks where it is dropped.
-    QDockWidget* panelDrag_ = nullptr;
-    QPoint panelGrab_;  // the mouse's offset inside the dragged panel's window
-    bool panelMoved_ = false;
-    bool placingPanels_ = false;  // settings are placing the panels: no height change
+    TPanelDocking* docking_ = nullptr;
     TRowLayout layout_;
     THeightToggle heightToggle_;
 
@@ -217,20 +200,9 @@ private:
     QDockWidget* bottomToolWindow_ = nullptr;
     TWPControl* mainMenuPic_ = nullptr;
     TNewMenu* menuBar_ = nullptr;
-    TWPControl* menuPic_ = nullptr;
+    TTransportPanel* transport_ = nullptr;
     TWPControl* bottomPic_ = nullptr;
     QLabel* infoLabel_ = nullptr;
-    // Transport.
-    TWAVScope* mixScope_ = nullptr;
-    TWAVVolumeter* mixVolumeter_ = nullptr;
-    TMyTransButton *scopeButton_ = nullptr, *startButton_ = nullptr, *loopButton_ = nullptr;
-    TRCADigital *patNumDig_ = nullptr, *bpmDig_ = nullptr;
-    TZavoUpDown *patUpDown_ = nullptr, *bpmUpDown_ = nullptr;
-    TNumpad* patPad_ = nullptr;
-    TMyTransButton *fxVolBtn_ = nullptr, *fxPitchBtn_ = nullptr, *fxDrawBtn_ = nullptr, *fxNoteBtn_ = nullptr;
-    TTrackSlider *mainVolSlider_ = nullptr, *shuffleSlider_ = nullptr, *mainPitchSlider_ = nullptr;
-    TTrackSlider *mainResoSlider_ = nullptr, *mainCutOffSlider_ = nullptr;
-    QMenu* tempoMenu_ = nullptr;
     // Channel area.
     QWidget* channelArea_ = nullptr;
     QScrollArea* gridsBox_ = nullptr;
@@ -239,8 +211,8 @@ private:
     TWPControl* rightSideWP_ = nullptr;
     TWAVWheel* dotVolWheel_ = nullptr;
     TStepKnob* stepKnob_ = nullptr;
+    bool lineCursor_ = false;            // the "LINE" cursor: per-step edits take the whole row
     TVisualForm* visualForm_ = nullptr;  // the dots window
-    bool lineCursor_ = false;  // the "LINE" cursor: per-step edits take the whole row
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
     QAction* recentSeparator_ = nullptr;
@@ -253,7 +225,6 @@ private:
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;
     QString helpFile_;
-    std::vector<int16_t> scopeData_;  // the window's copy of the mixer's last scope block
     // Editing.
     TRowClipboard clipboard_;
     TEditRandom rng_;
@@ -262,8 +233,5 @@ private:
     int lineChannel_ = -1;  // the channel whose pop-up was opened last
     THumanizeForm* humanizeForm_ = nullptr;
 };
-
-// The tips of the Help menu, in order.
-const std::vector<QString>& Tips();
 
 }  // namespace tx

@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QScreen>
 
-#include "window/JpegImage.h"
 #include "desktop/StartupPaths.h"
+#include "window/JpegImage.h"
 
 namespace tx {
 

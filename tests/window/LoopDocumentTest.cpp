@@ -15,8 +15,9 @@
 #include "engine/Engine.h"
 #include "loopfile/LoopFile.h"
 #include "model/Loop.h"
-#include "window/LoopSession.h"
+#include "window/LoopDocument.h"
 #include "window/MainForm.h"
+#include "window/WorkflowDialogs.h"
 
 namespace tx {
 namespace {
@@ -32,9 +33,9 @@ struct TScriptedPrompts : TWorkflowPrompts {
     void ShowWarning(const std::string& text) override { Errors.push_back(text); }
 };
 
-class LoopSessionTest : public ::testing::Test {
+class LoopDocumentTest : public ::testing::Test {
 protected:
-    LoopSessionTest() { loop.SetEngineLock(&lock); }
+    LoopDocumentTest() { loop.SetEngineLock(&lock); }
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QTemporaryDir dir;
     TLoop loop;
@@ -45,7 +46,7 @@ protected:
 };
 
 // The window with the workflow behind its menus, as the program wires them.
-class WindowSessionTest : public LoopSessionTest {
+class WindowSessionTest : public LoopDocumentTest {
 protected:
     WindowSessionTest() { form.SetWorkflow(&workflow); }
     TTrovamixMainForm form{loop, &engine};
@@ -55,7 +56,7 @@ protected:
     TLoopWorkflow workflow{doc, prompts, view, folder};
 };
 
-TEST_F(LoopSessionTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
+TEST_F(LoopDocumentTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
     TLoopDocument doc(loop, &engine);
     loop.SetStep(1, 1, 3, true);
     loop.Tempo = 133;
@@ -83,7 +84,7 @@ TEST_F(LoopSessionTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
     EXPECT_EQ(engine.StepLength, 661500 / 133);  // the engine plays the loaded tempo
 }
 
-TEST_F(LoopSessionTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
+TEST_F(LoopDocumentTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
     ASSERT_TRUE(QFile::copy(TROVAMIX_BINARY_DIR "/Samples/kick.wav", dir.filePath("kick.wav")));
     TLoopDocument doc(loop, &engine, folder);
     loop.Channel(0).SampleFileName = "kick.wav";

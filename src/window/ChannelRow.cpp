@@ -1,0 +1,7 @@
+#include "window/ChannelRow.h"
+
+namespace tx {
+
+TChannelRow::TChannelRow(QWidget* parent) : QWidget(parent) {}
+
+}  // namespace tx
