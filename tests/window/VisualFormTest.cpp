@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "desktop/MainMenu.h"
@@ -102,9 +103,14 @@ TEST_F(VisualFormTest, CellsDoubleOnADoubleClickAndTheHeightFollowsTheChannels) 
 TEST_F(VisualFormTest, MovingOverARowNamesItsChannelAndTheRightButtonCloses) {
     loop.SetChannelName(0, "Kick");
     form->RunCommand(TCommand::DotsWindow);
-    QTest::mouseMove(dots, QPoint(40, 2 * 12 + 3));
+    auto moveTo = [this](QPoint p) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(p), dots->mapToGlobal(QPointF(p)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(dots, &move);
+    };
+    moveTo(QPoint(40, 2 * 12 + 3));
     EXPECT_EQ(form->findChild<QLabel*>("InfoLabel")->text(), "Channel 2");
-    QTest::mouseMove(dots, QPoint(40, 3));
+    moveTo(QPoint(40, 3));
     EXPECT_EQ(form->findChild<QLabel*>("InfoLabel")->text(), "Kick");
     QTest::mousePress(dots, Qt::RightButton, {}, QPoint(40, 3));
     EXPECT_FALSE(dots->isVisible());
