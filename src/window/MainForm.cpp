@@ -218,7 +218,7 @@ void TTrovamixMainForm::ConnectHints(QWidget* root) {
 
 void TTrovamixMainForm::ShowHelp(const QString& topic) {
     if (!help_) {
-        help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
+        help_ = new THelpWindow(helpFile_, this);  // a window of its own that closes with this one
         help_->setWindowFlag(Qt::Window);
     }
     help_->ShowTopic(topic);
@@ -248,7 +248,10 @@ void TTrovamixMainForm::SetWheelMode(int mode) {
     dotVolWheel_->update();
     transport_->FXVolBtn->SetDown(mode == 1);
     transport_->FXPitchBtn->SetDown(mode == 2);
-    if (mode == 0) unsetCursor();
+    if (mode == 0) {
+        unsetCursor();
+        lineCursor_ = false;
+    }
 }
 
 void TTrovamixMainForm::ShowHintText(const QString& text) { infoLabel_->setText(TSkinWidget::LongHint(text)); }
@@ -314,7 +317,10 @@ void TTrovamixMainForm::SetTempo(int bpm) {
     loop_.Modified = true;
 }
 
+THelpWindow* TTrovamixMainForm::HelpWindow() const { return help_; }
+
 void TTrovamixMainForm::ScopeTick() {
+    const bool dotsLit = visualForm_->isVisible() && visualForm_->Tick();
     if (!engine_) return;
     // The leds show the step being heard now: the core's snapshot of what is
     // audible, read without the engine lock (a render holds it for its whole run).
@@ -322,7 +328,7 @@ void TTrovamixMainForm::ScopeTick() {
     const int step = audible_.Step;
     playList_->Grid()->ShowSongPosition(audible_.SongPosition);
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
-    bool changed = engine_->Playing || step != lastLedStep_;
+    bool changed = engine_->Playing || step != lastLedStep_ || dotsLit;
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);
@@ -360,6 +366,12 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::HidePositionLeds:
             SetHideLeds(!hideLeds_);
             break;
+        case TCommand::DotsWindow: {
+            const bool show = visualForm_->isHidden();
+            visualForm_->setVisible(show);
+            if (QAction* a = Action(command)) a->setChecked(show);
+            break;
+        }
         case TCommand::HintPanel: {
             const bool show = bottomToolWindow_->isHidden();
             bottomToolWindow_->setVisible(show);

@@ -19,9 +19,11 @@
 #include "window/ChannelRow.h"
 #include "window/InfoDialogs.h"
 #include "window/PanelDocking.h"
+#include "window/StepKnob.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
 #include "window/TransportPanel.h"
+#include "window/VisualForm.h"
 
 class QAction;
 class QDockWidget;
@@ -157,6 +159,11 @@ public:
     QAction* Action(TCommand command) const;
     TNewMenu* MenuBar() const { return menuBar_; }
     const TRowLayout& Layout() const { return layout_; }
+    TStepKnob* StepKnob() const { return stepKnob_; }
+    bool LineCursorShown() const { return lineCursor_; }
+    TVisualForm* VisualForm() const { return visualForm_; }
+    THelpWindow* HelpWindow() const;
+    void SetHelpFile(const QString& file) { helpFile_ = file; }  // empty: the one beside the program
     int IconClicks() const { return iconClicks_; }
 
     // The playlist window: "&Loop playlist" and a right press on LoopButton
@@ -165,8 +172,6 @@ public:
     void SetPlaylistVisible(bool on);
     // "&Auto arrange" lives in the settings window; the owner tells how to read it.
     void SetAutoArrangeQuery(std::function<bool()> query) { autoArrange_ = std::move(query); }
-    // Opens the program's help at a topic (an anchor of the help page).
-    void ShowHelpTopic(const QString& topic);
 
 signals:
     void CommandRun(tx::TCommand command);  // every menu command, after the window's own part
@@ -255,6 +260,9 @@ private:
     TWPControl* leftSideWP_ = nullptr;
     TWPControl* rightSideWP_ = nullptr;
     TWAVWheel* dotVolWheel_ = nullptr;
+    TStepKnob* stepKnob_ = nullptr;
+    bool lineCursor_ = false;            // the "LINE" cursor: per-step edits take the whole row
+    TVisualForm* visualForm_ = nullptr;  // the dots window
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
     QAction* recentSeparator_ = nullptr;
@@ -266,6 +274,7 @@ private:
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;
+    QString helpFile_;
     // Editing.
     TRowClipboard clipboard_;
     std::unique_ptr<TUndoHistory> undo_;

@@ -83,9 +83,11 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             break;
         case TKeyAction::LineCursor:
             setCursor(ProgramCursor("LINE"));
+            lineCursor_ = true;
             break;
         case TKeyAction::DefaultCursor:
             unsetCursor();
+            lineCursor_ = false;
             break;
         default:
             break;  // the keyboard editor, the channel window and the plug-in are not here yet

@@ -50,7 +50,7 @@ void TTrovamixMainForm::CreatePlaylist() {
     playList_->VisibilityChanged = [this](bool on) {
         if (QAction* a = Action(TCommand::LoopPlaylist)) a->setChecked(on);
     };
-    playList_->HelpRequested = [this] { ShowHelpTopic(QStringLiteral("playlist")); };
+    playList_->HelpRequested = [this] { ShowHelp(QStringLiteral("playlist")); };
 
     // A cell or a position changed: only its row is painted again. The engine
     // may report from a playback thread (a synchronised start), so the repaint
@@ -96,16 +96,6 @@ void TTrovamixMainForm::SetPlaylistVisible(bool on) {
     }
     // The check shows what is true, also when the window refused to change.
     if (QAction* a = Action(TCommand::LoopPlaylist)) a->setChecked(playList_->isVisible());
-}
-
-void TTrovamixMainForm::ShowHelpTopic(const QString& topic) {
-    if (!help_) {
-        help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
-        help_->setWindowFlag(Qt::Window);
-    }
-    help_->ShowTopic(topic);
-    help_->show();
-    help_->raise();
 }
 
 }  // namespace tx

@@ -42,6 +42,20 @@ void TTrovamixMainForm::CreateChannelArea() {
     dotVolWheel_->SetMax(127);
     dotVolWheel_->SetMoveSpeed(32);
     dotVolWheel_->hide();
+    TStepKnobHost knobHost;
+    knobHost.WheelMode = [this] { return wheelMode_; };
+    knobHost.SetWheelMode = [this](int m) { SetWheelMode(m); };
+    knobHost.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    knobHost.LineCursor = [this] { return lineCursor_; };
+    knobHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    knobHost.Grid = [this](int ch) { return Row(ch) ? Row(ch)->TechnoGrid : nullptr; };
+    stepKnob_ = new TStepKnob(loop_, dotVolWheel_, knobHost, this);
+    TVisualHost visualHost;
+    visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
+    visualHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(e, press); };
+    visualHost.ShowHelp = [this] { ShowHelp("dots-window"); };
+    visualForm_ = new TVisualForm(loop_, visualHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
     for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
 }
@@ -70,6 +84,10 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     host.BothButtons = [this] { return bothButtons_; };
     host.CurrentPatternPlaying = [this] { return CurrentPatternPlaying(); };
     host.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    host.WheelPress = [this](int ch, int x, int y, Qt::MouseButton b) {
+        if (TChannelRow* r = Row(ch)) stepKnob_->Press(r->TechnoGrid, QPoint(x, y), b);
+    };
+    host.WheelMouse = [this](QMouseEvent* e) { return stepKnob_->Forward(e); };
     row->TechnoGrid = new TTechno16(loop_, channel, host, row);
     // The row's channel is read at click time: rows are reused when channels move.
     auto chOf = [row] { return row->TechnoGrid->Channel(); };
@@ -245,7 +263,10 @@ void TTrovamixMainForm::SetHeight(int h) {
     if (target != height()) resize(width(), target);
 }
 
-void TTrovamixMainForm::FitHeight() { SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_)); }
+void TTrovamixMainForm::FitHeight() {
+    SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_));
+    if (visualForm_) visualForm_->FitChannels();
+}
 
 void TTrovamixMainForm::RepaintSteps() {
     for (TChannelRow* row : rows_) row->TechnoGrid->update();
