@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "engine/Engine.h"
+#include "engine/MixVector.h"
 #include "engine/Render.h"
 
 namespace {
@@ -61,10 +63,12 @@ struct TSong {
     tx::TSettings settings;
     std::unique_ptr<tx::TEngine> engine;
 
-    TSong() {
+    // `extra` channels more than the kit's nine: shakers, percussion and
+    // stabs on steps of their own, for the stem benchmarks' 16-channel loop.
+    explicit TSong(int extra = 0) {
         settings.RenderingRemainder = tx::TRemainder::Wrap;
         loop.SetEngineLock(&lock);
-        while (loop.ChannelCount() < ChannelTotal) loop.AddChannel();
+        while (loop.ChannelCount() < ChannelTotal + extra) loop.AddChannel();
         engine = std::make_unique<tx::TEngine>(loop, lock, settings);
         const struct {
             double seconds, freq, noise, decay;
@@ -103,6 +107,12 @@ struct TSong {
             if (p % 2 == 0) r.StepCutoff()[7] = 70;
         }
         loop.Channel(ClosedHat).Pattern(3).StepPitch()[6] = 140;  // a pitched hat now and then
+        for (int k = 0; k < extra; ++k) {
+            const int c = ChannelTotal + k;
+            loop.Channel(c).Name = "Extra " + std::to_string(k + 1);
+            synth(loop.Channel(c).Sample, 0.15 + 0.1 * k, 300.0 * (k + 1), 0.5, 0.06 + 0.02 * k, uint32_t(c + 1));
+            for (int p = 1; p <= 4; ++p) on(loop, c, p, {(k + p) % 16, (k + 2 * p + 5) % 16, (3 * k + 9) % 16}, 90);
+        }
 
         for (int bar = 0; bar < SongBars; ++bar) {
             loop.PlayList.SetPatternAt(1 + bar % 4, bar, true);
@@ -162,9 +172,12 @@ TPassFigures countPass(TSong& song) {
     return f;
 }
 
+// Args: the requested block length; 1 for the scalar reference loops.
 void BM_RenderSong(benchmark::State& state) {
     TSong song;
     song.lock.SetBufferLength(int32_t(state.range(0)));
+    song.engine->ScalarReference = state.range(1) != 0;
+    state.SetLabel(song.engine->ScalarReference ? "scalar" : tx::mix::VectorTarget());
     const TPassFigures fig = countPass(song);
     tx::TRenderPlan plan = tx::PlanRender(song.loop, song.lock.BlockFrames);
     int64_t bytes = 0;
@@ -183,7 +196,7 @@ void BM_RenderSong(benchmark::State& state) {
     state.counters["x_realtime"] =
         benchmark::Counter(audioSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_RenderSong)->Arg(4410)->Arg(576)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderSong)->Args({4410, 0})->Args({576, 0})->Args({4410, 1})->Unit(benchmark::kMillisecond);
 
 // The same song through the render thread into a real file (temporary name,
 // sync and rename included); wall time, as the user waits for it.
@@ -199,6 +212,59 @@ void BM_RenderSongToFile(benchmark::State& state) {
     std::filesystem::remove(file);
 }
 BENCHMARK(BM_RenderSongToFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The 16-channel song's render loop alone, without files: the mix (arg 0),
+// or the mix and its 16 stems in one pass (arg 1).
+void BM_Render16(benchmark::State& state) {
+    TSong song(16 - ChannelTotal);
+    song.lock.SetBufferLength(4410);
+    const std::vector<int> stems = state.range(0) ? tx::StemChannels(song.loop) : std::vector<int>{};
+    const tx::TRenderPlan plan = tx::PlanRender(song.loop, song.lock.BlockFrames);
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        tx::TRenderProgress progress;
+        bytes = tx::RunRenderLoop(*song.engine, plan, progress, stems, [](int, const int16_t* p, int32_t n) {
+            benchmark::DoNotOptimize(p);
+            benchmark::DoNotOptimize(n);
+            return true;
+        });
+    }
+    state.counters["outputs"] = double(stems.size() + 1);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(bytes / 4) / Rate * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Render16)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A 16-channel version of the song to files: the plain render (first arg 0),
+// and the mix with a stem for each channel in one pass (1) into a folder, as
+// WAV or FLAC (second arg). Wall time, the files synced to disk included.
+void BM_Render16ToFiles(benchmark::State& state) {
+    TSong song(16 - ChannelTotal);
+    song.lock.SetBufferLength(4410);
+    const bool stems = state.range(0) != 0;
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("bench_render_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto format = tx::TRenderFormat(state.range(1));
+    const tx::TRenderRequest request{stems ? std::string() : (dir / "song").string(),
+                                     stems ? dir.string() : std::string(), format};
+    size_t files = 0;
+    for (auto _ : state) {
+        tx::TRenderResult r = tx::RenderFiles(*song.engine, request);
+        if (!r.Ok) state.SkipWithError(r.Error.c_str());
+        files = r.Files.size();
+    }
+    state.counters["files"] = double(files);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_Render16ToFiles)
+    ->Args({0, int(tx::TRenderFormat::Wav)})
+    ->Args({1, int(tx::TRenderFormat::Wav)})
+    ->Args({0, int(tx::TRenderFormat::Flac)})
+    ->Args({1, int(tx::TRenderFormat::Flac)})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace
 

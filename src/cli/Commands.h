@@ -43,5 +43,16 @@ int NotAvailable(const char* command);
 // the failure it has already printed.
 int LoadLoopIntoEngine(const std::string& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine,
                        std::optional<bool> songMode = {});
+// The same, leaving the failure to the caller (warnings are still printed).
+struct TLoadOutcome {
+    int Status = ExitOk;
+    std::string Reason;
+};
+TLoadOutcome LoadLoopQuietly(const std::string& file, tx::TLoop& loop, tx::TEngine& engine,
+                             std::optional<bool> songMode = {});
+
+// The usage and options of a command, for `trovamix-cli COMMAND --help`;
+// empty for an unknown command.
+std::string CommandHelp(const std::string& command);
 
 }  // namespace txcli

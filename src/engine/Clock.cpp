@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "engine/Engine.h"
+#include "engine/Stems.h"
 
 namespace tx {
 
@@ -113,6 +114,7 @@ void TEngine::TickChannels() {
     for (int i = 0; i < count; ++i) {
         const TChannel& ch = Loop.Channel(i);
         if (!ch.Enabled) continue;
+        tickChannel_ = i;
         const PatternRecord& rec = ch.Pattern(MixPattern);
         if (!rec.GetStep(MixStep)) continue;
         const int32_t v = clampTo(rec.Value(RowVolume, MixStep), 0, MaxChannelValue);
@@ -126,21 +128,51 @@ void TEngine::TickChannels() {
             TriggerChannel(i, v, rec, MixStep, base);
         }
     }
+    tickChannel_ = -1;
 }
 
 void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecord& row, int step, FrameTime baseTime) {
     const int count = Loop.ChannelCount();
     if (channel < 0 || channel >= count || step < 0 || step > 15) return;
-    int c = channel;
-    {
-        const auto& rw = Loop.Channel(c).RandomWith;
-        if (rw.size() > 1) c = channelOr(rw[size_t(nextRandom() % rw.size())], c, count);
+    const auto& rw = Loop.Channel(channel).RandomWith;
+    auto choose = [&](uint64_t random) { return channelOr(rw[size_t(random % rw.size())], channel, count); };
+    if (!stems_) {
+        startVoices(rw.size() > 1 ? choose(nextRandom()) : channel, stepVolume, row, step, baseTime, ScopeMix, 0);
+        return;
     }
+    // A stem draws its random choices from its own sequence, as a render of
+    // that channel alone would; when the mix chose otherwise, the two get
+    // voices of their own.
+    const int stem = stems_->StemOf(tickChannel_);
+    int c = channel, cs = channel;
+    if (rw.size() > 1) {
+        c = choose(nextRandom());
+        if (stem > 0) {
+            uint64_t& r = stems_->Random(stem);
+            const uint64_t saved = rng_;
+            rng_ = r;
+            cs = choose(nextRandom());
+            r = rng_;
+            rng_ = saved;
+        }
+    }
+    if (stem == 0) {
+        startVoices(c, stepVolume, row, step, baseTime, ScopeMix, 0);
+    } else if (c == cs) {
+        startVoices(c, stepVolume, row, step, baseTime, ScopeBoth, stem);
+    } else {
+        startVoices(c, stepVolume, row, step, baseTime, ScopeMix, stem);
+        startVoices(cs, stepVolume, row, step, baseTime, ScopeStem, stem);
+    }
+}
+
+void TEngine::startVoices(int c, int32_t stepVolume, const PatternRecord& row, int step, FrameTime baseTime, int scope,
+                          int stem) {
     TChannel& ch = Loop.Channel(c);
     const TWAVSample& s = ch.Sample;
     const int32_t cutGroup = clampTo(s.CutGroup, 0, MaxCutGroup) * GroupScale;
     if (!s.HasData()) {
-        CutVoices(baseTime, cutGroup);
+        cutVoices(scope, stem, baseTime, cutGroup);
         return;
     }
     const auto at = [&](StepRow r) { return int32_t(row.Value(r, step)); };
@@ -171,7 +203,7 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
     int32_t group = clampTo(s.CutByGroup, 0, MaxCutGroup) * GroupScale;
     int32_t cutBy = cutGroup;
 
-    AddVoice(&s, start, int32_t(volume), cut, r, length, group, cutBy, pan);
+    addVoice(scope, stem, &s, start, int32_t(volume), cut, r, length, group, cutBy, pan);
 
     const int32_t feed = clampTo(ch.DelayFeed, 0, MaxDelayValue);
     if (feed > 0 && ch.DelayEchoes > 0) {
@@ -204,12 +236,12 @@ void TEngine::TriggerChannel(int channel, int32_t stepVolume, const PatternRecor
             const FrameTime echoBase =
                 ch.DelayShuffled ? NextStepTime + (((echoSteps + MixStep) & 1) ? ShuffleDelay() : 0) : start;
             const FrameTime echoStart = FrameTime((k * StepLength * delayTime) >> 4) + echoBase;
-            AddVoice(&s, echoStart, int32_t(volume), cut, r, length, group, cutBy, pan);
+            addVoice(scope, stem, &s, echoStart, int32_t(volume), cut, r, length, group, cutBy, pan);
         }
     }
 
     // Lit by the display when the step is heard (ShowAudible).
-    Timeline.AddLight(c);
+    if (scope & ScopeMix) Timeline.AddLight(c);
 }
 
 void TEngine::StepTick() {

@@ -1,9 +1,12 @@
 #include "engine/Engine.h"
 
+#include "engine/MixWork.h"
+#include "engine/Stems.h"
+
 namespace tx {
 
 TEngine::TEngine(TLoop& loop, TEngineLock& lock, const TSettings& settings)
-    : Loop(loop), EL(lock), settings_(settings) {
+    : Loop(loop), EL(lock), settings_(settings), vector_(std::make_unique<TVectorMix>()) {
     UseWAVOnly = settings.UseWAVOnly;
     SyncToInput = settings.SyncToInput;
     surround_.store(settings.Surround, std::memory_order_relaxed);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "engine/EngineLock.h"
 #include "engine/StepTimeline.h"
@@ -48,6 +50,12 @@ struct TMixChan {
     int32_t Group = 0;
     FilterState Filter;
 };
+
+// Fills a voice as AddVoice starts it: gains from volume and pan, the filter at rest.
+void InitVoice(TMixChan& v, const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+               int32_t targetLength, int32_t group, int32_t pan);
+
+class TStemMixer;
 
 // Receives the MIDI side of each step (implemented by the MIDI output).
 // Called by StepTick with the engine lock held, from whichever thread ticks.
@@ -150,6 +158,10 @@ public:
     std::atomic<bool> ScopeFilled{false};
     std::atomic<int32_t> PeakLeft{0}, PeakRight{0};
     TBlockProcessor* Plugin = nullptr;
+    // True: MixBlock and ConvertBlock run the plain scalar loops, the
+    // reference the vector kernels are tested against byte for byte. Set it
+    // before mixing starts.
+    bool ScalarReference = false;
 
     void AddVoice(const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r, int32_t targetLength,
                   int32_t group, int32_t cutGroup, int32_t pan);
@@ -163,6 +175,18 @@ public:
     void SetMainResonance(int position);
     void ClearMasterFilter() { MasterFilter.ClearStates(); }
 
+    // --- stems (render thread, engine lock held)
+    // From BeginStems to EndStems the voices live in a stem mixer (Voices
+    // stays empty): each of `channels` gets a buffer of its own, stem k (from
+    // 1) being channels[k - 1], and MixBlock fills the mix buffer and every
+    // stem's buffer in one pass. ConvertStem is ConvertBlock for a stem's
+    // buffer, with its own master filter states and without the scope and the
+    // plug-in.
+    void BeginStems(const std::vector<int>& channels);
+    void EndStems();
+    TStemMixer* Stems() { return stems_.get(); }
+    void ConvertStem(int stem, int16_t* out, int32_t byteCount);
+
     // --- the display in time with the sound
     // The mixer stamps each step with the frame its sound starts at; the step
     // timer, MIDI clock and transport publish theirs to be shown at once.
@@ -175,10 +199,24 @@ public:
     void PublishDisplay(bool barrier);  // the displayed position now, engine lock held
 
 private:
+    struct TVectorMix;
+    void mixReference(FrameTime blockEnd);
+    void mixVector(FrameTime blockEnd);
+    void convert(int32_t* mixBuf, FilterState& master, int16_t* out, int32_t count, int32_t* peakLeft,
+                 int32_t* peakRight);
+    // A step's voices for channel c, in the pools `scope` names (stems only).
+    void startVoices(int c, int32_t stepVolume, const PatternRecord& row, int step, FrameTime baseTime, int scope,
+                     int stem);
+    void addVoice(int scope, int stem, const TWAVSample* sample, FrameTime start, int32_t volume, float c, float r,
+                  int32_t targetLength, int32_t group, int32_t cutGroup, int32_t pan);
+    void cutVoices(int scope, int stem, FrameTime start, int32_t cutGroup);
     uint64_t nextRandom();
     uint64_t rng_ = 0x9E3779B97F4A7C15ull;
     TSettings settings_;
-    std::atomic<bool> surround_{false};  // ConvertBlock reads it once per block
+    std::atomic<bool> surround_{false};   // ConvertBlock reads it once per block
+    std::unique_ptr<TVectorMix> vector_;  // the vector mixer's work space, made once
+    std::unique_ptr<TStemMixer> stems_;   // only while a stem render runs
+    int tickChannel_ = -1;                // the channel whose step is being triggered
 };
 
 }  // namespace tx

@@ -79,9 +79,62 @@ inline void Resample(const int16_t* src, int64_t s, int64_t d, int64_t off, int3
     }
 }
 
+// Resample's walk, resumable and with a chosen output stride (in values), for
+// the vector mixer, which takes a voice's block in pieces: Start at the
+// block's first output frame, then Run the pieces in order. Gives exactly the
+// frames of one Resample call over the whole block.
+struct TResampleWalk {
+    int64_t i = 0, a = 0, d = 1, sdiv = 0, smod = 0;
+
+    void Start(int64_t s, int64_t dLength, int64_t off) {
+        d = dLength;
+        if (off > 0) {
+            const int64_t p = s * off;
+            i = p / d;
+            a = 2 * (p % d - d);
+        } else {
+            i = 0;
+            a = -2 * d;
+        }
+        sdiv = s / d;
+        smod = s % d;
+    }
+
+    void Run(const int16_t* src, int32_t n, int16_t* dst, int32_t stride) {
+        int32_t k = 0;
+        // The start values may put A below -d; the walk's first steps bring it
+        // up, after which it stays in [-d, 0).
+        for (; k < n && a < -d; ++k) {
+            std::memcpy(dst + size_t(k) * size_t(stride), src + 2 * i, 4);
+            const int64_t t = a + smod;
+            if (t >= 0) {
+                i += sdiv + 1;
+                a = t - d;
+            } else if (t >= -d) {
+                i += sdiv;
+                a = t;
+            } else if (sdiv >= 1) {
+                i += sdiv - 1;
+                a = t + d;
+            } else {
+                a = t;
+            }
+        }
+        // From here a + smod lies in [-d, d): one step or none beyond sdiv,
+        // chosen without a branch the processor could mispredict.
+        for (; k < n; ++k) {
+            std::memcpy(dst + size_t(k) * size_t(stride), src + 2 * i, 4);
+            const int64_t t = a + smod;
+            const int64_t step = t >= 0;
+            i += sdiv + step;
+            a = t - (d & -step);
+        }
+    }
+};
+
 // Integer path, the literal form: (x x 65536 x g) shr 32 with 64-bit
 // products, floor, added to the mix with saturation (a sum past the 32-bit
-// range would otherwise wrap).
+// range would otherwise wrap). The reference for MixIntegerVector.
 inline void MixIntegerScalar(int32_t* mix, const int16_t* src, int32_t n, int64_t gL, int64_t gR) {
     for (int32_t k = 0; k < n; ++k) {
         const int64_t l = (int64_t(src[2 * k]) * 65536 * gL) >> 32;
@@ -89,45 +142,6 @@ inline void MixIntegerScalar(int32_t* mix, const int16_t* src, int32_t n, int64_
         mix[2 * k] = Saturate32(mix[2 * k] + l);
         mix[2 * k + 1] = Saturate32(mix[2 * k + 1] + r);
     }
-}
-
-// Gains up to this size split into 16-bit halves for the vector path:
-// 16 x unity volume x 128 main volume.
-constexpr int64_t VectorGainLimit = int64_t(1) << 27;
-
-// The same sums, four frames at a time. (x x 65536 x g) shr 32 is
-// floor(x x g / 65536); with g = h x 65536 + l (l in -32768..32767) that is
-// x x h + floor(x x l / 65536) exactly, and both fit 16-bit multiplies.
-inline void MixInteger(int32_t* mix, const int16_t* src, int32_t n, int64_t gL, int64_t gR) {
-#if defined(__x86_64__)
-    if (gL > -VectorGainLimit && gL < VectorGainLimit && gR > -VectorGainLimit && gR < VectorGainLimit) {
-        const auto hL = int16_t((gL + 32768) >> 16), hR = int16_t((gR + 32768) >> 16);
-        const auto lL = int16_t(gL - int64_t(hL) * 65536), lR = int16_t(gR - int64_t(hR) * 65536);
-        const __m128i h = _mm_set_epi16(hR, hL, hR, hL, hR, hL, hR, hL);
-        const __m128i l = _mm_set_epi16(lR, lL, lR, lL, lR, lL, lR, lL);
-        const __m128i maxv = _mm_set1_epi32(0x7FFFFFFF);
-        const auto satAdd = [&maxv](__m128i a, __m128i c) {
-            const __m128i s = _mm_add_epi32(a, c);
-            const __m128i ov = _mm_srai_epi32(_mm_and_si128(_mm_xor_si128(a, s), _mm_xor_si128(c, s)), 31);
-            const __m128i limit = _mm_xor_si128(_mm_srai_epi32(a, 31), maxv);
-            return _mm_or_si128(_mm_andnot_si128(ov, s), _mm_and_si128(ov, limit));
-        };
-        int32_t k = 0;
-        for (; k + 4 <= n; k += 4) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * k));
-            const __m128i lo = _mm_mullo_epi16(x, h), hi = _mm_mulhi_epi16(x, h);
-            const __m128i q = _mm_mulhi_epi16(x, l);
-            const __m128i c0 = _mm_add_epi32(_mm_unpacklo_epi16(lo, hi), _mm_srai_epi32(_mm_unpacklo_epi16(q, q), 16));
-            const __m128i c1 = _mm_add_epi32(_mm_unpackhi_epi16(lo, hi), _mm_srai_epi32(_mm_unpackhi_epi16(q, q), 16));
-            auto* m = reinterpret_cast<__m128i*>(mix + 2 * k);
-            _mm_storeu_si128(m, satAdd(_mm_loadu_si128(m), c0));
-            _mm_storeu_si128(m + 1, satAdd(_mm_loadu_si128(m + 1), c1));
-        }
-        MixIntegerScalar(mix + 2 * k, src + 2 * k, n - k, gL, gR);
-        return;
-    }
-#endif
-    MixIntegerScalar(mix, src, n, gL, gR);
 }
 
 // One side's two-pole resonant low-pass state.

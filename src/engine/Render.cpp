@@ -1,10 +1,13 @@
 #include "engine/Render.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
-#include "model/SafeFile.h"
+#include "engine/Stems.h"
+#include "loopfile/LoopText.h"
 
 namespace tx {
 
@@ -12,8 +15,6 @@ namespace {
 
 constexpr int32_t FramesPerStepPattern = StepsPerPattern;  // a pattern is 16 steps
 constexpr int32_t MsPerPatternBeats = 240000;              // four beats of 60000 ms per pattern at 1 BPM
-constexpr int64_t MaxRiffSize = 0xFFFFFFFFll;              // the 32-bit size fields cap the file
-constexpr size_t WriteBufferBytes = size_t(1) << 20;       // frames are written in pieces of about 1 MB
 
 void putU32(std::vector<uint8_t>& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
@@ -136,19 +137,65 @@ std::vector<uint8_t> RenderInfoChunk(const std::string& title) {
     return b;
 }
 
+// ---------------------------------------------------------------- stems
+
+std::string StemFileName(int channel, const std::string& channelName, TRenderFormat format) {
+    // Characters no file name holds on this system or on those the stems may
+    // travel to, and control characters.
+    std::string name;
+    for (char ch : LoopTextToUtf8(channelName)) {
+        const auto u = static_cast<unsigned char>(ch);
+        name += u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", ch) ? '_' : ch;
+    }
+    // Some systems drop trailing dots and spaces; a long name is cut on a
+    // character boundary, well inside the 255 bytes a file name may take.
+    while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+    while (!name.empty() && name.front() == ' ') name.erase(name.begin());
+    constexpr size_t MaxNameBytes = 200;
+    if (name.size() > MaxNameBytes) {
+        size_t cut = MaxNameBytes;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    if (name.empty()) name = "Channel";
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d ", channel + 1);
+    return number + name + RenderFormatInfo(format).Extension;
+}
+
+std::string MixStemFileName(TRenderFormat format) { return std::string("00 Mix") + RenderFormatInfo(format).Extension; }
+
+std::vector<int> StemChannels(const TLoop& loop) {
+    std::vector<int> channels;
+    for (int c = 0; c < loop.ChannelCount(); ++c)
+        if (loop.Channel(c).Sample.HasData()) channels.push_back(c);
+    return channels;
+}
+
 // ---------------------------------------------------------------- the render loop
 
 namespace {
-struct TLoopOutcome {
-    int64_t DataBytes = 0;
-    bool Cancelled = false;
-    bool WriteFailed = false;
+
+// Where one output's frames go: the mix (0) or stem k.
+struct TRenderSink {
+    std::function<bool(const int16_t*, int32_t)> Write;
+    int64_t MaxFrames = 0;
 };
 
-TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
-                        const std::function<bool(const uint8_t*, size_t)>& write,
+struct TLoopOutcome {
+    std::vector<int64_t> Frames;  // per sink
+    bool Cancelled = false;
+    int WriteFailed = -1;  // the sink whose write failed
+};
+
+// Every output stops at its own end: with "Leave remainder" each rings out as
+// long as its own voices do, exactly as a render of it alone would.
+TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& progress,
+                        const std::vector<int>& stemChannels, const std::vector<TRenderSink>& sinks,
                         const std::function<void()>& onBlock) {
     TLoopOutcome outcome;
+    const size_t outputs = sinks.size();
+    outcome.Frames.assign(outputs, 0);
     TEngineLock& el = e.EL;
     el.SuspendOutput();
     // The render's steps are never heard live: keep them off the display.
@@ -157,13 +204,20 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
     const int32_t blockBytes = blockFrames * 4;
     std::vector<int16_t> out(size_t(blockFrames) * 2);
     e.ClearVoices();
+    const bool stems = outputs > 1;
+    if (stems) e.BeginStems(stemChannels);
 
     const FrameTime stepLength = e.StepLength;
     const FrameTime patternLength = FrameTime(FramesPerStepPattern) * stepLength;
     e.MixPosition = patternLength;
-    // Never more frames than the 32-bit size fields of the file can describe.
-    const FrameTime limit = e.MixPosition + maxDataBytes / 4;
-    FrameTime end = std::min(e.MixPosition + FrameTime(plan.Count) * patternLength, limit);
+    // Never more frames than a format can describe (WAV's 32-bit sizes).
+    std::vector<FrameTime> limit(outputs), end(outputs);
+    std::vector<bool> done(outputs, false);
+    size_t left = outputs;
+    for (size_t k = 0; k < outputs; ++k) {
+        limit[k] = e.MixPosition + sinks[k].MaxFrames;
+        end[k] = std::min(e.MixPosition + FrameTime(plan.Count) * patternLength, limit[k]);
+    }
 
     if (e.Settings.RenderingRemainder == TRemainder::Wrap) {
         // Pre-roll the last position so its tails sound at the start of the
@@ -185,34 +239,57 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
     e.Playing = true;
     e.SongEnd = plan.Count - 1;
 
-    while (e.MixPosition < end) {
+    for (size_t k = 0; k < outputs; ++k) {
+        if (e.MixPosition < end[k]) continue;
+        done[k] = true;
+        --left;
+        if (stems) e.Stems()->Retire(int(k));
+    }
+    while (left > 0) {
         if (progress.Cancel.load(std::memory_order_relaxed)) {
             outcome.Cancelled = true;
             break;
         }
         e.MixBlock();
-        if (e.Settings.RenderingRemainder == TRemainder::Leave && e.MixPosition >= end) {
-            e.Playing = false;
-            // Each voice's own played length (pitched, shortened by cuts), so a
-            // pitched-down tail is kept whole; voices still waiting to start
-            // (echoes, delayed steps) belong to the remainder too.
-            for (int i = 0; i < e.VoiceCount; ++i) {
-                const TMixChan& v = e.Voices[size_t(i)];
-                if (v.StartTime + v.Length > end) end = v.StartTime + v.Length;
+        for (size_t k = 0; k < outputs && outcome.WriteFailed < 0; ++k) {
+            if (done[k]) continue;
+            if (e.Settings.RenderingRemainder == TRemainder::Leave && e.MixPosition >= end[k]) {
+                e.Playing = false;
+                // Each voice's own played length (pitched, shortened by cuts), so a
+                // pitched-down tail is kept whole; voices still waiting to start
+                // (echoes, delayed steps) belong to the remainder too.
+                if (stems) {
+                    end[k] = e.Stems()->LatestEnd(int(k), end[k]);
+                } else {
+                    for (int i = 0; i < e.VoiceCount; ++i) {
+                        const TMixChan& v = e.Voices[size_t(i)];
+                        if (v.StartTime + v.Length > end[k]) end[k] = v.StartTime + v.Length;
+                    }
+                }
+                end[k] = std::min(end[k], limit[k]);
             }
-            end = std::min(end, limit);
+            int32_t bytes = blockBytes;
+            if (e.MixPosition > end[k]) bytes -= int32_t((e.MixPosition - end[k]) * 4);
+            int32_t* buffer = k == 0 ? el.MixBuffer.data() : e.Stems()->Buffer(int(k));
+            if (k == 0)
+                e.ConvertBlock(0, out.data(), 0, bytes);
+            else
+                e.ConvertStem(int(k), out.data(), bytes);
+            // A shortened block leaves mixed frames behind; neither the live
+            // output nor a later block may hear them.
+            if (bytes < blockBytes) std::fill(buffer + bytes / 2, buffer + size_t(blockFrames) * 2, 0);
+            if (!sinks[k].Write(out.data(), bytes / 4)) {
+                outcome.WriteFailed = int(k);
+                break;
+            }
+            outcome.Frames[k] += bytes / 4;
+            if (e.MixPosition >= end[k]) {
+                done[k] = true;
+                --left;
+                if (stems) e.Stems()->Retire(int(k));
+            }
         }
-        int32_t bytes = blockBytes;
-        if (e.MixPosition > end) bytes -= int32_t((e.MixPosition - end) * 4);
-        e.ConvertBlock(0, out.data(), 0, bytes);
-        // A shortened block leaves mixed frames behind; the live output must
-        // not hear them after the render.
-        if (bytes < blockBytes) clearMixBuffer(el, bytes / 4);
-        if (!write(reinterpret_cast<const uint8_t*>(out.data()), size_t(bytes))) {
-            outcome.WriteFailed = true;
-            break;
-        }
-        outcome.DataBytes += bytes;
+        if (outcome.WriteFailed >= 0) break;
         progress.GaugePosition.fetch_add(1, std::memory_order_relaxed);
         if (e.Playing) progress.PatternNumber.store(e.SongPosition + 1, std::memory_order_relaxed);
         if (onBlock) onBlock();
@@ -221,74 +298,35 @@ TLoopOutcome renderLoop(TEngine& e, const TRenderPlan& plan, TRenderProgress& pr
     e.SongEnd = NoSongEnd;
     e.Playing = false;
     e.ClearVoices();
+    if (stems) e.EndStems();
     clearMixBuffer(el, 0);
     e.Timeline.SetPaused(false);
     el.ResumeOutput();
     return outcome;
 }
 
-int64_t maxDataBytesFor(const std::vector<uint8_t>& info) {
-    int64_t n = MaxRiffSize + 8 - RenderHeaderBytes - int64_t(info.size());
-    return n / 4 * 4;
-}
 }  // namespace
 
 int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
                       const std::function<bool(const uint8_t*, size_t)>& write) {
-    return renderLoop(engine, plan, progress, maxDataBytes, write, {}).DataBytes;
+    std::vector<TRenderSink> sinks(1);
+    sinks[0].MaxFrames = maxDataBytes / 4;
+    sinks[0].Write = [&write](const int16_t* frames, int32_t count) {
+        return write(reinterpret_cast<const uint8_t*>(frames), size_t(count) * 4);
+    };
+    return renderLoop(engine, plan, progress, {}, sinks, {}).Frames[0] * 4;
 }
 
-// ---------------------------------------------------------------- the output file
-
-// The render's file through the safe file writer, which replaces the target
-// only when complete, keeps a link a link and the replaced file's permissions.
-// Blocks are gathered into large writes.
-class TRenderThread::TOutputFile {
-public:
-    static std::unique_ptr<TOutputFile> Create(const std::string& target, std::string& reason) {
-        auto f = std::unique_ptr<TOutputFile>(new TOutputFile);
-        if (!f->file_.Open(target)) {
-            reason = f->file_.Reason();
-            return nullptr;
-        }
-        f->buffer_.reserve(WriteBufferBytes);
-        return f;
+int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress,
+                      const std::vector<int>& stemChannels,
+                      const std::function<bool(int output, const int16_t* frames, int32_t count)>& write) {
+    std::vector<TRenderSink> sinks(stemChannels.size() + 1);
+    for (size_t k = 0; k < sinks.size(); ++k) {
+        sinks[k].MaxFrames = std::numeric_limits<int64_t>::max() / 8;
+        sinks[k].Write = [&write, k](const int16_t* frames, int32_t count) { return write(int(k), frames, count); };
     }
-
-    bool Append(const uint8_t* p, size_t n) {
-        if (buffer_.size() + n > WriteBufferBytes && !flush()) return false;
-        if (n > WriteBufferBytes) return file_.Write(p, n);
-        buffer_.insert(buffer_.end(), p, p + n);
-        return true;
-    }
-
-    // Writes the LIST chunk, patches the sizes and commits.
-    bool Finish(const std::vector<uint8_t>& info, int64_t dataBytes) {
-        if (!Append(info.data(), info.size()) || !flush()) return false;
-        auto patch = [&](uint32_t v, int64_t at) {
-            uint8_t size[4];
-            for (int i = 0; i < 4; ++i) size[i] = uint8_t(v >> (8 * i));
-            return file_.WriteAt(size, 4, at);
-        };
-        const int64_t fileSize = RenderHeaderBytes + dataBytes + int64_t(info.size());
-        return patch(uint32_t(dataBytes), RenderDataSizeOffset) &&
-               patch(uint32_t(fileSize - 8), RenderRiffSizeOffset) && file_.Commit();
-    }
-
-    const std::string& Reason() const { return file_.Reason(); }
-
-private:
-    TOutputFile() = default;
-
-    bool flush() {
-        const bool ok = file_.Write(buffer_.data(), buffer_.size());
-        buffer_.clear();
-        return ok;
-    }
-
-    TSafeFile file_;
-    std::vector<uint8_t> buffer_;
-};
+    return renderLoop(engine, plan, progress, stemChannels, sinks, {}).Frames[0] * 4;
+}
 
 // ---------------------------------------------------------------- the render thread
 
@@ -303,19 +341,37 @@ std::string TRenderThread::Caption() const {
     return Finished() ? RenderDoneCaption(fileName_) : RenderCaption(fileName_);
 }
 
-bool TRenderThread::StartRender(const std::string& fileName) {
+bool TRenderThread::StartRender(const TRenderRequest& request) {
     if (thread_.joinable()) {
         if (!Finished()) {
             result_ = TRenderResult{};
-            result_.Error = fileName + ": a render is already running";
+            result_.Error =
+                (request.StemsFolder.empty() ? request.Output : request.StemsFolder) + ": a render is already running";
             return false;
         }
         thread_.join();
     }
     result_ = TRenderResult{};
-    fileName_ = fileName;
+    const bool stems = !request.StemsFolder.empty();
+    fileName_ = stems ? request.StemsFolder : request.Output;
     progress_.Cancel.store(false);
     progress_.Done.store(false);
+    auto refuse = [this](const std::string& file, const std::string& reason) {
+        writers_.clear();
+        result_.Error = file + ": " + reason;
+        progress_.Done.store(true, std::memory_order_release);
+        return false;
+    };
+
+    // The format is settled before anything is stopped or created.
+    TRenderFormat format = TRenderFormat::Wav;
+    if (request.Format || !stems) {
+        if (std::string why = RenderFormatProblem(request.Output, request.Format); !why.empty())
+            return refuse(fileName_, why);
+        format = request.Format ? *request.Format : *RenderFormatOfFile(request.Output);
+    }
+
+    TRenderTags tags;
     {
         // Stop as the transport does; the master filter starts from rest.
         TLockGuard g(&engine_.EL);
@@ -323,41 +379,60 @@ bool TRenderThread::StartRender(const std::string& fileName) {
         engine_.ClearVoices();
         engine_.ClearMasterFilter();
         plan_ = PlanRender(engine_.Loop, engine_.EL.BlockFrames);
-        title_ = RenderTitle(engine_.Loop);
+        tags.Title = RenderTitle(engine_.Loop);
+        targets_.clear();
+        stemChannels_.clear();
+        if (stems) {
+            const std::string folder = request.StemsFolder + (request.StemsFolder.back() == '/' ? "" : "/");
+            targets_.push_back(folder + MixStemFileName(format));
+            stemChannels_ = StemChannels(engine_.Loop);
+            for (int c : stemChannels_)
+                targets_.push_back(folder + StemFileName(c, engine_.Loop.Channel(c).Name, format));
+        } else {
+            targets_.push_back(request.Output);
+        }
     }
     progress_.Count.store(plan_.Count);
     progress_.PatternNumber.store(1);
     progress_.GaugeMax.store(plan_.GaugeMax);
     progress_.GaugePosition.store(0);
 
-    std::string reason;
-    file_ = TOutputFile::Create(fileName, reason);
-    std::vector<uint8_t> header = RenderHeader();
-    if (file_ && !file_->Append(header.data(), header.size())) reason = file_->Reason();
-    if (!reason.empty()) {
-        file_.reset();
-        result_.Error = fileName + ": " + reason;
-        progress_.Done.store(true, std::memory_order_release);
-        return false;
+    // The WAV's INFO chunk keeps the title's bytes as the loop has them; the
+    // other formats' tags are UTF-8.
+    if (format != TRenderFormat::Wav) tags.Title = LoopTextToUtf8(tags.Title);
+    tags.Software = RenderSoftware;
+    tags.Comment = RenderComment;
+    writers_.clear();
+    for (const std::string& target : targets_) {
+        std::string reason;
+        writers_.push_back(TRenderWriter::Create(format, target, tags, reason));
+        if (!writers_.back()) return refuse(target, reason);
     }
     thread_ = std::thread([this] { run(); });
     return true;
 }
 
 void TRenderThread::run() {
-    std::vector<uint8_t> info = RenderInfoChunk(title_);
-    TOutputFile& f = *file_;
-    TLoopOutcome o = renderLoop(
-        engine_, plan_, progress_, maxDataBytesFor(info), [&f](const uint8_t* p, size_t n) { return f.Append(p, n); },
-        OnBlock);
-    result_.DataBytes = o.DataBytes;
-    result_.Cancelled = o.Cancelled;
-    if (!o.WriteFailed && f.Finish(info, o.DataBytes)) {
-        result_.Ok = true;
-    } else {
-        result_.Error = fileName_ + ": " + f.Reason();
+    std::vector<TRenderSink> sinks(writers_.size());
+    for (size_t k = 0; k < sinks.size(); ++k) {
+        TRenderWriter& w = *writers_[k];
+        sinks[k].MaxFrames = w.MaxFrames();
+        sinks[k].Write = [&w](const int16_t* frames, int32_t count) { return w.Append(frames, count); };
     }
-    file_.reset();
+    TLoopOutcome o = renderLoop(engine_, plan_, progress_, stemChannels_, sinks, OnBlock);
+    result_.DataBytes = o.Frames.empty() ? 0 : o.Frames[0] * 4;
+    result_.Cancelled = o.Cancelled;
+    result_.Ok = true;
+    for (size_t k = 0; k < writers_.size(); ++k) {
+        if (o.WriteFailed == int(k) || (o.WriteFailed < 0 && !writers_[k]->Finish())) {
+            result_.Ok = false;
+            result_.Error = targets_[k] + ": " + writers_[k]->Reason();
+            break;
+        }
+        result_.Files.push_back(targets_[k]);
+    }
+    if (!result_.Ok) result_.Files.clear();
+    writers_.clear();
     progress_.Done.store(true, std::memory_order_release);
 }
 
@@ -367,8 +442,12 @@ const TRenderResult& TRenderThread::Wait() {
 }
 
 TRenderResult RenderWAV(TEngine& engine, const std::string& fileName) {
+    return RenderFiles(engine, TRenderRequest{fileName, {}, TRenderFormat::Wav});
+}
+
+TRenderResult RenderFiles(TEngine& engine, const TRenderRequest& request) {
     TRenderThread r(engine);
-    r.StartRender(fileName);
+    r.StartRender(request);
     return r.Wait();
 }
 

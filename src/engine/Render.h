@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/RenderFormats.h"
 
 namespace tx {
 
@@ -60,10 +62,27 @@ struct TRenderProgress {
 
 struct TRenderResult {
     bool Ok = false;
-    bool Cancelled = false;  // stopped by Cancel; the file is still complete and valid
-    std::string Error;       // on failure: "<file>: <reason>"
-    int64_t DataBytes = 0;   // bytes of frames in the file
+    bool Cancelled = false;          // stopped by Cancel; the file is still complete and valid
+    std::string Error;               // on failure: "<file>: <reason>"
+    int64_t DataBytes = 0;           // bytes of frames in the file (the mix's, with stems)
+    std::vector<std::string> Files;  // what was written: the file, or the mix and the stems
 };
+
+// What to render: one file, or a folder of stems. The format is the one
+// named, else the one the file's extension names (WAV for stems).
+struct TRenderRequest {
+    std::string Output;
+    std::string StemsFolder;  // when set: "00 Mix.ext" and "NN Name.ext" per channel with a sample
+    std::optional<TRenderFormat> Format;
+};
+
+// A channel's stem: "03 Snare.flac" for channel index 2 named "Snare". Of the
+// name, characters a file name cannot hold here or on other systems are
+// replaced by "_"; an empty name becomes "Channel".
+std::string StemFileName(int channel, const std::string& channelName, TRenderFormat format);
+std::string MixStemFileName(TRenderFormat format);  // "00 Mix.flac"
+// The channels that get a stem: those with a sample, in order.
+std::vector<int> StemChannels(const TLoop& loop);
 
 // Renders the loop to a WAV file on its own thread (one render at a time).
 // Construct, call StartRender on the window thread, then poll Progress and
@@ -77,11 +96,12 @@ public:
     TRenderThread(const TRenderThread&) = delete;
     TRenderThread& operator=(const TRenderThread&) = delete;
 
-    // Set-up (window thread): stops playback, creates the file under a
-    // temporary name in the target's folder, writes the header and starts the
-    // thread. Returns false, with the result's Error set, when the file cannot
-    // be created; nothing is started then.
-    bool StartRender(const std::string& fileName);
+    // Set-up (window thread): stops playback, creates the files under
+    // temporary names beside their targets and starts the thread. Returns
+    // false, with the result's Error set, when the format cannot be written
+    // or a file cannot be created; nothing is started or written then.
+    bool StartRender(const TRenderRequest& request);
+    bool StartRender(const std::string& fileName) { return StartRender(TRenderRequest{fileName, {}, {}}); }
     void Cancel() { progress_.Cancel.store(true); }
     bool Finished() const { return progress_.Done.load(std::memory_order_acquire); }
     // Waits for the thread and returns the result.
@@ -98,16 +118,16 @@ public:
     std::function<void()> OnBlock;
 
 private:
-    class TOutputFile;
     void run();
 
     TEngine& engine_;
     TRenderPlan plan_;
     TRenderProgress progress_;
     TRenderResult result_;
-    std::string fileName_;
-    std::string title_;
-    std::unique_ptr<TOutputFile> file_;
+    std::string fileName_;  // for the caption: the file, or the stems' folder
+    std::vector<int> stemChannels_;
+    std::vector<std::string> targets_;  // the mix first, then the stems
+    std::vector<std::unique_ptr<TRenderWriter>> writers_;
     std::thread thread_;
 };
 
@@ -118,7 +138,15 @@ private:
 int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress, int64_t maxDataBytes,
                       const std::function<bool(const uint8_t*, size_t)>& write);
 
+// The same with stems: output 0 is the mix, output k the stem of
+// stemChannels[k - 1]; `write` gets each output's frames. Returns the mix's bytes.
+int64_t RunRenderLoop(TEngine& engine, const TRenderPlan& plan, TRenderProgress& progress,
+                      const std::vector<int>& stemChannels,
+                      const std::function<bool(int output, const int16_t* frames, int32_t count)>& write);
+
 // Renders and waits: the command-line tool's and the tests' entry point.
+// RenderWAV writes WAV whatever the name's extension.
 TRenderResult RenderWAV(TEngine& engine, const std::string& fileName);
+TRenderResult RenderFiles(TEngine& engine, const TRenderRequest& request);
 
 }  // namespace tx

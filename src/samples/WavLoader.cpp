@@ -32,6 +32,10 @@ constexpr uint64_t MaxLoopSampleBytes = uint64_t(8) << 30;
 constexpr uint64_t BytesPerFrame = WaveFormat::BlockAlign;
 // Frames decoded per pass.
 constexpr int64_t DecodeChunkSamples = 65536;
+// Frames the resampler hands over per call. A low rate multiplies a piece of
+// input by up to 441; converting it whole would take a second buffer the size
+// of the sample.
+constexpr size_t ResampledPieceFrames = 65536;
 
 uint32_t le32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -141,7 +145,6 @@ public:
                 soxr_ = nullptr;
                 failed_ = true;
             }
-            ratio_ = double(WaveFormat::SamplesPerSec) / sourceRate;
         }
     }
     ~TStereoSink() {
@@ -160,7 +163,7 @@ public:
             emit(frames, count);
             return;
         }
-        size_t outCap = size_t(double(count) * ratio_) + 1024;
+        const size_t outCap = ResampledPieceFrames;
         tmp_.resize(outCap * 2);
         const float* in = frames;
         size_t left = count;
@@ -203,7 +206,6 @@ private:
     int64_t maxFrames_;
     soxr_t soxr_ = nullptr;
     bool failed_ = false;
-    double ratio_ = 1.0;
     std::vector<float> tmp_;
 };
 
@@ -292,7 +294,9 @@ TConvert convertChunk(const uint8_t* fmt, uint32_t fmtSize, const uint8_t* fact,
         std::vector<int16_t>().swap(frames);
         return TConvert::Failed;
     }
-    frames.shrink_to_fit();
+    // The frames were converted straight into a buffer of the expected size;
+    // only a decode that ended far short of it is worth a smaller copy.
+    if (frames.capacity() - frames.size() > std::max<size_t>(frames.size() / 8, 1 << 20)) frames.shrink_to_fit();
     return TConvert::Done;
 }
 

@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         TExitCase{"RenderUnwritable", {"render", "LOOP", "-o", "NODIR/out.wav"}, 1, "NODIR/out.wav"},
         TExitCase{"RenderNothing", {"render"}, 64, "render: bad usage: no loop file"},
         TExitCase{"RenderNoOutput", {"render", "LOOP"}, 64, "render: bad usage: no output file"},
-        TExitCase{"RenderOWithoutName", {"render", "LOOP", "-o"}, 64, "-o needs a file name"},
+        TExitCase{"RenderOWithoutName", {"render", "LOOP", "-o"}, 64, "-o needs a file or folder name"},
         TExitCase{"RenderNoLoop", {"render", "-o", "OUT"}, 64, "bad usage: no loop file"},
         TExitCase{"RenderSongAndPattern", {"render", "LOOP", "-o", "OUT", "--song", "--pattern"}, 64, "exclude"},
         TExitCase{"RenderRemainderChop", {"render", "LOOP", "-o", "OUT", "--remainder", "chop"}, 64, "\"chop\""},
@@ -113,7 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
         TExitCase{"RenderBuffer12ab", {"render", "LOOP", "-o", "OUT", "--buffer=12ab"}, 64, Buffer},
         TExitCase{"RenderBufferHuge", {"render", "LOOP", "-o", "OUT", "--buffer", "99999999999"}, 64, Buffer},
         TExitCase{"RenderLoud", {"render", "LOOP", "-o", "OUT", "--loud"}, 64, "unknown option --loud"},
-        TExitCase{"RenderTwoLoops", {"render", "LOOP", "LOOP", "-o", "OUT"}, 64, "more than one loop file"},
+        TExitCase{"RenderTwoLoopsOneName", {"render", "LOOP", "LOOP", "-o", "OUT"}, 64, "would both write"},
+        TExitCase{"RenderUnknownExtension", {"render", "LOOP", "-o", "OLD"}, 64, "\".out\" names no format"},
+        TExitCase{"RenderUnknownFormat", {"render", "LOOP", "-o", "OUT", "--format", "aiff"}, 64, "\"aiff\""},
+        TExitCase{"RenderStemsAndOutput", {"render", "LOOP", "--stems", "OUT", "-o", "OUT"}, 64, "exclude"},
+        TExitCase{"RenderStemsTwoLoops", {"render", "LOOP", "LOOP", "--stems", "OUT"}, 64, "--stems takes one"},
+        TExitCase{"RenderJobs0", {"render", "LOOP", "LOOP", "-o", "OUT", "-j", "0"}, 64, "-j must be a number"},
         // midi
         TExitCase{"MidiMissing", {"midi", "MISSING", "-o", "OUT"}, 1, "missing.txp: "},
         TExitCase{"MidiText", {"midi", "JUNK", "-o", "OLD"}, 2, "junk.txp: "},
@@ -146,8 +151,27 @@ TEST(CliHelp, ListsEveryCommandOnStdout) {
     const txtest::TCliResult r = txtest::RunCli({"--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Err, "");
-    for (const char* c : {"info", "resave", "render", "midi", "play"})
+    for (const char* c : {"info", "resave", "render", "midi", "play", "style"})
         EXPECT_NE(r.Out.find(std::string("trovamix-cli ") + c + " "), std::string::npos) << c;
+}
+
+// Each command answers --help, wherever it stands, with its own usage and
+// does nothing else; the README lists the same commands.
+TEST(CliHelp, EveryCommandHasItsOwnHelp) {
+    const std::string readme = txtest::ReadFileText(std::string(TROVAMIX_SOURCE_DIR) + "/README.md");
+    for (const char* c : {"info", "resave", "render", "midi", "play", "style"}) {
+        for (std::vector<std::string> args : {std::vector<std::string>{c, "--help"}, {c, "x.txp", "-h"}}) {
+            const txtest::TCliResult r = txtest::RunCli(args);
+            EXPECT_EQ(r.Status, 0) << c << ": " << r.Err;
+            EXPECT_EQ(r.Err, "") << c;
+            EXPECT_EQ(r.Out.rfind(std::string("usage: trovamix-cli ") + c + " ", 0), 0u) << r.Out;
+        }
+        EXPECT_NE(readme.find(std::string("trovamix-cli ") + c + " "), std::string::npos)
+            << c << " is not in the README";
+    }
+    const txtest::TCliResult render = txtest::RunCli({"render", "--help"});
+    for (const char* option : {"--format", "--stems", "-j", "--remainder", "--buffer", "--song"})
+        EXPECT_NE(render.Out.find(option), std::string::npos) << option;
 }
 
 }  // namespace

@@ -189,12 +189,37 @@ TEST_P(CliCutLoop, WarnsOnceAndGoesOn) {
         EXPECT_EQ(j["Tempo"], 140);
     }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Commands, CliCutLoop,
-    testing::Values(std::vector<std::string>{"info", "LOOP"}, std::vector<std::string>{"render", "LOOP", "-o", "OUT"},
-                    std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
-                    std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds", "0.05"}),
-    [](const auto& i) { return i.param[0]; });
+INSTANTIATE_TEST_SUITE_P(Commands, CliCutLoop,
+                         testing::Values(std::vector<std::string>{"info", "LOOP"},
+                                         std::vector<std::string>{"render", "LOOP", "-o", "OUT", "--format", "wav"},
+                                         std::vector<std::string>{"midi", "LOOP", "-o", "OUT"},
+                                         std::vector<std::string>{"play", "LOOP", "--api", "null", "--seconds",
+                                                                  "0.05"}),
+                         [](const auto& i) { return i.param[0]; });
+
+// A sample at a low rate is converted piece by piece straight into its
+// final buffer, and two channels naming it share one copy: loading takes
+// little more than the converted frames (a whole-sample temporary once took
+// five times as much).
+TEST_F(CliLoop, ALowRateSampleLoadsWithoutASecondCopy) {
+    // 8-bit mono at 100 Hz: 30000 bytes become 13230000 frames, 52.9 MB.
+    Bytes wav{'R', 'I', 'F', 'F', 0x54, 0x75, 0x00, 0x00, 'W', 'A', 'V',  'E',  'f',  'm', 't',
+              ' ', 16,  0,   0,   0,    1,    0,    1,    0,   100, 0,    0,    0,    100, 0,
+              0,   0,   1,   0,   8,    0,    'd',  'a',  't', 'a', 0x30, 0x75, 0x00, 0x00};
+    for (int i = 0; i < 30000; ++i) wav.push_back(uint8_t(128 + (i * 7) % 100 - 50));
+    const std::string sample = Write("low.wav", wav);
+    tx::TLoop loop;
+    loop.Channel(0).SampleFileName = sample;
+    loop.Channel(1).SampleFileName = sample;
+    tx::TLoop none;
+    const txtest::TCliResult empty = txtest::RunCli({"info", Write("empty.txp", none)});
+    const txtest::TCliResult r = txtest::RunCli({"info", Write("low.txp", loop)});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(json::parse(r.Out)["Channels"][1]["SampleFileName"], sample);
+    const double converted = 13230000.0 * 4;
+    EXPECT_LT(double(r.MaxRssKb - empty.MaxRssKb) * 1024, 1.2 * converted)
+        << r.MaxRssKb << " KB at the peak, " << empty.MaxRssKb << " KB without samples";
+}
 
 // A sample too large to convert is refused before it is decoded, with one
 // warning naming it; its channel keeps the name and the command goes on.
@@ -208,8 +233,8 @@ TEST_F(CliLoop, ASampleOverTheLimitWarnsAndIsNotLoaded) {
     tx::TLoop loop;
     loop.Channel(1).SampleFileName = sample;
     const std::string file = Write("huge.txp", loop);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"info", file}, std::vector<std::string>{"render", file, "-o", sample + ".out"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"info", file},
+                                                 std::vector<std::string>{"render", file, "-o", sample + ".out.wav"}}) {
         const txtest::TCliResult r = txtest::RunCli(args);
         EXPECT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Err, "trovamix-cli: " + sample +

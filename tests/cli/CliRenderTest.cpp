@@ -1,10 +1,13 @@
 // `trovamix-cli render`, run as the built program: samples found beside the
-// loop, the song/pattern and remainder options, and the program's default loop
-// rendered exactly as the same render made in this process.
+// loop, the song/pattern and remainder options, the program's default loop
+// rendered exactly as the same render made in this process, the formats, the
+// stems against renders with the other channels muted, and a batch against
+// single renders.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "CliRun.h"
 #include "Wav16.h"
@@ -147,6 +150,113 @@ TEST_F(CliRender, TheDefaultLoopRendersAsInProcess) {
     const tx::TRenderResult r = tx::RenderWAV(engine, path("here.wav"));
     ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_TRUE(txtest::ReadFileBytes(dir / "cli.wav") == txtest::ReadFileBytes(dir / "here.wav"));
+}
+
+// Three channels on their own samples, each with its own steps and a cut of
+// the second by the third; saved with every channel but `only` muted when
+// `only` is given. The title is fixed, so every render's INFO chunk is the same.
+std::string writeTrio(const fs::path& dir, const std::string& name, int only = -1) {
+    txtest::WriteConstantWav16(dir / "a.wav", 3000, 9000, 1000);
+    txtest::WriteConstantWav16(dir / "b.wav", 20000, -4000, 6000);
+    txtest::WriteConstantWav16(dir / "c.wav", 700, 3000, -3000);
+    tx::TLoop loop;
+    const char* names[3] = {"Kick", "Pad/Long", "Hat"};
+    for (int c = 0; c < 3; ++c) {
+        tx::TChannel& ch = loop.Channel(c);
+        ch.SampleFileName = std::string(1, char('a' + c)) + ".wav";
+        ch.Name = names[c];
+        ch.Pattern(1).StepMask = uint16_t(0x1111 << c);
+        ch.Enabled = only < 0 || only == c;
+    }
+    loop.Channel(2).SampleFileName = "c.wav";
+    loop.Title = "Trio";
+    loop.Tempo = 160;
+    EXPECT_EQ(tx::WriteLoop((dir / name).string(), loop), "");
+    return (dir / name).string();
+}
+
+TEST_F(CliRender, FormatsByExtensionOrByNameAndNothingForAnUnknownOne) {
+    const std::string loop = writeTrio(dir.path(), "trio.txp");
+    struct {
+        const char* Out;
+        std::vector<std::string> Extra;
+        std::string Magic;
+    } cases[] = {{"t.flac", {}, "fLaC"},
+                 {"t.ogg", {}, "OggS"},
+                 {"t.opus", {}, "OggS"},
+                 {"t.data", {"--format", "flac"}, "fLaC"}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"render", loop, "-o", path(c.Out)};
+        args.insert(args.end(), c.Extra.begin(), c.Extra.end());
+        const txtest::TCliResult r = txtest::RunCli(args);
+        EXPECT_EQ(r.Status, 0) << c.Out << ": " << r.Err;
+        const Bytes b = txtest::ReadFileBytes(dir / c.Out);
+        EXPECT_EQ(std::string(b.begin(), b.begin() + std::min<size_t>(4, b.size())), c.Magic) << c.Out;
+    }
+    const txtest::TCliResult bad = txtest::RunCli({"render", loop, "-o", path("t.aiff")});
+    EXPECT_EQ(bad.Status, 64);
+    EXPECT_TRUE(txtest::OneErrorLine(bad, "the extension \".aiff\" names no format"));
+    EXPECT_FALSE(fs::exists(dir / "t.aiff"));
+}
+
+TEST_F(CliRender, EachStemIsTheRenderWithTheOtherChannelsMuted) {
+    const std::string loop = writeTrio(dir.path(), "trio.txp");
+    const txtest::TCliResult r = txtest::RunCli({"render", loop, "--stems", path("stems"), "--remainder", "leave"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    std::set<std::string> files;
+    for (const auto& e : fs::directory_iterator(dir / "stems")) files.insert(e.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"00 Mix.wav", "01 Kick.wav", "02 Pad_Long.wav", "03 Hat.wav"}));
+    render(loop, "mix.wav", {"--remainder", "leave"});
+    EXPECT_EQ(txtest::ReadFileBytes(dir / "stems" / "00 Mix.wav"), txtest::ReadFileBytes(dir / "mix.wav"));
+    const char* stems[3] = {"01 Kick.wav", "02 Pad_Long.wav", "03 Hat.wav"};
+    for (int c = 0; c < 3; ++c) {
+        const std::string alone = writeTrio(dir.path(), "alone" + std::to_string(c) + ".txp", c);
+        render(alone, "alone.wav", {"--remainder", "leave"});
+        EXPECT_TRUE(txtest::ReadFileBytes(dir / "stems" / stems[c]) == txtest::ReadFileBytes(dir / "alone.wav"))
+            << stems[c];
+    }
+}
+
+// Four loops, one of them unreadable, on two workers: a line on stdout for
+// each rendered loop, one failure line naming the bad one, exit status 1, and
+// each file byte for byte the loop's render on its own.
+TEST_F(CliRender, ABatchRendersEachLoopAsAloneAndNamesTheOneThatFailed) {
+    std::vector<std::string> loops;
+    for (int k = 0; k < 3; ++k) {
+        loops.push_back(writeTrio(dir.path(), "loop" + std::to_string(k) + ".txp", k == 0 ? -1 : k));
+    }
+    txtest::WriteFileBytes(dir / "broken.txp", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'l', 'o', 'o', 'p'});
+    loops.insert(loops.begin() + 1, path("broken.txp"));
+    std::vector<std::string> args = {"render"};
+    args.insert(args.end(), loops.begin(), loops.end());
+    args.insert(args.end(), {"-o", path("out"), "-j", "2", "--format", "flac"});
+    const txtest::TCliResult r = txtest::RunCli(args);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(txtest::OneErrorLine({r.Status, "", r.Err}, "broken.txp: not rendered: ")) << r.Err;
+    for (int k = 0; k < 3; ++k) {
+        const std::string name = "loop" + std::to_string(k);
+        EXPECT_NE(r.Out.find("rendered " + path(name + ".txp") + " to " + path("out/" + name + ".flac")),
+                  std::string::npos)
+            << r.Out;
+        const txtest::TCliResult one = txtest::RunCli({"render", path(name + ".txp"), "-o", path(name + ".flac")});
+        ASSERT_EQ(one.Status, 0) << one.Err;
+        EXPECT_TRUE(txtest::ReadFileBytes(dir / "out" / (name + ".flac")) ==
+                    txtest::ReadFileBytes(dir / (name + ".flac")))
+            << name;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out" / "broken.flac"));
+}
+
+TEST_F(CliRender, ABatchIntoAFolderThatCannotBeMadeWritesNothing) {
+    const std::string a = writeTrio(dir.path(), "a.txp"), b = writeTrio(dir.path(), "b.txp");
+    txtest::WriteFileBytes(dir / "plain", Bytes{'x'});
+    const txtest::TCliResult r = txtest::RunCli({"render", a, b, "-o", path("plain/out")});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(txtest::OneErrorLine(r, "plain/out: cannot be made a folder")) << r.Err;
+    const txtest::TCliResult into = txtest::RunCli({"render", a, b, "-o", path("plain")});
+    EXPECT_EQ(into.Status, 1);
+    EXPECT_TRUE(txtest::OneErrorLine(into, "plain: cannot be made a folder")) << into.Err;
+    EXPECT_EQ(txtest::ReadFileBytes(dir / "plain"), Bytes{'x'});
 }
 
 }  // namespace

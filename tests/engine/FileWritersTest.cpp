@@ -1,5 +1,5 @@
-// The three files the program writes (loop, WAV render, MIDI export) all go
-// through the one safe writer: saving through a symbolic link keeps the link
+// The files the program writes (loop, render as WAV or through libsndfile,
+// MIDI export) all go through the one safe writer: saving through a symbolic link keeps the link
 // and replaces the file it names, a replaced file keeps its permissions, and
 // nothing is left beside the target. (Failures are each writer's own tests.)
 #include <gtest/gtest.h>
@@ -69,22 +69,27 @@ TEST_P(FileWriters, ThroughALinkTheLinkStaysAndItsFileIsReplaced) {
     EXPECT_EQ(entries(), 3u);  // real.out, links, the link: no temporary anywhere
 }
 
-INSTANTIATE_TEST_SUITE_P(Writers, FileWriters,
-                         testing::Values(TWriterCase{"Loop", "TXhd",
-                                                     [](tx::TEngine&, tx::TLoop& loop, const std::string& f) {
-                                                         const tx::TLoopWriteResult r = tx::WriteLoopFile(f, loop);
-                                                         return r.Ok ? std::string() : r.Reason;
-                                                     }},
-                                         TWriterCase{"Render", "RIFF",
-                                                     [](tx::TEngine& e, tx::TLoop&, const std::string& f) {
-                                                         const tx::TRenderResult r = tx::RenderWAV(e, f);
-                                                         return r.Ok ? std::string() : r.Error;
-                                                     }},
-                                         TWriterCase{"Midi", "MThd",
-                                                     [](tx::TEngine& e, tx::TLoop& loop, const std::string& f) {
-                                                         return tx::WriteMidiFile(
-                                                             f, tx::BuildMidiFile(loop, e.Settings, true));
-                                                     }}),
-                         [](const auto& i) { return std::string(i.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Writers, FileWriters,
+    testing::Values(TWriterCase{"Loop", "TXhd",
+                                [](tx::TEngine&, tx::TLoop& loop, const std::string& f) {
+                                    const tx::TLoopWriteResult r = tx::WriteLoopFile(f, loop);
+                                    return r.Ok ? std::string() : r.Reason;
+                                }},
+                    TWriterCase{"Render", "RIFF",
+                                [](tx::TEngine& e, tx::TLoop&, const std::string& f) {
+                                    const tx::TRenderResult r = tx::RenderWAV(e, f);
+                                    return r.Ok ? std::string() : r.Error;
+                                }},
+                    TWriterCase{"RenderFlac", "fLaC",
+                                [](tx::TEngine& e, tx::TLoop&, const std::string& f) {
+                                    const tx::TRenderResult r = tx::RenderFiles(e, {f, {}, tx::TRenderFormat::Flac});
+                                    return r.Ok ? std::string() : r.Error;
+                                }},
+                    TWriterCase{"Midi", "MThd",
+                                [](tx::TEngine& e, tx::TLoop& loop, const std::string& f) {
+                                    return tx::WriteMidiFile(f, tx::BuildMidiFile(loop, e.Settings, true));
+                                }}),
+    [](const auto& i) { return std::string(i.param.Name); });
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/MixKernels.h"
+#include "engine/MixVector.h"
 
 using namespace tx;
 using txtest::EngineRig;
@@ -545,7 +546,7 @@ TEST(MixerIntegerKernel, MatchesThe64BitFormulaForRandomInputs) {
         for (auto& v : mix)
             v = int32_t(trial % 3 == 0 ? pick(INT32_MAX - 3000000, INT32_MAX) * (pick(0, 1) ? 1 : -1)
                                        : pick(-1000000, 1000000));
-        const int64_t limit = trial % 4 == 0 ? (int64_t(1) << 27) - 1 : 128 * 65536;
+        const int64_t limit = trial % 4 == 0 ? (int64_t(1) << 30) - 1 : 128 * 65536;
         const int64_t gL = pick(-limit, limit), gR = trial % 7 == 0 ? pick(0, 3) : pick(0, limit);
         std::vector<int32_t> want = mix;
         for (int32_t k = 0; k < 2 * n; ++k) {
@@ -553,7 +554,7 @@ TEST(MixerIntegerKernel, MatchesThe64BitFormulaForRandomInputs) {
             const int64_t sum = int64_t(want[size_t(k)]) + ((int64_t(src[size_t(k)]) * 65536 * g) >> 32);
             want[size_t(k)] = int32_t(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
         }
-        mix::MixInteger(mix.data(), src.data(), n, gL, gR);
+        mix::MixIntegerVector(mix.data(), src.data(), n, gL, gR);
         ASSERT_EQ(mix, want) << "trial " << trial << " n " << n << " gains " << gL << " " << gR;
     }
 }
@@ -561,10 +562,10 @@ TEST(MixerIntegerKernel, MatchesThe64BitFormulaForRandomInputs) {
 TEST(MixerIntegerKernel, GainsBeyondTheVectorRangeStillFollowTheFormula) {
     const std::vector<int16_t> src = {32767, -32768, -1, 1, 12345, -12345};
     std::vector<int32_t> mix(6, 0);
-    const int64_t g = int64_t(1) << 29;  // volume 4 x 16 x unity, main volume 128
-    mix::MixInteger(mix.data(), src.data(), 3, g, g);
-    // (x x 65536 x 2^29) >> 32 = x x 8192
-    EXPECT_EQ(mix, (std::vector<int32_t>{32767 * 8192, -32768 * 8192, -8192, 8192, 12345 * 8192, -12345 * 8192}));
+    const int64_t g = int64_t(1) << 31;  // volume 16 x 16 x unity, main volume 128
+    mix::MixIntegerVector(mix.data(), src.data(), 3, g, g);
+    // (x x 65536 x 2^31) >> 32 = x x 32768
+    EXPECT_EQ(mix, (std::vector<int32_t>{32767 * 32768, -32768 * 32768, -32768, 32768, 12345 * 32768, -12345 * 32768}));
 }
 
 }  // namespace

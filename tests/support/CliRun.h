@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ inline const std::string CliPath = std::string(TROVAMIX_BINARY_DIR) + "/trovamix
 struct TCliResult {
     int Status = -1;  // exit status; -1 when it died of a signal or had to be killed
     std::string Out, Err;
+    long MaxRssKb = 0;  // the run's peak resident memory
 };
 
 inline std::string ReadFileText(const std::filesystem::path& p) {
@@ -63,9 +65,11 @@ public:
         const auto until = std::chrono::steady_clock::now() + timeout;
         int st = 0;
         while (pid_ > 0) {
-            if (::waitpid(pid_, &st, WNOHANG) == pid_) {
+            rusage usage{};
+            if (::wait4(pid_, &st, WNOHANG, &usage) == pid_) {
                 pid_ = -1;
                 r.Status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                r.MaxRssKb = usage.ru_maxrss;
             } else if (std::chrono::steady_clock::now() > until) {
                 kill(SIGKILL);
                 r.Err = "(killed: still running after " + std::to_string(timeout.count()) + " ms)\n";
