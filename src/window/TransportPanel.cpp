@@ -67,7 +67,7 @@ TTransportPanel::TTransportPanel(TLoop& loop, TEngine* engine) : loop_(loop), en
     };
     slider(MainVolSlider, [this](int v) { loop_.MainVolume = 128 - v; });
     slider(ShuffleSlider, [this](int v) { loop_.Shuffle = v; });
-    slider(MainPitchSlider, [this](int v) { loop_.MainPitch = v; });
+    slider(MainPitchSlider, [this](int v) { loop_.MainPitch = -v; });  // the top is the highest pitch
     slider(MainResoSlider, [this](int v) {
         loop_.MainResonance = v;
         if (engine_) engine_->SetMainResonance(v);
@@ -86,7 +86,7 @@ void TTransportPanel::ShowLoop() {
     BPMDig->SetValue(loop_.Tempo);
     MainVolSlider->SetValue(128 - loop_.MainVolume, false);  // the top is full volume
     ShuffleSlider->SetValue(loop_.Shuffle, false);
-    MainPitchSlider->SetValue(loop_.MainPitch, false);
+    MainPitchSlider->SetValue(-loop_.MainPitch, false);
     MainResoSlider->SetValue(loop_.MainResonance, false);
     MainCutOffSlider->SetValue(loop_.MainCutOff, false);
     LoopButton->SetDown(loop_.SongMode);

