@@ -23,6 +23,7 @@
 #include "dialogs/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
+#include "midi/MidiOut.h"
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
 #include "window/MenuItems.h"
@@ -417,7 +418,9 @@ void TTrovamixMainForm::IconClicked() {
 }
 
 void TTrovamixMainForm::Panic() {
-    // Stop any remaining sound: every voice goes, playing or not.
+    // Stop any remaining sound: all sound off on every MIDI channel, then
+    // every voice goes, playing or not.
+    if (midiOut_) midiOut_->Panic();
     if (!engine_) return;
     TLockGuard g(&engine_->EL);
     engine_->ClearVoices();

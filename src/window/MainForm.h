@@ -41,6 +41,7 @@ class TLoop;
 class TEngine;
 class TLoopWorkflow;
 class TStreaming;
+class TMidiOutput;
 
 // The main window: caption bar, the three dockable panels (menu bar,
 // transport, hint panel) and one row per channel. Owns no engine state: it
@@ -118,6 +119,8 @@ public:
         workflow_ = workflow;
         RebuildRecentMenu();
     }
+    // The MIDI output "Panic!" silences (may be null).
+    void SetMidiOutput(TMidiOutput* out) { midiOut_ = out; }
     // The File menu ends with the recent files, Alt+1..Alt+5.
     void RebuildRecentMenu();
     // The program's shutdown, run by the close; false keeps the window open.
@@ -215,6 +218,7 @@ private:
     bool patternPlaying_ = false;
     TAudibleState audible_;
     TStreaming* streaming_ = nullptr;
+    TMidiOutput* midiOut_ = nullptr;
     QPoint dragStart_;
     enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
     TDragKind dragKind_ = DragNone;

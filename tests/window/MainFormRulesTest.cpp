@@ -68,5 +68,26 @@ TEST_F(MainFormRulesTest, PitchSliderUpRaisesThePitchAndShowsTheLoopsPitch) {
     EXPECT_EQ(s->Position(), 100);
 }
 
+TEST_F(MainFormRulesTest, PanicSilencesEveryMidiChannelThenTheVoices) {
+    auto port = std::make_unique<TRecordingMidiOutPort>();
+    TRecordingMidiOutPort* sent = port.get();
+    TMidiOutput out(std::move(port));
+    out.Bind(engine);
+    ASSERT_TRUE(out.Open());
+    form->SetMidiOutput(&out);
+    TWAVSample sample;
+    sample.Data.assign(2000, 1000);
+    sample.Length = sample.PlayLength = 1000;
+    engine.AddVoice(&sample, 0, 65536, 1.0f, 0.0f, 1000, 0, 0, 64);
+    ASSERT_EQ(engine.VoiceCount, 1);
+    sent->Clear();
+    form->RunCommand(TCommand::Panic);
+    std::vector<std::vector<uint8_t>> expected;
+    for (int status = 0xB0; status <= 0xBF; ++status) expected.push_back({uint8_t(status), 120, 0});
+    EXPECT_EQ(sent->Messages(), expected);
+    EXPECT_EQ(engine.VoiceCount, 0);
+    form->SetMidiOutput(nullptr);
+}
+
 }  // namespace
 }  // namespace tx
