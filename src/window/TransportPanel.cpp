@@ -62,7 +62,9 @@ TTransportPanel::TTransportPanel(TLoop& loop, TEngine* engine) : loop_(loop), en
         connect(s, &TTrackSlider::Changed, this, [this, s, apply](int v) {
             loop_.TouchValues();
             apply(v);
-            emit SliderHint(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(v));
+            // The volume is shown in per cent of full volume, the others as they are.
+            const int shown = s == MainVolSlider ? loop_.MainVolume * 100 / 128 : v;
+            emit SliderHint(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(shown));
         });
     };
     slider(MainVolSlider, [this](int v) { loop_.MainVolume = 128 - v; });

@@ -89,5 +89,21 @@ TEST_F(MainFormRulesTest, PanicSilencesEveryMidiChannelThenTheVoices) {
     form->SetMidiOutput(nullptr);
 }
 
+// The slider's top is full volume, shown as 100 per cent.
+TEST_F(MainFormRulesTest, MainVolumeHintIsInPerCent) {
+    struct Case {
+        int position;
+        const char* hint;
+    } const cases[] = {{0, "Main Volume 100"}, {1, "Main Volume 99"},  {32, "Main Volume 75"},
+                       {64, "Main Volume 50"}, {127, "Main Volume 0"}, {128, "Main Volume 0"}};
+    TTrackSlider* s = Slider("MainVolSlider");
+    ASSERT_NE(s, nullptr);
+    s->SetPosition(5, false);
+    for (const Case& c : cases) {
+        s->SetPosition(c.position, true);
+        EXPECT_EQ(Hint().toStdString(), c.hint) << c.position;
+    }
+}
+
 }  // namespace
 }  // namespace tx
