@@ -106,6 +106,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
         if (b != Qt::RightButton) return;
         if (loop_.Channel(ch).Minimized) {
             loop_.SetMinimized(ch, false);
+            loop_.Modified = true;  // the file stores which channels are minimized
             LayoutChannelRows();
             FitHeight();
         } else {
@@ -271,6 +272,7 @@ void TTrovamixMainForm::Solo(int channel) {
         if (i != channel && loop_.Channel(i).Enabled) othersMuted = false;
     for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Enabled = othersMuted || i == channel;
     SelectAlone(channel);
+    loop_.Modified = true;  // the file stores which channels are enabled
 }
 
 void TTrovamixMainForm::SelectAlone(int channel) {

@@ -105,5 +105,20 @@ TEST_F(MainFormRulesTest, MainVolumeHintIsInPerCent) {
     }
 }
 
+TEST_F(MainFormRulesTest, SoloAndRestoringAZippedChannelMarkTheLoopModified) {
+    loop.Modified = false;
+    QTest::mouseClick(form->Row(2)->FrontMuteButton, Qt::RightButton);  // solo
+    ASSERT_FALSE(loop.Channel(1).Enabled);
+    EXPECT_TRUE(loop.Modified);
+
+    for (int ch = 0; ch < loop.ChannelCount(); ++ch) loop.Channel(ch).Selected = ch == 1;
+    form->RunCommand(TCommand::ZipSelected);
+    ASSERT_TRUE(loop.Channel(1).Minimized);
+    loop.Modified = false;
+    QTest::mouseClick(form->Row(1)->SetButton, Qt::RightButton);  // restore
+    ASSERT_FALSE(loop.Channel(1).Minimized);
+    EXPECT_TRUE(loop.Modified);
+}
+
 }  // namespace
 }  // namespace tx
