@@ -196,7 +196,7 @@ private:
     void AssignRowStrips(TChannelRow* row, int channel);
     void UpdateRowStates();
     void RepaintSteps();
-    bool HandleKey(QKeyEvent* event, bool press);
+    bool HandleKey(QObject* target, QKeyEvent* event, bool press);
     void RunKeyCommand(const TKeyCommand& c);
     void IconClicked();
     void Panic();

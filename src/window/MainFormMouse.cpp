@@ -19,7 +19,7 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         auto* w = qobject_cast<QWidget*>(watched);
         // The window sees its keys before its controls; dialogs keep theirs.
         if (!w || w->window() != this) return false;
-        return HandleKey(static_cast<QKeyEvent*>(event), type == QEvent::KeyPress);
+        return HandleKey(watched, static_cast<QKeyEvent*>(event), type == QEvent::KeyPress);
     }
     if (watched == transport_->BPMDig && type == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {

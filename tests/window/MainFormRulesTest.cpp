@@ -120,5 +120,33 @@ TEST_F(MainFormRulesTest, SoloAndRestoringAZippedChannelMarkTheLoopModified) {
     EXPECT_TRUE(loop.Modified);
 }
 
+// A keyboard user moves a focused slider or knob with the arrows instead of
+// stepping through the channels.
+TEST_F(MainFormRulesTest, AFocusedSliderOrKnobTakesUpAndDown) {
+    ShowActive();
+    form->SelectAlone(0);
+    TTrackSlider* s = Slider("MainVolSlider");
+    s->setFocus();
+    QTest::keyClick(s, Qt::Key_Down);  // the knob goes down: one step quieter
+    EXPECT_EQ(loop.MainVolume, 127);
+    QTest::keyClick(s, Qt::Key_Up);
+    EXPECT_EQ(loop.MainVolume, 128);
+    EXPECT_EQ(loop.SelectedChannel(), 0);
+
+    TWAVWheel* wheel = form->Row(2)->FrontVolWheel;
+    wheel->SetValue(100, false);
+    wheel->setFocus();
+    QTest::keyClick(wheel, Qt::Key_Up);
+    EXPECT_EQ(wheel->Value(), 101);
+    QTest::keyClick(wheel, Qt::Key_Down);
+    QTest::keyClick(wheel, Qt::Key_Down);
+    EXPECT_EQ(wheel->Value(), 99);
+
+    form->setFocus();  // nothing focused that takes arrows: the channels step
+    form->SelectAlone(0);
+    QTest::keyClick(form.get(), Qt::Key_Down);
+    EXPECT_EQ(loop.SelectedChannel(), 1);
+}
+
 }  // namespace
 }  // namespace tx
