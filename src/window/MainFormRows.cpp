@@ -159,7 +159,9 @@ void TTrovamixMainForm::UpdateRowStates() {
         row->FrontMuteButton->SetHint("|Mute " + name);
         row->SelectButton->SetDown(c.Selected);
         row->SelectButton->SetHint(QString::fromStdString(SelectButtonHint(c.Name)));
-        row->SetButton->SetCaption(QString::fromStdString(NameButtonCaption(c.Name)));
+        // A name's "&" is shown as it is, never an accelerator.
+        row->SetButton->SetCaption(
+            QString::fromStdString(NameButtonCaption(c.Name)).replace(u'&', QLatin1String("&&")));
         row->SetButton->SetHint(QString::fromStdString(NameButtonHint(c.Name)));
         row->FrontVolWheel->SetValueProperty(c.Volume);
         row->FrontVolWheel->SetHint("|Volume " + name);

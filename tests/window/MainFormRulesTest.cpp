@@ -148,5 +148,49 @@ TEST_F(MainFormRulesTest, AFocusedSliderOrKnobTakesUpAndDown) {
     EXPECT_EQ(loop.SelectedChannel(), 1);
 }
 
+// Counts the shortcuts made and dropped on a button.
+struct ChildCounter : QObject {
+    int Changes = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ChildRemoved) ++Changes;
+        return false;
+    }
+};
+
+TEST_F(MainFormRulesTest, NameButtonsShowAnAmpersandAndKeepTheirShortcutsOnStepClicks) {
+    struct Case {
+        const char* name;
+        const char* caption;
+    } const cases[] = {{"R&B", "R&&B"}, {"&&", "&&&&"}, {"Snare", "Snare"}, {"", "SET"}};
+    for (const Case& c : cases) {
+        loop.SetChannelName(1, c.name);
+        form->SelectAlone(1);
+        TMyTransButton* b = form->Row(1)->SetButton;
+        EXPECT_EQ(b->Caption(), c.caption) << c.name;
+        EXPECT_TRUE(b->findChildren<QShortcut*>().isEmpty()) << c.name;
+    }
+    loop.SetChannelName(1, "R&B");
+    form->SelectAlone(1);
+    EXPECT_EQ(form->Row(1)->SetButton->AccessibleName().toStdString(), "R&B");
+
+    // A button with an accelerator of its own keeps it when its caption is set again.
+    TMyTransButton* b = form->Row(0)->SetButton;
+    b->SetCaption("&Go");
+    ChildCounter counter;
+    b->installEventFilter(&counter);
+    b->SetCaption("&Go");
+    EXPECT_EQ(counter.Changes, 0);
+    b->removeEventFilter(&counter);
+    // Step clicks set every row's caption again: nothing is rebuilt.
+    loop.SetChannelName(2, "Sn&are");
+    form->SelectAlone(2);
+    TMyTransButton* named = form->Row(2)->SetButton;
+    named->installEventFilter(&counter);
+    TTechno16* grid = form->Row(2)->TechnoGrid;
+    for (int step : {0, 3}) QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(step * 16 + 8, grid->ButtonTop + 12));
+    EXPECT_EQ(counter.Changes, 0);
+    EXPECT_TRUE(loop.GetStep(2, loop.CurrentPattern, 3));
+}
+
 }  // namespace
 }  // namespace tx
