@@ -172,6 +172,7 @@ void TTrovamixApp::ConnectSettingsWindow() {
         settings_.AdjustChanName = w.AdjustChanName();
     });
     connect(&w, &TMIDIForm::ledsOverChanged, form_.get(), &TTrovamixMainForm::SetLedsOverKnobs);
+    form_->TogglePlugin = [&w] { w.TogglePlugin(); };
     connect(&w, &TMIDIForm::styleChosen, this, &TTrovamixApp::ChooseStyle);
     connect(form_.get(), &TTrovamixMainForm::CommandRun, this, [this](TCommand c) {
         using S = TMIDIForm::Sheet;

@@ -355,7 +355,8 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             const bool show = bottomToolWindow_->isHidden();
             bottomToolWindow_->setVisible(show);
             if (QAction* a = Action(command)) a->setChecked(show);
-            SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
+            // A floating panel is a window of its own: ours keeps its height.
+            if (!bottomToolWindow_->isFloating()) SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
             break;
         }
         case TCommand::MidiOnly:

@@ -153,6 +153,8 @@ public:
     // The companion editor, when one is linked: running, and asked to close.
     std::function<bool()> CompanionRunning;
     std::function<void()> CloseCompanion;
+    // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
+    std::function<void()> TogglePlugin;
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }

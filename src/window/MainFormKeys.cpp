@@ -91,6 +91,9 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
         case TKeyAction::DefaultCursor:
             unsetCursor();
             break;
+        case TKeyAction::TogglePlugin:
+            if (TogglePlugin) TogglePlugin();
+            break;
         default:
             break;  // the keyboard editor, the channel window and the plug-in are not here yet
     }

@@ -192,5 +192,52 @@ TEST_F(MainFormRulesTest, NameButtonsShowAnAmpersandAndKeepTheirShortcutsOnStepC
     EXPECT_TRUE(loop.GetStep(2, loop.CurrentPattern, 3));
 }
 
+TEST_F(MainFormRulesTest, DoubleClickTogglesTheHeightExceptOnThePanelDockedBelow) {
+    ShowActive();
+    QTest::qWait(20);  // the docks settle once shown
+    const int max = form->height();
+    QWidget* hint = form->findChild<QLabel*>("InfoLabel");
+    QTest::mouseDClick(hint, Qt::LeftButton);  // docked in the bottom dock: no toggle
+    EXPECT_EQ(form->height(), max);
+
+    QWidget* digits = form->findChild<QWidget*>("BPMDig");
+    const int screen = QGuiApplication::primaryScreen()->geometry().height();
+    form->move(form->x(), screen + 400);  // the caption below the screen's bottom
+    QTest::mouseDClick(digits, Qt::LeftButton);
+    EXPECT_LT(form->height(), max);
+    EXPECT_LT(form->y(), screen);  // the top is brought back
+    QTest::mouseDClick(digits, Qt::LeftButton);
+    EXPECT_EQ(form->height(), form->MaxHeight());
+}
+
+TEST_F(MainFormRulesTest, HintPanelChangesTheHeightOnlyWhenDocked) {
+    auto* dock = form->findChild<QDockWidget*>("BottomToolWindow");
+    ASSERT_NE(dock, nullptr);
+    const int panel = form->findChild<QWidget*>("BottomPic")->height();
+    const int docked = form->height();
+    form->RunCommand(TCommand::HintPanel);  // hidden
+    EXPECT_EQ(form->height(), docked - panel);
+    form->RunCommand(TCommand::HintPanel);
+    EXPECT_EQ(form->height(), docked);
+
+    dock->setFloating(true);
+    const int floating = form->height();
+    form->RunCommand(TCommand::HintPanel);
+    EXPECT_EQ(form->height(), floating);
+    form->RunCommand(TCommand::HintPanel);
+    EXPECT_EQ(form->height(), floating);
+    EXPECT_TRUE(form->Action(TCommand::HintPanel)->isChecked());
+}
+
+TEST_F(MainFormRulesTest, CtrlGTogglesThePlugin) {
+    ShowActive();
+    int toggles = 0;
+    form->TogglePlugin = [&toggles] { ++toggles; };
+    QTest::keyClick(form.get(), Qt::Key_G, Qt::ControlModifier);
+    EXPECT_EQ(toggles, 1);
+    QTest::keyClick(form.get(), Qt::Key_G);  // without Ctrl: nothing
+    EXPECT_EQ(toggles, 1);
+}
+
 }  // namespace
 }  // namespace tx
