@@ -115,6 +115,7 @@ void TTrovamixApp::Start() {
         sampleInstall_->SetChannelSample(channel, file, true, false);
     };
     midiOut_->Bind(engine_);
+    form_->SetMidiOutput(midiOut_.get());
     // An instrument plays a loop's channels with their own bank and program from the start.
     connect(form_.get(), &TTrovamixMainForm::LoopShown, this, [this] {
         for (int c = 0; c < loop_.ChannelCount(); ++c) midiOut_->SendChannelSetup(c);
@@ -124,11 +125,12 @@ void TTrovamixApp::Start() {
     // start, stop and tempo; the window is told by events on its own thread.
     TTrovamixMainForm* window = form_.get();
     sync_->OnPlayingState = [window](bool started) {
-        QMetaObject::invokeMethod(window, [window, started] { window->SyncPlayingChanged(started); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            window, [window, started] { window->SyncPlayingChanged(started); }, Qt::QueuedConnection);
     };
     sync_->OnTempo = [window](int bpm) {
-        QMetaObject::invokeMethod(window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
     };
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
@@ -171,6 +173,7 @@ void TTrovamixApp::ConnectSettingsWindow() {
         settings_.AdjustChanName = w.AdjustChanName();
     });
     connect(&w, &TMIDIForm::ledsOverChanged, form_.get(), &TTrovamixMainForm::SetLedsOverKnobs);
+    form_->TogglePlugin = [&w] { w.TogglePlugin(); };
     connect(&w, &TMIDIForm::styleChosen, this, &TTrovamixApp::ChooseStyle);
     connect(form_.get(), &TTrovamixMainForm::CommandRun, this, [this](TCommand c) {
         using S = TMIDIForm::Sheet;

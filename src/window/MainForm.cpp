@@ -24,6 +24,7 @@
 #include "dialogs/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
+#include "midi/MidiOut.h"
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
 #include "window/MenuItems.h"
@@ -376,7 +377,8 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             const bool show = bottomToolWindow_->isHidden();
             bottomToolWindow_->setVisible(show);
             if (QAction* a = Action(command)) a->setChecked(show);
-            SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
+            // A floating panel is a window of its own: ours keeps its height.
+            if (!bottomToolWindow_->isFloating()) SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
             break;
         }
         case TCommand::MidiOnly:
@@ -442,7 +444,9 @@ void TTrovamixMainForm::IconClicked() {
 }
 
 void TTrovamixMainForm::Panic() {
-    // Stop any remaining sound: every voice goes, playing or not.
+    // Stop any remaining sound: all sound off on every MIDI channel, then
+    // every voice goes, playing or not.
+    if (midiOut_) midiOut_->Panic();
     if (!engine_) return;
     TLockGuard g(&engine_->EL);
     engine_->ClearVoices();

@@ -44,6 +44,7 @@ class TLoop;
 class TEngine;
 class TLoopWorkflow;
 class TStreaming;
+class TMidiOutput;
 
 // The main window: caption bar, the three dockable panels (menu bar,
 // transport, hint panel) and one row per channel. Owns no engine state: it
@@ -121,6 +122,8 @@ public:
         workflow_ = workflow;
         RebuildRecentMenu();
     }
+    // The MIDI output "Panic!" silences (may be null).
+    void SetMidiOutput(TMidiOutput* out) { midiOut_ = out; }
     // The File menu ends with the recent files, Alt+1..Alt+5.
     void RebuildRecentMenu();
     // The program's shutdown, run by the close; false keeps the window open.
@@ -153,6 +156,8 @@ public:
     // The companion editor, when one is linked: running, and asked to close.
     std::function<bool()> CompanionRunning;
     std::function<void()> CloseCompanion;
+    // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
+    std::function<void()> TogglePlugin;
 
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
@@ -208,7 +213,7 @@ private:
     void AssignRowStrips(TChannelRow* row, int channel);
     void UpdateRowStates();
     void RepaintSteps();
-    bool HandleKey(QKeyEvent* event, bool press);
+    bool HandleKey(QObject* target, QKeyEvent* event, bool press);
     void RunKeyCommand(const TKeyCommand& c);
     void IconClicked();
     void Panic();
@@ -232,6 +237,7 @@ private:
     bool patternPlaying_ = false;
     TAudibleState audible_;
     TStreaming* streaming_ = nullptr;
+    TMidiOutput* midiOut_ = nullptr;
     QPoint dragStart_;
     enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
     TDragKind dragKind_ = DragNone;

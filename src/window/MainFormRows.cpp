@@ -124,6 +124,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
         if (b != Qt::RightButton) return;
         if (loop_.Channel(ch).Minimized) {
             loop_.SetMinimized(ch, false);
+            loop_.Modified = true;  // the file stores which channels are minimized
             LayoutChannelRows();
             FitHeight();
         } else {
@@ -176,7 +177,9 @@ void TTrovamixMainForm::UpdateRowStates() {
         row->FrontMuteButton->SetHint("|Mute " + name);
         row->SelectButton->SetDown(c.Selected);
         row->SelectButton->SetHint(QString::fromStdString(SelectButtonHint(c.Name)));
-        row->SetButton->SetCaption(QString::fromStdString(NameButtonCaption(c.Name)));
+        // A name's "&" is shown as it is, never an accelerator.
+        row->SetButton->SetCaption(
+            QString::fromStdString(NameButtonCaption(c.Name)).replace(u'&', QLatin1String("&&")));
         row->SetButton->SetHint(QString::fromStdString(NameButtonHint(c.Name)));
         row->FrontVolWheel->SetValueProperty(c.Volume);
         row->FrontVolWheel->SetHint("|Volume " + name);
@@ -292,6 +295,7 @@ void TTrovamixMainForm::Solo(int channel) {
         if (i != channel && loop_.Channel(i).Enabled) othersMuted = false;
     for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Enabled = othersMuted || i == channel;
     SelectAlone(channel);
+    loop_.Modified = true;  // the file stores which channels are enabled
 }
 
 void TTrovamixMainForm::SelectAlone(int channel) {
