@@ -1,8 +1,11 @@
 #include "dialogs/WAVRenderForm.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,13 +14,37 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "dialogs/SaveDialog.h"
 
 namespace tx {
 
 namespace {
 constexpr int PollMs = 40;  // progress refresh; fast enough to look smooth, cheap when idle
 QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
+
+// The dialog's filter text of a format: "FLAC file (*.flac)".
+QString formatFilter(const TRenderFormatInfo& f) {
+    QString kind;
+    switch (f.Format) {
+        case TRenderFormat::Wav:
+            kind = QStringLiteral("wave");
+            break;
+        case TRenderFormat::Flac:
+            kind = QStringLiteral("FLAC");
+            break;
+        case TRenderFormat::Vorbis:
+            kind = QStringLiteral("Ogg Vorbis");
+            break;
+        case TRenderFormat::Opus:
+            kind = QStringLiteral("Opus");
+            break;
+        case TRenderFormat::Mp3:
+            kind = QStringLiteral("MP3");
+            break;
+    }
+    return kind + QStringLiteral(" file (*") + QLatin1String(f.Extension) + QLatin1Char(')');
+}
+
+bool stemsLastChosen = false;  // the stems box as the user last left it, for this session
 }  // namespace
 
 TWAVRenderForm::TWAVRenderForm(TEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
@@ -67,14 +94,18 @@ TWAVRenderForm::TWAVRenderForm(TEngine& engine, QWidget* parent) : QDialog(paren
 TWAVRenderForm::~TWAVRenderForm() = default;  // the render thread's destructor cancels and joins
 
 bool TWAVRenderForm::StartRender(const QString& fileName) {
+    return StartRender(TRenderRequest{fileName.toStdString(), {}, {}});
+}
+
+bool TWAVRenderForm::StartRender(const TRenderRequest& request) {
     if (Rendering()) return false;
     done_ = false;
     result_ = nullptr;
     render_ = std::make_unique<TRenderThread>(engine_);
-    fileName_ = fileName;
+    fileName_ = fromUtf8(request.StemsFolder.empty() ? request.Output : request.StemsFolder);
     CancelButton->show();
     OkButton->hide();
-    if (!render_->StartRender(fileName.toStdString())) {
+    if (!render_->StartRender(request)) {
         const std::string why = render_->Wait().Error;
         render_.reset();
         if (ShowMessage) ShowMessage(fromUtf8(why));
@@ -138,19 +169,68 @@ QString WithExtension(const QString& name, const QString& ext) {
     return dir + f.completeBaseName() + ext;
 }
 
-QFileDialog* MakeSaveWAVDialog(QWidget* parent, const QString& suggested) {
-    QFileDialog* d = MakeSaveDialog(parent, QStringLiteral("Render loop to WAV file"), QStringLiteral("SaveWAVDialog"),
-                                    QStringLiteral("wave file (*.wav)"), QStringLiteral("wav"));
+QFileDialog* MakeSaveWAVDialog(QWidget* parent, const QString& suggested, bool stems) {
+    auto* d = new QFileDialog(parent, QStringLiteral("Render loop to WAV file"));
+    d->setObjectName(QStringLiteral("SaveWAVDialog"));
+    d->setAcceptMode(QFileDialog::AcceptSave);
+    d->setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog: the stems box goes into its layout.
+    d->setOption(QFileDialog::DontUseNativeDialog, true);
+    QStringList filters;
+    std::vector<const TRenderFormatInfo*> formats;
+    for (const TRenderFormatInfo& f : RenderFormats()) {
+        if (!RenderFormatWritable(f.Format)) continue;
+        filters << formatFilter(f);
+        formats.push_back(&f);
+    }
+    d->setNameFilters(filters);
+    const std::optional<TRenderFormat> offered = RenderFormatOfFile(suggested.toStdString());
+    size_t chosen = 0;
+    for (size_t i = 0; i < formats.size(); ++i)
+        if (offered && formats[i]->Format == *offered) chosen = i;
+    d->selectNameFilter(filters[int(chosen)]);
+    d->setDefaultSuffix(QString::fromLatin1(formats[chosen]->Extension + 1));
+    QObject::connect(d, &QFileDialog::filterSelected, d, [d, filters, formats](const QString& filter) {
+        const int i = int(filters.indexOf(filter));
+        if (i >= 0) d->setDefaultSuffix(QString::fromLatin1(formats[size_t(i)]->Extension + 1));
+    });
+    d->setOption(QFileDialog::DontConfirmOverwrite, false);  // writing over a file asks first
+    auto* box = new QCheckBox(
+        QStringLiteral("&Stems: the mix and a file for each channel, in a folder named after the file"), d);
+    box->setObjectName(QStringLiteral("StemsBox"));
+    box->setChecked(stems);
+    if (auto* grid = qobject_cast<QGridLayout*>(d->layout())) grid->addWidget(box, grid->rowCount(), 0, 1, -1);
     if (!suggested.isEmpty()) d->selectFile(suggested);
     return d;
 }
 
+TRenderRequest RenderRequestFor(const QString& fileName, bool stems) {
+    TRenderRequest r;
+    if (!stems) {
+        r.Output = fileName.toStdString();
+        return r;
+    }
+    r.StemsFolder = WithExtension(fileName, QString()).toStdString();
+    r.Format = RenderFormatOfFile(fileName.toStdString()).value_or(TRenderFormat::Wav);
+    return r;
+}
+
 void RenderWAVMenu(QWidget* parent, TEngine& engine, const QString& loopFileName, QString& lastRenderedWAV) {
-    std::unique_ptr<QFileDialog> dialog(MakeSaveWAVDialog(parent, WithExtension(loopFileName, QStringLiteral(".wav"))));
+    // The last rendered file's format is offered again.
+    const std::optional<TRenderFormat> last = RenderFormatOfFile(lastRenderedWAV.toStdString());
+    const QString ext = QLatin1String(RenderFormatInfo(last.value_or(TRenderFormat::Wav)).Extension);
+    std::unique_ptr<QFileDialog> dialog(MakeSaveWAVDialog(parent, WithExtension(loopFileName, ext), stemsLastChosen));
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
     const QString name = dialog->selectedFiles().front();
+    stemsLastChosen = dialog->findChild<QCheckBox*>(QStringLiteral("StemsBox"))->isChecked();
+    const TRenderRequest request = RenderRequestFor(name, stemsLastChosen);
     TWAVRenderForm form(engine, parent);
-    if (!form.StartRender(name)) return;  // nothing was written: keep the last file that was
+    if (!request.StemsFolder.empty() && !QDir().mkpath(QString::fromStdString(request.StemsFolder))) {
+        if (form.ShowMessage)
+            form.ShowMessage(QString::fromStdString(request.StemsFolder) + QStringLiteral(": cannot be made a folder"));
+        return;
+    }
+    if (!form.StartRender(request)) return;  // nothing was written: keep the last file that was
     form.exec();
     lastRenderedWAV = name;
 }

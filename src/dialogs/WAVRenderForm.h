@@ -23,9 +23,11 @@ public:
     explicit TWAVRenderForm(TEngine& engine, QWidget* parent = nullptr);
     ~TWAVRenderForm() override;
 
-    // Creates the file and starts rendering; false (the reason shown) when
-    // the file cannot be created.
+    // Creates the file (its extension names the format) and starts
+    // rendering; false (the reason shown) when it cannot be created.
     bool StartRender(const QString& fileName);
+    // The same for any request: a named format, or stems into a folder.
+    bool StartRender(const TRenderRequest& request);
     bool Rendering() const;
     // The finished render's result; null while rendering or before a start.
     const TRenderResult* Result() const { return done_ ? result_ : nullptr; }
@@ -61,14 +63,23 @@ private:
     QTimer* pollTimer_ = nullptr;
 };
 
-// The save dialog of "Render WAV...": its title, filter and default suffix,
-// with the overwrite prompt; the name offered is `suggested`.
-QFileDialog* MakeSaveWAVDialog(QWidget* parent, const QString& suggested);
+// The save dialog of "Render WAV...": its title, a filter for each format
+// this machine writes (the one of `suggested`'s extension chosen, and the
+// default suffix following the chosen filter), the overwrite prompt, and the
+// "stems" check box (object name "StemsBox", checked as `stems`); the name
+// offered is `suggested`.
+QFileDialog* MakeSaveWAVDialog(QWidget* parent, const QString& suggested, bool stems = false);
+// What the dialog's answer renders: the file, or with stems the mix and a
+// file per channel in a folder named after the file (its extension gone),
+// in the format of the file's extension.
+TRenderRequest RenderRequestFor(const QString& fileName, bool stems);
 // `name` with its extension replaced by `ext` (".wav", ".mid"); "" stays "".
 QString WithExtension(const QString& name, const QString& ext);
 
 // "Render WAV...": asks for the file, renders it in the modal render window
-// and, when the window closes, records the name in `lastRenderedWAV`.
+// and, when the window closes, records the name in `lastRenderedWAV`. The
+// dialog offers the format of the last rendered file, so the last format
+// chosen is kept, and the stems box as it was last left in this session.
 void RenderWAVMenu(QWidget* parent, TEngine& engine, const QString& loopFileName, QString& lastRenderedWAV);
 
 }  // namespace tx

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
@@ -23,6 +24,7 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+namespace fs = std::filesystem;
 
 class RenderExportTest : public ::testing::Test {
 protected:
@@ -151,7 +153,8 @@ TEST(SaveDialogs, TitlesFiltersSuffixesAndTheOverwritePrompt) {
     for (const auto& [d, c] : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(d->windowTitle(), c.title);
-        EXPECT_EQ(d->nameFilters(), QStringList{c.filter});
+        EXPECT_EQ(d->nameFilters().front(), c.filter);
+        EXPECT_EQ(d->selectedNameFilter(), c.filter);
         EXPECT_EQ(d->defaultSuffix(), c.suffix);
         EXPECT_EQ(d->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_FALSE(d->testOption(QFileDialog::DontConfirmOverwrite));
@@ -161,6 +164,65 @@ TEST(SaveDialogs, TitlesFiltersSuffixesAndTheOverwritePrompt) {
     }
     EXPECT_EQ(tx::WithExtension(QStringLiteral("Beat.v2.txp"), QStringLiteral(".mid")), QStringLiteral("Beat.v2.mid"));
     EXPECT_EQ(tx::WithExtension(QString(), QStringLiteral(".mid")), QString());
+}
+
+// The render dialog offers every format this machine writes, the one the
+// suggested name has (the last one rendered) chosen, and a default suffix
+// that follows the chosen filter; the stems box comes as it was left.
+TEST(SaveDialogs, TheRenderDialogOffersEveryFormatAndKeepsTheOneOffered) {
+    QStringList expected;
+    for (const tx::TRenderFormatInfo& f : tx::RenderFormats())
+        if (tx::RenderFormatWritable(f.Format)) expected << QString::fromLatin1(f.Extension);
+    std::unique_ptr<QFileDialog> d(tx::MakeSaveWAVDialog(nullptr, QStringLiteral("/tmp/Beat.flac"), true));
+    ASSERT_EQ(d->nameFilters().size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_TRUE(d->nameFilters()[i].endsWith(QStringLiteral("(*") + expected[i] + QLatin1Char(')')))
+            << d->nameFilters()[i].toStdString();
+    EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("FLAC file (*.flac)"));
+    EXPECT_EQ(d->defaultSuffix(), QStringLiteral("flac"));
+    d->selectNameFilter(QStringLiteral("Opus file (*.opus)"));
+    emit d->filterSelected(QStringLiteral("Opus file (*.opus)"));
+    EXPECT_EQ(d->defaultSuffix(), QStringLiteral("opus"));
+    auto* box = d->findChild<QCheckBox*>(QStringLiteral("StemsBox"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isChecked());
+    std::unique_ptr<QFileDialog> plain(tx::MakeSaveWAVDialog(nullptr, QStringLiteral("/tmp/Beat.txp")));
+    EXPECT_EQ(plain->selectedNameFilter(), QStringLiteral("wave file (*.wav)"));
+    EXPECT_FALSE(plain->findChild<QCheckBox*>(QStringLiteral("StemsBox"))->isChecked());
+
+    const tx::TRenderRequest file = tx::RenderRequestFor(QStringLiteral("/m/Beat.ogg"), false);
+    EXPECT_EQ(file.Output, "/m/Beat.ogg");
+    EXPECT_TRUE(file.StemsFolder.empty());
+    const tx::TRenderRequest stems = tx::RenderRequestFor(QStringLiteral("/m/Beat.ogg"), true);
+    EXPECT_EQ(stems.StemsFolder, "/m/Beat");
+    EXPECT_TRUE(stems.Format == tx::TRenderFormat::Vorbis);
+}
+
+// The window renders FLAC and stems exactly as the tool does.
+TEST_F(RenderExportTest, RenderWindowWritesTheToolsFlacAndStems) {
+    auto renderInWindow = [&](const tx::TRenderRequest& r) {
+        tx::TWAVRenderForm form(*loaded.Engine);
+        if (!form.StartRender(r)) return false;
+        return QTest::qWaitFor([&] { return form.Result() != nullptr; }, 20000) && form.Result()->Ok;
+    };
+    const std::string flac = (dir / "window.flac").string();
+    ASSERT_TRUE(renderInWindow(tx::RenderRequestFor(QString::fromStdString(flac), false)));
+    EXPECT_TRUE(txtest::ReadFileBytes(flac) ==
+                cliOutput({"render", loopFile, "-o", (dir / "cli.flac").string(), "--pattern"}));
+
+    const std::string chosen = (dir / "window stems.wav").string();
+    fs::create_directory(dir / "window stems");
+    ASSERT_TRUE(renderInWindow(tx::RenderRequestFor(QString::fromStdString(chosen), true)));
+    txtest::TCliRun run({"render", loopFile, "--stems", (dir / "cli stems").string(), "--pattern"});
+    ASSERT_EQ(run.Wait().Status, 0);
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir / "cli stems")) {
+        ++files;
+        EXPECT_TRUE(txtest::ReadFileBytes(e.path()) ==
+                    txtest::ReadFileBytes(dir / "window stems" / e.path().filename()))
+            << e.path().filename();
+    }
+    EXPECT_GT(files, 4u);
 }
 
 }  // namespace
