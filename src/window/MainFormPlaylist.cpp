@@ -44,7 +44,7 @@ void TTrovamixMainForm::CreatePlaylist() {
     grid->SetBullets(images_.Strip("PLBullet.bmp"));
     grid->SetBothButtons([this] { return bothButtons_; });
     connect(grid, &TKaspGrid::CurrentCellChanged, this, [this](int, int row) { loop_.PlaylistRow = row; });
-    grid->SetForwardKey([this](QKeyEvent* e) { return HandleKey(e, true); });
+    grid->SetForwardKey([this](QKeyEvent* e) { return HandleKey(nullptr, e, true); });
     playList_->InsertBar = [this](int pos) { loop_.InsertBar(pos); };
     playList_->DeleteBar = [this](int pos) { loop_.DeleteBar(pos); };
     playList_->VisibilityChanged = [this](bool on) {

@@ -53,7 +53,7 @@ void TTrovamixMainForm::CreateChannelArea() {
     TVisualHost visualHost;
     visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
     visualHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
-    visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(e, press); };
+    visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(nullptr, e, press); };
     visualHost.ShowHelp = [this] { ShowHelp("dots-window"); };
     visualForm_ = new TVisualForm(loop_, visualHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
