@@ -34,7 +34,6 @@ void BM_StreamingWakeUp(benchmark::State& state) {
     tx::TEngine engine(loop, lock, settings);
     loop.LoopFileName = loopFile;
     tx::TLoopReadOptions options;
-    options.Lock = &lock;
     options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, {folder, loopFile, {}}, &engine);
     if (!tx::ReadLoop(loopFile, loop, options).Ok()) {
         state.SkipWithError("the default loop cannot be read");

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPalette>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -11,7 +13,9 @@
 #include "desktop/StartupPaths.h"
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
+#include "dialogs/MessageText.h"
 #include "dialogs/WAVRenderForm.h"
+#include "engine/SampleInstall.h"
 #include "samples/Samples.h"
 #include "skin/Style.h"
 #include "window/LoopDocument.h"
@@ -33,7 +37,6 @@ constexpr int32_t StartSoundPan = 64;        // middle
 constexpr int32_t NoCutGroup = -1;
 constexpr int RenderWatchMs = 200;  // how often a deferred "Close DS" looks whether the render ended
 
-QString Text(const std::string& s) { return QString::fromStdString(s).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 }  // namespace
 
 TTrovamixApp::TTrovamixApp(TAppSystems systems, TAppOptions options)
@@ -65,7 +68,7 @@ void TTrovamixApp::Error(const std::string& text) {
     if (options_.ShowError)
         options_.ShowError(text);
     else
-        QMessageBox::critical(form_.get(), QStringLiteral("Trovamix"), Text(text));
+        QMessageBox::critical(form_.get(), QStringLiteral("Trovamix"), MessageText(text));
 }
 
 void TTrovamixApp::Start() {
@@ -73,13 +76,18 @@ void TTrovamixApp::Start() {
     if (options_.InstanceCheck) {
         link_ = std::make_unique<TInstanceLink>();
         link_->StartAndAsk([](const std::string& question) {
-            return QMessageBox::question(nullptr, QStringLiteral("Trovamix"), Text(question),
+            return QMessageBox::question(nullptr, QStringLiteral("Trovamix"), MessageText(question),
                                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
         });
     }
     storedSettings_ = TSettingsStore::LoadFile(options_.SettingsPath);
     desktopSettings_ = LoadDesktopSettings(storedSettings_);
     if (!commandLine_.NoSplash && desktopSettings_.SplashScreen) TTitleForm::ShowSplash(options_.ProgramFolder);
+    // The program's hint colour, for any tooltip a dialog shows.
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, HintColour);
+    tips.setColor(QPalette::ToolTipText, Qt::black);
+    QToolTip::setPalette(tips);
 
     // The windows, in the order the later steps rely on: the settings
     // window's lists must exist before the settings are read into them.
@@ -89,18 +97,47 @@ void TTrovamixApp::Start() {
     document_ = std::make_unique<TLoopDocument>(loop_, &engine_, options_.ProgramFolder);
     view_ = std::make_unique<TFormView>(*form_);
     workflow_ = std::make_unique<TLoopWorkflow>(*document_, prompts, *view_, options_.ProgramFolder);
+    workflow_->SetUserLoopsFolder(options_.UserLoopsFolder);
     form_->SetWorkflow(workflow_.get());
     form_->CloseQuery = [this] { return CloseRequested(); };
+    form_->ProgramFolder = options_.ProgramFolder;
+    sampleInstall_ = std::make_unique<TSampleInstall>(loop_, engine_, options_.ProgramFolder);
+    sampleInstall_->Events.SetBusyCursor = [this](bool busy) {
+        if (busy)
+            form_->setCursor(Qt::WaitCursor);
+        else
+            form_->unsetCursor();
+    };
+    sampleInstall_->Events.SampleRefused = [this](int, const std::string& file, const std::string& why) {
+        Error(file + ": " + why);
+    };
+    form_->LoadChannelSample = [this](int channel, const std::string& file) {
+        sampleInstall_->SetChannelSample(channel, file, true, false);
+    };
     midiOut_->Bind(engine_);
+    form_->SetMidiOutput(midiOut_.get());
     // An instrument plays a loop's channels with their own bank and program from the start.
     connect(form_.get(), &TTrovamixMainForm::LoopShown, this, [this] {
         for (int c = 0; c < loop_.ChannelCount(); ++c) midiOut_->SendChannelSetup(c);
     });
     sync_->Attach(*midiIn_);
+    // The MIDI input thread never touches a widget: the engine already has the
+    // start, stop and tempo; the window is told by events on its own thread.
+    TTrovamixMainForm* window = form_.get();
+    sync_->OnPlayingState = [window](bool started) {
+        QMetaObject::invokeMethod(
+            window, [window, started] { window->SyncPlayingChanged(started); }, Qt::QueuedConnection);
+    };
+    sync_->OnTempo = [window](int bpm) {
+        QMetaObject::invokeMethod(
+            window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
+    };
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
+    form_->SetAutoArrangeQuery([this] { return settingsWindow_ && settingsWindow_->AutoArrange(); });
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
+    connect(settingsWindow_.get(), &TMIDIForm::helpRequested, form_.get(), &TTrovamixMainForm::ShowHelp);
     ConnectSettingsWindow();
     if (link_) QObject::connect(link_.get(), &TInstanceLink::closeRequested, form_.get(), &QWidget::close);
 
@@ -114,6 +151,8 @@ void TTrovamixApp::Start() {
     PlayStartSound();
 
     form_->show();
+    // The tools marked "Launch at startup", once the window they belong to is up.
+    form_->LaunchStartupTools();
     // Neither sound nor MIDI output chosen (a first start): the user is shown where to choose.
     if (settingsWindow_->DSDriver() == int(streaming_.DeviceList().size()) - 1 &&
         settingsWindow_->OutputItem() == int(midiOut_->DeviceList().size()) - 1)
@@ -134,6 +173,7 @@ void TTrovamixApp::ConnectSettingsWindow() {
         settings_.AdjustChanName = w.AdjustChanName();
     });
     connect(&w, &TMIDIForm::ledsOverChanged, form_.get(), &TTrovamixMainForm::SetLedsOverKnobs);
+    form_->TogglePlugin = [&w] { w.TogglePlugin(); };
     connect(&w, &TMIDIForm::styleChosen, this, &TTrovamixApp::ChooseStyle);
     connect(form_.get(), &TTrovamixMainForm::CommandRun, this, [this](TCommand c) {
         using S = TMIDIForm::Sheet;
@@ -183,6 +223,8 @@ void TTrovamixApp::LoadSettings() {
     // playlist's values are kept as read until their windows exist.
     form_->ApplySettings(s);
     workflow_->RecentFiles = s.RecentFiles;
+    form_->Tools = s.Tools;
+    form_->RebuildToolsMenu();
     form_->RebuildRecentMenu();
     w.SetBufferLength(s.BufferLength);
     w.SetAheadLength(s.AheadLength);
@@ -223,6 +265,9 @@ void TTrovamixApp::MainWindowSetUp() {
     streaming_.SetAheadLength(settings_.AheadLength);
     w.EnumerateDevices();
     w.SetDSDriver(streaming_.Selected());
+    // The block length is the user's setting whether or not a device opens:
+    // shutdown saves it back.
+    lock_.SetBufferLength(settings_.BufferLength);
     try {
         streaming_.OpenDevice(settings_.BufferLength);
         streaming_.SetBufferLength(settings_.BufferLength);
@@ -247,7 +292,7 @@ void TTrovamixApp::MidiDeviceSetUp() {
     const int outputs = int(midiOut_->DeviceList().size());
     // Unset: "-none-", the last entry of each list.
     w.SetInputItem(ClampListIndex(desktopSettings_.InputDevice.value_or(inputs - 1), inputs));
-    w.SetOutputItem(ClampListIndex(desktopSettings_.OutputDevice.value_or(midiOut_->NumDevs()) + 1, outputs));
+    w.SetOutputItem(ClampListIndex(OutputDeviceItem(desktopSettings_.OutputDevice, midiOut_->NumDevs()), outputs));
     if (w.OutputItem() != outputs - 1) {
         const std::string error = midiOut_->SelectListItem(w.OutputItem());
         if (!error.empty()) {
@@ -271,7 +316,18 @@ void TTrovamixApp::MidiDeviceSetUp() {
 void TTrovamixApp::ApplySyncToInput(bool on) {
     if (on) {
         const std::string error = midiIn_->SelectListItem(settingsWindow_->InputItem());
-        if (!error.empty()) Error(error);
+        if (!error.empty()) {
+            // Where the input is chosen, shown with the error.
+            Error(error);
+            TMIDIForm& w = *settingsWindow_;
+            w.SelectSheet(TMIDIForm::MIDISheet);
+            if (!w.isVisible()) {
+                if (options_.ShowModal)
+                    options_.ShowModal(w);
+                else
+                    w.exec();
+            }
+        }
     } else {
         midiIn_->Close();
     }
@@ -281,7 +337,7 @@ void TTrovamixApp::ApplySyncToInput(bool on) {
 
 void TTrovamixApp::LoadStyle(int index) {
     const std::string folder = index >= 0 && index < int(styles_.size()) ? styles_[size_t(index)].Folder : "";
-    form_->ApplyStyle(LoadStyleData({folder, options_.ProgramFolder + "Styles/Default/", FindEmbeddedStyleFile}));
+    form_->ApplyStyle(LoadStyleData({folder, DefaultStyleFolder(options_.ProgramFolder), FindEmbeddedStyleFile}));
 }
 
 void TTrovamixApp::ChooseStyle(const QString& name) {
@@ -400,7 +456,7 @@ void TTrovamixApp::SaveSettings() {
     s.InputDevice = w.InputItem();
     s.OutputDevice = w.OutputItem() - 1;
     s.DSDriver = w.DSDriver();
-    s.BankSelectMethod = w.BankSelectMethod() == 1 ? 1 : 0;
+    s.BankSelectMethod = w.BankSelectMethod() != 0 ? 1 : 0;
     s.EasyMove = w.EasyMove();
     s.AutoArrange = w.AutoArrange();
     s.AutoMaximize = w.AutoMaximize();
@@ -419,6 +475,7 @@ void TTrovamixApp::SaveSettings() {
     s.AheadLength = w.AheadLength();
     if (const QAction* a = form_->Action(TCommand::SyncToInput)) s.SyncToInput = a->isChecked();
     s.RecentFiles = workflow_->RecentFiles;
+    s.Tools = form_->Tools;
     std::vector<std::string> dockErrors;
     const TSettingsStore out = SaveDesktopSettings(s, storedSettings_, &dockErrors);
     for (const std::string& e : dockErrors) Error(e);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -6,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "desktop/CommandLine.h"
+#include "desktop/DesktopSettings.h"
+#include "desktop/Lifecycle.h"
 #include "engine/DspPlugin.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
@@ -13,9 +17,6 @@
 #include "model/Loop.h"
 #include "model/Settings.h"
 #include "model/WAVSample.h"
-#include "desktop/CommandLine.h"
-#include "desktop/Lifecycle.h"
-#include "desktop/DesktopSettings.h"
 #include "skin/StyleList.h"
 
 class QDialog;
@@ -31,6 +32,7 @@ class TMIDIForm;
 class TMidiInput;
 class TMidiOutput;
 class TMidiSync;
+class TSampleInstall;
 class TTrovamixMainForm;
 
 // The sound and MIDI systems the program runs on: the real ones, or null
@@ -46,6 +48,7 @@ struct TAppOptions {
     std::string ProgramFolder;      // with a trailing '/'
     std::string SettingsPath;
     std::string UserStylesFolder;  // "" adds no per-user styles
+    std::string UserLoopsFolder;   // where Save As starts when the program's "Loops" is read-only
     bool InstanceCheck = true;     // the per-user socket of a running instance
     // The loop workflow's questions; null: message boxes and file dialogs.
     TWorkflowPrompts* Prompts = nullptr;
@@ -65,6 +68,8 @@ class TTrovamixApp : public QObject, private TShutdownHost {
 public:
     TTrovamixApp(TAppSystems systems, TAppOptions options);
     ~TTrovamixApp() override;
+
+    static inline const QColor HintColour{204, 187, 187};
 
     // Everything before the event loop; shows the main window.
     void Start();
@@ -149,6 +154,7 @@ private:
     std::unique_ptr<TMidiSync> sync_;
 
     std::unique_ptr<TTrovamixMainForm> form_;
+    std::unique_ptr<TSampleInstall> sampleInstall_;  // samples dropped on the channels
     std::unique_ptr<TWorkflowPrompts> ownPrompts_;
     std::unique_ptr<TLoopDocument> document_;
     std::unique_ptr<TFormView> view_;

@@ -1,11 +1,11 @@
 // The desktop program: start-up in order, the event loop, shutdown.
 #include <QApplication>
 
-#include "controls/BuiltinImages.h"
-#include "engine/NullAudioDevice.h"
 #include "app/TrovamixApp.h"
+#include "controls/BuiltinImages.h"
 #include "desktop/SettingsStore.h"
 #include "desktop/StartupPaths.h"
+#include "engine/NullAudioDevice.h"
 #include "skin/StyleList.h"
 #ifdef TROVAMIX_HAVE_DEVICES
 #include "engine/devices/RtAudioDevice.h"
@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     options.ProgramFolder = tx::ProgramFolder();
     options.SettingsPath = tx::SettingsFilePath();
     options.UserStylesFolder = tx::UserStylesFolder();
+    options.UserLoopsFolder = tx::UserLoopsFolder();
 
     tx::TAppSystems systems;
 #ifdef TROVAMIX_HAVE_DEVICES

@@ -24,7 +24,7 @@ int CmdStyle(const Args& args) {
     }
     tx::TStyleSources sources;
     sources.StyleFolder = folder.back() == '/' ? folder : folder + "/";
-    sources.DefaultFolder = tx::TAppPaths::ForExecutable().ProgramFolder + "Styles/Default/";
+    sources.DefaultFolder = tx::DefaultStyleFolder(tx::TAppPaths::ForExecutable().ProgramFolder);
 #ifdef TROVAMIX_HAVE_EMBEDDED_STYLE
     sources.Embedded = &tx::FindEmbeddedStyleFile;
 #endif

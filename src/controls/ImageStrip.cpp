@@ -1,6 +1,5 @@
 #include "controls/ImageStrip.h"
 
-
 #include <QPainter>
 #include <algorithm>
 #include <cstring>

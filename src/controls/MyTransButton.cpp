@@ -11,10 +11,7 @@ namespace tx {
 TMyTransButton::TMyTransButton(QWidget* parent) : TSkinWidget(parent) { setFocusPolicy(Qt::TabFocus); }
 
 void TMyTransButton::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, qOverload<>(&QWidget::update));
-    update();
+    BindStrip(imList_, strip, [this] { update(); });
 }
 
 void TMyTransButton::SetDown(bool down) {
@@ -37,6 +34,7 @@ void TMyTransButton::SetGlyph(const QPixmap& glyph, int numGlyphs) {
 }
 
 void TMyTransButton::SetCaption(const QString& caption) {
+    if (caption == caption_) return;  // the rows set theirs on every click: keep the shortcut
     caption_ = caption;
     delete accelerator_;
     accelerator_ = nullptr;
@@ -55,7 +53,11 @@ void TMyTransButton::SetTransparent(bool on) {
 
 QString TMyTransButton::AccessibleName() const {
     QString name = TSkinWidget::AccessibleName();
-    if (name.isEmpty()) name = QString(caption_).remove(u'&');
+    if (name.isEmpty()) {
+        // "&&" is a shown "&"; a single "&" only marks the accelerator.
+        name = caption_;
+        name.replace(QLatin1String("&&"), QString(QChar(0))).remove(u'&').replace(QChar(0), u'&');
+    }
     return name;
 }
 

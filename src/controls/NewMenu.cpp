@@ -12,14 +12,10 @@ TNewMenu::TNewMenu(QWidget* parent) : TSkinWidget(parent) {
 }
 
 void TNewMenu::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    auto fit = [this] {
+    BindStrip(imList_, strip, [this] {
         if (imList_ && !imList_->IsEmpty()) resize(imList_->FrameSize());
         Layout();
-    };
-    if (strip) connect(strip, &TImageStrip::Changed, this, fit);
-    fit();
+    });
 }
 
 void TNewMenu::CarryShortcuts(QMenu* menu) {

@@ -9,14 +9,10 @@ namespace tx {
 TNumpad::TNumpad(QWidget* parent) : TSkinWidget(parent) {}
 
 void TNumpad::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    auto fit = [this] {
+    BindStrip(imList_, strip, [this] {
         if (imList_ && !imList_->IsEmpty()) resize(imList_->FrameSize());
         update();
-    };
-    if (strip) connect(strip, &TImageStrip::Changed, this, fit);
-    fit();
+    });
 }
 
 void TNumpad::SetValue(int value) {

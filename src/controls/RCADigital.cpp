@@ -9,10 +9,7 @@ namespace tx {
 TRCADigital::TRCADigital(QWidget* parent) : TSkinWidget(parent) {}
 
 void TRCADigital::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, &TRCADigital::Fit);
-    Fit();
+    BindStrip(imList_, strip, [this] { Fit(); });
 }
 
 void TRCADigital::SetValue(int value) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QAccessible>
+#include <QPointer>
 #include <QWidget>
+
+#include "controls/ImageStrip.h"
 
 namespace tx {
 
@@ -31,6 +34,15 @@ signals:
     void HintShown(const QString& longHint);
 
 protected:
+    // Points `slot` at `strip`, and runs `fit` now and whenever the strip is
+    // refilled (a style reload), so the control resizes and repaints.
+    template <class Fit>
+    void BindStrip(QPointer<TImageStrip>& slot, TImageStrip* strip, Fit fit) {
+        if (slot) disconnect(slot, nullptr, this, nullptr);
+        slot = strip;
+        if (strip) connect(strip, &TImageStrip::Changed, this, fit);
+        fit();
+    }
     void paintEvent(QPaintEvent* event) final;
     void enterEvent(QEnterEvent* event) override;
     // Paint in skin pixels; the painter already carries the whole scale.

@@ -2,7 +2,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 #include <algorithm>
 
 #include "controls/BuiltinImages.h"
@@ -37,7 +36,10 @@ void TSliderKnob::mouseMoveEvent(QMouseEvent* e) { slider_->KnobMove(e); }
 void TSliderKnob::mouseReleaseEvent(QMouseEvent* e) { slider_->KnobRelease(e); }
 
 TTrackSlider::TTrackSlider(QWidget* parent, Qt::Orientation orientation)
-    : TValueControl(parent), orientation_(orientation), knob_(new TSliderKnob(this)) {
+    : TValueControl(parent),
+      orientation_(orientation),
+      knob_(new TSliderKnob(this)),
+      repeat_(new THoldRepeat(this, [this] { PageTowards(); })) {
     SetRange(0, 10);
     SetPageSize(2);
     resize(orientation == Qt::Vertical ? QSize(45, 150) : QSize(150, 45));
@@ -65,10 +67,7 @@ void TTrackSlider::SetCanGetFocus(bool on) {
 }
 
 void TTrackSlider::SetKnobIL(TImageStrip* strip) {
-    if (knobIL_) disconnect(knobIL_, nullptr, this, nullptr);
-    knobIL_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, &TTrackSlider::PlaceKnob);
-    PlaceKnob();
+    BindStrip(knobIL_, strip, [this] { PlaceKnob(); });
 }
 
 const TImageStrip& TTrackSlider::KnobStrip() const {
@@ -146,9 +145,10 @@ void TTrackSlider::PaintSkin(QPainter& p) {
     const bool vertical = orientation_ == Qt::Vertical;
     p.fillRect(rect(), parentWidget() ? parentWidget()->palette().window() : palette().window());
     const int cross = vertical ? width() : height();
+    // Ticks on one side only take that side's margin: the groove moves towards them.
     int centre = cross / 2;
-    if (tickMarks_ == TickMark::TopLeft) centre += 7;
-    if (tickMarks_ == TickMark::BottomRight) centre -= 7;
+    if (tickMarks_ == TickMark::TopLeft) centre -= 7;
+    if (tickMarks_ == TickMark::BottomRight) centre += 7;
     auto line = [&](int along0, int cross0, int along1, int cross1) {
         if (vertical)
             p.drawLine(cross0, along0, cross1, along1);
@@ -180,14 +180,7 @@ void TTrackSlider::mousePressEvent(QMouseEvent* event) {
     if (focusOnClick_ && canGetFocus_) setFocus(Qt::MouseFocusReason);
     pageTarget_ = Along(event->position());
     PageTowards();
-    if (!repeat_) {
-        repeat_ = new QTimer(this);
-        connect(repeat_, &QTimer::timeout, this, [this] {
-            repeat_->setInterval(RepeatMs);
-            PageTowards();
-        });
-    }
-    repeat_->start(FirstRepeatMs);
+    repeat_->Start();
 }
 
 void TTrackSlider::PageTowards() {
@@ -203,7 +196,7 @@ void TTrackSlider::PageTowards() {
 
 void TTrackSlider::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (repeat_) repeat_->stop();
+    repeat_->Stop();
     emit Released();
 }
 

@@ -3,10 +3,9 @@
 #include <QPixmap>
 #include <QPointer>
 
+#include "controls/HoldRepeat.h"
 #include "controls/ImageStrip.h"
 #include "controls/ValueControl.h"
-
-class QTimer;
 
 namespace tx {
 
@@ -36,7 +35,6 @@ class TTrackSlider : public TValueControl {
     Q_OBJECT
 public:
     enum class TickMark { Both, TopLeft, BottomRight };
-    static constexpr int FirstRepeatMs = 200, RepeatMs = 50;
 
     explicit TTrackSlider(QWidget* parent = nullptr, Qt::Orientation orientation = Qt::Vertical);
 
@@ -116,7 +114,7 @@ private:
     TSliderKnob* knob_;
     bool knobPressed_ = false;
     int grabOffset_ = 0;
-    QTimer* repeat_ = nullptr;
+    THoldRepeat* repeat_ = nullptr;
     int pageTarget_ = 0;  // the point (along the track) the page repeat heads for
 };
 

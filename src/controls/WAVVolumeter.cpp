@@ -8,14 +8,10 @@ namespace tx {
 TWAVVolumeter::TWAVVolumeter(QWidget* parent) : TSkinWidget(parent) {}
 
 void TWAVVolumeter::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    auto fit = [this] {
+    BindStrip(imList_, strip, [this] {
         if (imList_ && !imList_->IsEmpty()) resize(imList_->FrameWidth(), imList_->FrameHeight() * 2);
         update();
-    };
-    if (strip) connect(strip, &TImageStrip::Changed, this, fit);
-    fit();
+    });
 }
 
 void TWAVVolumeter::SetLevels(int left, int right) {

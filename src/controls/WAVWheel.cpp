@@ -18,10 +18,7 @@ TWAVWheel::TWAVWheel(QWidget* parent) : TValueControl(parent) {
 }
 
 void TWAVWheel::SetWheelIL(TImageStrip* strip) {
-    if (wheelIL_) disconnect(wheelIL_, nullptr, this, nullptr);
-    wheelIL_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, &TWAVWheel::FitToStrip);
-    FitToStrip();
+    BindStrip(wheelIL_, strip, [this] { FitToStrip(); });
 }
 
 void TWAVWheel::SetBorder(bool border) {

@@ -2,7 +2,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 
 #include "controls/BuiltinImages.h"
 
@@ -38,7 +37,8 @@ const TImageStrip& Arrows() {
 }
 }  // namespace
 
-TZavoUpDown::TZavoUpDown(QWidget* parent) : TValueControl(parent) {
+TZavoUpDown::TZavoUpDown(QWidget* parent)
+    : TValueControl(parent), repeat_(new THoldRepeat(this, [this] { Repeat(); })) {
     SetRange(0, 1000);
     SetMoveSpeed(16);
     resize(16, 26);
@@ -46,10 +46,7 @@ TZavoUpDown::TZavoUpDown(QWidget* parent) : TValueControl(parent) {
 }
 
 void TZavoUpDown::SetImList(TImageStrip* strip) {
-    if (imList_) disconnect(imList_, nullptr, this, nullptr);
-    imList_ = strip;
-    if (strip) connect(strip, &TImageStrip::Changed, this, qOverload<>(&QWidget::update));
-    update();
+    BindStrip(imList_, strip, [this] { update(); });
 }
 
 TZavoUpDown::Zone TZavoUpDown::ZoneAt(int y) const {
@@ -59,7 +56,7 @@ TZavoUpDown::Zone TZavoUpDown::ZoneAt(int y) const {
     return Zone::Down;
 }
 
-bool TZavoUpDown::Repeating() const { return repeat_ && repeat_->isActive(); }
+bool TZavoUpDown::Repeating() const { return repeat_->Active(); }
 
 void TZavoUpDown::PaintSkin(QPainter& p) {
     const int top = ZoneTop();
@@ -101,17 +98,12 @@ void TZavoUpDown::mousePressEvent(QMouseEvent* event) {
         BeginDrag(int(event->position().y()), MoveSpeed());
     } else {
         SetValue(Value() + (pressed_ == Zone::Up ? 1 : -1), true);
-        if (!repeat_) {
-            repeat_ = new QTimer(this);
-            connect(repeat_, &QTimer::timeout, this, &TZavoUpDown::Repeat);
-        }
-        repeat_->start(FirstRepeatMs);
+        repeat_->Start();
     }
     update();
 }
 
 void TZavoUpDown::Repeat() {
-    repeat_->setInterval(RepeatMs);
     if (pressed_ == Zone::Up || pressed_ == Zone::Down) SetValue(Value() + (pressed_ == Zone::Up ? 1 : -1), true);
 }
 
@@ -126,7 +118,7 @@ void TZavoUpDown::mouseMoveEvent(QMouseEvent* event) {
 
 void TZavoUpDown::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    if (repeat_) repeat_->stop();
+    repeat_->Stop();
     EndDrag();
     pressed_ = Zone::None;
     update();

@@ -2,10 +2,9 @@
 
 #include <QPointer>
 
+#include "controls/HoldRepeat.h"
 #include "controls/ImageStrip.h"
 #include "controls/ValueControl.h"
-
-class QTimer;
 
 namespace tx {
 
@@ -16,7 +15,6 @@ class TZavoUpDown : public TValueControl {
 public:
     enum class Zone { None, Up, Grip, Down };
     static constexpr int GripHeight = 6;
-    static constexpr int FirstRepeatMs = 200, RepeatMs = 50;
 
     explicit TZavoUpDown(QWidget* parent = nullptr);
 
@@ -40,7 +38,7 @@ private:
     void Repeat();
 
     QPointer<TImageStrip> imList_;
-    QTimer* repeat_ = nullptr;  // created on first use
+    THoldRepeat* repeat_ = nullptr;
     Zone pressed_ = Zone::None;
 };
 

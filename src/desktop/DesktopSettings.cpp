@@ -15,12 +15,6 @@ std::string recentName(int i) { return "Last Opened " + std::to_string(i); }
 // Buffers are sized from these, so a damaged value must not ask for gigabytes.
 int32_t clampFrames(int32_t frames) { return std::clamp(frames, int32_t{1}, MaxBufferFrames); }
 
-std::optional<int32_t> readOptional(const TSettingsStore& store, const char* name) {
-    if (!store.HasValue(SettingsSection, name)) return std::nullopt;
-    const std::optional<int32_t> v = ParseStoredInteger(store.ReadString(SettingsSection, name, ""));
-    return v;  // unreadable text is as good as missing: the caller's default applies
-}
-
 }  // namespace
 
 std::vector<TDockPanel> TDesktopSettings::DefaultDocks() {
@@ -32,6 +26,12 @@ std::vector<TDockPanel> TDesktopSettings::DefaultDocks() {
 int32_t ClampListIndex(int32_t index, int32_t count) {
     if (count <= 0) return 0;
     return std::clamp(index, int32_t{0}, count - 1);
+}
+
+int32_t OutputDeviceItem(std::optional<int32_t> stored, int32_t devices) {
+    const int64_t none = int64_t(devices) + 1;
+    const int64_t item = stored ? int64_t(*stored) + 1 : none;
+    return int32_t(item < 0 || item > none ? none : item);
 }
 
 TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,
@@ -87,23 +87,85 @@ std::vector<std::string> SaveDockPositions(TSettingsStore& store, const std::vec
     return errors;
 }
 
+namespace {
+
+using K = TSettingKind;
+using D = TDesktopSettings;
+const TSettingKey kSettingKeys[] = {
+    {SettingsSection, "WindowX", K::Integer, &D::WindowX},
+    {SettingsSection, "WindowY", K::Integer, &D::WindowY},
+    {SettingsSection, "ChanSetX", K::Integer, &D::ChanSetX},
+    {SettingsSection, "ChanSetY", K::Integer, &D::ChanSetY},
+    {SettingsSection, "PlayListForm", K::Placement, &D::PlayListPlacement},
+    {SettingsSection, "Input Device", K::Optional, &D::InputDevice},
+    {SettingsSection, "Output Device", K::Optional, &D::OutputDevice},
+    {SettingsSection, "DS Driver", K::Optional, &D::DSDriver},
+    {SettingsSection, "Bank Select Method", K::Flag, &D::BankSelectMethod},
+    {SettingsSection, "Easy Move", K::Bool, &D::EasyMove},
+    {SettingsSection, "Auto Arrange", K::Bool, &D::AutoArrange},
+    {SettingsSection, "Auto Maximize", K::Bool, &D::AutoMaximize},
+    {SettingsSection, "Minimized", K::Bool, &D::Minimized},
+    {SettingsSection, "Splash Screen", K::Bool, &D::SplashScreen},
+    {SettingsSection, "Close DS", K::Bool, &D::CloseDS},
+    {SettingsSection, "Mouse Use", K::Bool, &D::MouseUse},
+    {SettingsSection, "LedsOver", K::Bool, &D::LedsOver},
+    {SettingsSection, "Preview WAV", K::Bool, &D::PreviewWAV},
+    {SettingsSection, "Style", K::Optional, &D::Style},
+    {SettingsSection, "Adjust Channel Name", K::Bool, &D::AdjustChannelName},
+    {SettingsSection, "Rendering Remainder", K::Remainder, &D::RenderingRemainder},
+    {SettingsSection, "Use WAV only", K::Bool, &D::UseWAVOnly},
+    {SettingsSection, "Surround", K::Bool, &D::Surround},
+    {SettingsSection, "Use Plugin", K::Bool, &D::UsePlugin},
+    {SettingsSection, "Settings sheet", K::Integer, &D::SettingsSheet},
+    {SettingsSection, "Scope Style", K::Integer, &D::ScopeStyle},
+    {SettingsSection, "Sync to Input", K::Bool, &D::SyncToInput},
+    {SettingsSection, "Scope Enabled", K::Bool, &D::ScopeEnabled},
+    {SettingsSection, "Buffer Length", K::Frames, &D::BufferLength},
+    {SettingsSection, "Ahead Length", K::Frames, &D::AheadLength},
+};
+
+std::optional<int32_t> readOptional(const TSettingsStore& store, const char* section, const char* name) {
+    if (!store.HasValue(section, name)) return std::nullopt;
+    return ParseStoredInteger(store.ReadString(section, name, ""));  // unreadable text counts as missing
+}
+
+void loadKey(const TSettingKey& k, const TSettingsStore& store, const D& defaults, const D& current, D& s) {
+    if (auto m = std::get_if<bool D::*>(&k.Member)) {
+        s.*(*m) = store.ReadBool(k.Section, k.Name, defaults.*(*m));
+    } else if (auto m = std::get_if<int32_t D::*>(&k.Member)) {
+        const int32_t v = store.ReadInteger(k.Section, k.Name, defaults.*(*m));
+        s.*(*m) = k.Kind == K::Frames ? clampFrames(v) : v;
+    } else if (auto m = std::get_if<std::optional<int32_t> D::*>(&k.Member)) {
+        s.*(*m) = readOptional(store, k.Section, k.Name);
+    } else if (auto m = std::get_if<TWindowPlacement D::*>(&k.Member)) {
+        s.*(*m) = LoadWindowPlacement(store, k.Section, k.Name, current.*(*m));
+    }
+}
+
+void saveKey(const TSettingKey& k, const D& s, TSettingsStore& out) {
+    if (auto m = std::get_if<bool D::*>(&k.Member)) {
+        out.WriteBool(k.Section, k.Name, s.*(*m));
+    } else if (auto m = std::get_if<int32_t D::*>(&k.Member)) {
+        int32_t v = s.*(*m);
+        if (k.Kind == K::Flag) v = v ? 1 : 0;
+        if (k.Kind == K::Frames) v = clampFrames(v);
+        if (k.Kind == K::Remainder && v != 0 && v != 1) v = 2;
+        out.WriteInteger(k.Section, k.Name, v);
+    } else if (auto m = std::get_if<std::optional<int32_t> D::*>(&k.Member)) {
+        out.WriteInteger(k.Section, k.Name, (s.*(*m)).value_or(0));
+    } else if (auto m = std::get_if<TWindowPlacement D::*>(&k.Member)) {
+        SaveWindowPlacement(out, k.Section, k.Name, s.*(*m));
+    }
+}
+
+}  // namespace
+
+std::span<const TSettingKey> SettingKeys() { return kSettingKeys; }
+
 TDesktopSettings LoadDesktopSettings(const TSettingsStore& store, const TDesktopSettings& current) {
     TDesktopSettings s = current;
     const TDesktopSettings d;  // the table's defaults
-    const char* S = SettingsSection;
-    s.BankSelectMethod = store.ReadInteger(S, "Bank Select Method", d.BankSelectMethod);
-    s.EasyMove = store.ReadBool(S, "Easy Move", d.EasyMove);
-    s.AutoArrange = store.ReadBool(S, "Auto Arrange", d.AutoArrange);
-    s.AutoMaximize = store.ReadBool(S, "Auto Maximize", d.AutoMaximize);
-    s.AdjustChannelName = store.ReadBool(S, "Adjust Channel Name", d.AdjustChannelName);
-    s.RenderingRemainder = store.ReadInteger(S, "Rendering Remainder", d.RenderingRemainder);
-    s.Surround = store.ReadBool(S, "Surround", d.Surround);
-    s.SplashScreen = store.ReadBool(S, "Splash Screen", d.SplashScreen);
-    s.CloseDS = store.ReadBool(S, "Close DS", d.CloseDS);
-    s.MouseUse = store.ReadBool(S, "Mouse Use", d.MouseUse);
-    s.LedsOver = store.ReadBool(S, "LedsOver", d.LedsOver);
-    s.PreviewWAV = store.ReadBool(S, "Preview WAV", d.PreviewWAV);
-
+    for (const TSettingKey& k : kSettingKeys) loadKey(k, store, d, current, s);
     if (store.HasValue(FavoritesSection, "Count")) {
         const int32_t count = std::clamp(store.ReadInteger(FavoritesSection, "Count", 0), 0, MaxFavorites);
         std::vector<std::string> favorites;
@@ -114,77 +176,27 @@ TDesktopSettings LoadDesktopSettings(const TSettingsStore& store, const TDesktop
         }
         s.Favorites = std::move(favorites);
     }
-
-    s.SettingsSheet = store.ReadInteger(S, "Settings sheet", d.SettingsSheet);
-    s.WindowX = store.ReadInteger(S, "WindowX", d.WindowX);
-    s.WindowY = store.ReadInteger(S, "WindowY", d.WindowY);
-    s.ChanSetX = store.ReadInteger(S, "ChanSetX", d.ChanSetX);
-    s.ChanSetY = store.ReadInteger(S, "ChanSetY", d.ChanSetY);
-    s.PlayListPlacement = LoadWindowPlacement(store, S, "PlayListForm", current.PlayListPlacement);
-    s.UseWAVOnly = store.ReadBool(S, "Use WAV only", d.UseWAVOnly);
-    s.ScopeStyle = store.ReadInteger(S, "Scope Style", d.ScopeStyle);
-    s.Minimized = store.ReadBool(S, "Minimized", d.Minimized);
-    s.ScopeEnabled = store.ReadBool(S, "Scope Enabled", d.ScopeEnabled);
-    for (int i = 0; i < 5; ++i) s.RecentFiles[i] = store.ReadString(S, recentName(i), "");
-    s.SyncToInput = store.ReadBool(S, "Sync to Input", d.SyncToInput);
-    s.BufferLength = clampFrames(store.ReadInteger(S, "Buffer Length", d.BufferLength));
-    s.AheadLength = clampFrames(store.ReadInteger(S, "Ahead Length", d.AheadLength));
+    for (int i = 0; i < 5; ++i) s.RecentFiles[i] = store.ReadString(SettingsSection, recentName(i), "");
     for (int i = 0; i < 5; ++i) {
         const std::string key = toolSection(i);
         s.Tools[i] = {store.ReadString(key, "Name", ""), store.ReadString(key, "FileName", ""),
                       store.ReadInteger(key, "Params", 0)};
     }
-    s.Style = readOptional(store, "Style");
     LoadDockPositions(store, s.Docks);
-    s.UsePlugin = store.ReadBool(S, "Use Plugin", d.UsePlugin);
-    s.DSDriver = readOptional(store, "DS Driver");
-    s.InputDevice = readOptional(store, "Input Device");
-    s.OutputDevice = readOptional(store, "Output Device");
     return s;
 }
 
 TSettingsStore SaveDesktopSettings(const TDesktopSettings& s, const TSettingsStore& previous,
-                                 std::vector<std::string>* dockErrors) {
+                                   std::vector<std::string>* dockErrors) {
     TSettingsStore out;
-    const char* S = SettingsSection;
     const std::vector<std::string> favorites = s.Favorites.value_or(std::vector<std::string>{});
     out.WriteInteger(FavoritesSection, "Count", int32_t(favorites.size()));
     for (size_t i = 0; i < favorites.size(); ++i) out.WriteString(FavoritesSection, std::to_string(i), favorites[i]);
     std::vector<std::string> errors = SaveDockPositions(out, s.Docks);
     if (dockErrors) *dockErrors = std::move(errors);
-    out.WriteInteger(S, "WindowX", s.WindowX);
-    out.WriteInteger(S, "WindowY", s.WindowY);
-    out.WriteInteger(S, "ChanSetX", s.ChanSetX);
-    out.WriteInteger(S, "ChanSetY", s.ChanSetY);
-    SaveWindowPlacement(out, S, "PlayListForm", s.PlayListPlacement);
-    out.WriteInteger(S, "Input Device", s.InputDevice.value_or(0));
-    out.WriteInteger(S, "Output Device", s.OutputDevice.value_or(0));
-    out.WriteInteger(S, "DS Driver", s.DSDriver.value_or(0));
-    out.WriteInteger(S, "Bank Select Method", s.BankSelectMethod ? 1 : 0);
-    out.WriteBool(S, "Easy Move", s.EasyMove);
-    out.WriteBool(S, "Auto Arrange", s.AutoArrange);
-    out.WriteBool(S, "Auto Maximize", s.AutoMaximize);
-    out.WriteBool(S, "Minimized", s.Minimized);
-    out.WriteBool(S, "Splash Screen", s.SplashScreen);
-    out.WriteBool(S, "Close DS", s.CloseDS);
-    out.WriteBool(S, "Mouse Use", s.MouseUse);
-    out.WriteBool(S, "LedsOver", s.LedsOver);
-    out.WriteBool(S, "Preview WAV", s.PreviewWAV);
-    out.WriteInteger(S, "Style", s.Style.value_or(0));
-    out.WriteBool(S, "Adjust Channel Name", s.AdjustChannelName);
-    out.WriteInteger(S, "Rendering Remainder",
-                     s.RenderingRemainder == 0 || s.RenderingRemainder == 1 ? s.RenderingRemainder : 2);
-    out.WriteBool(S, "Use WAV only", s.UseWAVOnly);
-    out.WriteBool(S, "Surround", s.Surround);
-    out.WriteBool(S, "Use Plugin", s.UsePlugin);
-    out.WriteInteger(S, "Settings sheet", s.SettingsSheet);
-    out.WriteInteger(S, "Scope Style", s.ScopeStyle);
-    out.WriteBool(S, "Sync to Input", s.SyncToInput);
-    out.WriteBool(S, "Scope Enabled", s.ScopeEnabled);
-    out.WriteInteger(S, "Buffer Length", clampFrames(s.BufferLength));
-    out.WriteInteger(S, "Ahead Length", clampFrames(s.AheadLength));
+    for (const TSettingKey& k : kSettingKeys) saveKey(k, s, out);
     for (int i = 0; i < 5; ++i)
-        if (!s.RecentFiles[i].empty()) out.WriteString(S, recentName(i), s.RecentFiles[i]);
+        if (!s.RecentFiles[i].empty()) out.WriteString(SettingsSection, recentName(i), s.RecentFiles[i]);
     for (int i = 0; i < 5; ++i) {
         const std::string key = toolSection(i);
         out.WriteString(key, "Name", s.Tools[i].Name);

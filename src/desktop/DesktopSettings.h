@@ -2,7 +2,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "desktop/SettingsStore.h"
@@ -58,11 +60,41 @@ struct TDesktopSettings {
     std::array<std::string, 5> RecentFiles;           // kept by AddRecentFile (LoopWorkflow.h)
     std::array<TToolSlot, 5> Tools;
     std::optional<std::vector<std::string>> Favorites;  // unset: the key was missing
-    TWindowPlacement PlayListPlacement;                 // the playlist window's design placement
+    // The playlist window's design placement: beside the main window's design
+    // position, tall enough for a page of positions. Until the window exists
+    // this is what a first start stores, never 0 x 0.
+    TWindowPlacement PlayListPlacement{0, 153, 190, 420};
     std::vector<TDockPanel> Docks = DefaultDocks();
 
     static std::vector<TDockPanel> DefaultDocks();
 };
+
+// How a value of the settings table is stored.
+enum class TSettingKind {
+    Integer,    // decimal text
+    Bool,       // "1" or "0"
+    Flag,       // an integer member stored as 1 when non-zero, else 0
+    Frames,     // an integer clamped to 1..MaxBufferFrames both ways
+    Remainder,  // 0, 1, or 2 for anything else
+    Optional,   // an integer left unset when missing or unreadable; unset is saved as 0
+    Placement,  // "Left", "Top", "Width", "Height" in the sub-section section + "\" + name
+};
+
+// One value of the settings: where it is stored, how, and which member holds
+// it. The default is the member's value in a fresh TDesktopSettings, except a
+// placement's, which the windows supply.
+struct TSettingKey {
+    const char* Section;
+    const char* Name;
+    TSettingKind Kind;
+    std::variant<int32_t TDesktopSettings::*, bool TDesktopSettings::*, std::optional<int32_t> TDesktopSettings::*,
+                 TWindowPlacement TDesktopSettings::*>
+        Member;
+};
+
+// The single values of the settings, in their save order; the favourites, the
+// panels, the recent files and the tools are lists and saved around them.
+std::span<const TSettingKey> SettingKeys();
 
 // Reads every value with its default. `current` supplies the defaults the
 // store leaves to the windows (playlist placement, dock panels).
@@ -72,7 +104,7 @@ TDesktopSettings LoadDesktopSettings(const TSettingsStore& store, const TDesktop
 // values of `previous` this program does not write (stale favourites and
 // recent entries, values of other versions). Returns the dock errors met.
 TSettingsStore SaveDesktopSettings(const TDesktopSettings& settings, const TSettingsStore& previous,
-                                 std::vector<std::string>* dockErrors = nullptr);
+                                   std::vector<std::string>* dockErrors = nullptr);
 
 // "Left", "Top", "Width", "Height" under section + "\" + name; each defaults to `current`.
 TWindowPlacement LoadWindowPlacement(const TSettingsStore& store, const std::string& section, const std::string& name,
@@ -88,5 +120,10 @@ std::vector<std::string> SaveDockPositions(TSettingsStore& store, const std::vec
 
 // A stored device or style index clamped into a list of `count` entries.
 int32_t ClampListIndex(int32_t index, int32_t count);
+// The MIDI output list's entry for a stored "Output Device": "MIDI Mapper"
+// (-1), the `devices` in order, then "-none-" (`devices`). Nothing stored, or
+// a value that names no entry, is "-none-": a stale or damaged value must not
+// open a device the user never chose.
+int32_t OutputDeviceItem(std::optional<int32_t> stored, int32_t devices);
 
 }  // namespace tx

@@ -16,7 +16,16 @@ void TLifecycle::FreeMixThreadAndDevice(TDeviceHost& host) {
 }
 
 bool TLifecycle::Close(TShutdownHost& host) {
-    if (host.SaveQuery() == TAnswer::Cancel) return false;
+    // A close that arrives while one is already running (the save question
+    // or a dialog waits in its own event loop) is that close: it neither asks
+    // again nor shuts down inside the first. After a finished close there is
+    // nothing left to do.
+    if (closing_) return true;
+    if (asking_) return false;
+    asking_ = true;
+    const TAnswer answer = host.SaveQuery();
+    asking_ = false;
+    if (answer == TAnswer::Cancel) return false;
     // From here on an activation (a message box of a later step) must not
     // reopen the device the steps below release.
     closing_ = true;

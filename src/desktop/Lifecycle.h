@@ -1,6 +1,6 @@
 #pragma once
-#include "model/Lockable.h"
 #include "desktop/LoopWorkflow.h"
+#include "model/Lockable.h"
 
 namespace tx {
 
@@ -56,6 +56,7 @@ private:
     void FreeMixThreadAndDevice(TDeviceHost& host);
 
     bool closing_ = false;
+    bool asking_ = false;  // the save question of a close is open
     bool releasePending_ = false;
 };
 

@@ -1,7 +1,11 @@
 #include "desktop/LoopWorkflow.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <cctype>
+#include <filesystem>
+
+#include "model/TextCase.h"
 
 namespace tx {
 
@@ -28,18 +32,22 @@ std::string ChangeExtension(const std::string& path, const std::string& ext) {
     return path.substr(0, dot) + ext;
 }
 
-namespace {
-std::string upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(path, ec);
+    return ec ? path : p.lexically_normal().string();
 }
-}  // namespace
 
 TLoopWorkflow::TLoopWorkflow(TWorkflowDocument& doc, TWorkflowPrompts& prompts, TWorkflowView& view,
                              std::string programFolder)
     : doc_(doc), prompts_(prompts), view_(view), programFolder_(std::move(programFolder)) {
     if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+    // Until a loop is opened the open dialog starts among the program's loops.
+    OpenDialogName = LoopsFolder();
 }
+
+bool TWorkflowDocument::FolderWritable(const std::string& folder) const { return ::access(folder.c_str(), W_OK) == 0; }
 
 std::string TLoopWorkflow::captionFor(const std::string& path) const {
     const std::string title = doc_.Title();
@@ -55,14 +63,15 @@ bool TLoopWorkflow::renderQuestion() {
 
 TAnswer TLoopWorkflow::SavePrompt() {
     if (!doc_.Modified()) return TAnswer::No;
-    const TAnswer a = prompts_.AskYesNoCancel("Save changes to " + FileNameOnly(LoopFileName) + "?");
+    const TAnswer a = prompts_.AskYesNoCancel("Save changes to " + FileNameOnly(LoopFileName()) + "?");
     if (a != TAnswer::Yes) return a;
     if (save(false) != TSaveOutcome::Saved) return TAnswer::Cancel;
     // A render started from here runs instead of the command that asked.
     return renderQuestion() ? TAnswer::Cancel : TAnswer::Yes;
 }
 
-bool TLoopWorkflow::LoadLoop(const std::string& path) {
+bool TLoopWorkflow::LoadLoop(const std::string& given) {
+    const std::string path = AbsolutePath(given);
     const TWorkflowDocument::TLoadResult r = doc_.Load(path);
     if (!r.Ok) {
         // The open loop was never replaced: name, caption and Modified stay.
@@ -83,8 +92,9 @@ bool TLoopWorkflow::LoadLoop(const std::string& path) {
     return true;
 }
 
-void TLoopWorkflow::SetFileName(const std::string& path) {
-    LoopFileName = path;
+void TLoopWorkflow::SetFileName(const std::string& given) {
+    const std::string path = AbsolutePath(given);
+    doc_.SetFileName(path);
     if (recordRecent_) {
         Caption = captionFor(path);
         view_.CaptionChanged(Caption);
@@ -93,6 +103,9 @@ void TLoopWorkflow::SetFileName(const std::string& path) {
         OpenDialogName = path;
     }
     SaveDialogName = path;
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    if (folder == LoopsFolder() && !userLoopsFolder_.empty() && !doc_.FolderWritable(folder))
+        SaveDialogName = userLoopsFolder_ + FileNameOnly(path);
     MidiDialogName = ChangeExtension(path, ".mid");
     WavDialogName = ChangeExtension(path, ".wav");
 }
@@ -128,8 +141,8 @@ TLoopWorkflow::TSaveOutcome TLoopWorkflow::saveTo(const std::string& path) {
 }
 
 TLoopWorkflow::TSaveOutcome TLoopWorkflow::save(bool fromMenu) {
-    if (upper(FileNameOnly(LoopFileName)) == "UNTITLED.TXP" || LoopFileName.empty()) return saveAs(fromMenu);
-    const TSaveOutcome r = saveTo(LoopFileName);
+    if (UpperCase(FileNameOnly(LoopFileName())) == "UNTITLED.TXP" || LoopFileName().empty()) return saveAs(fromMenu);
+    const TSaveOutcome r = saveTo(LoopFileName());
     if (r == TSaveOutcome::Saved && fromMenu) renderQuestion();
     return r;
 }
@@ -163,7 +176,7 @@ bool TLoopWorkflow::DropFiles(const std::vector<std::string>& paths) {
     if (paths.empty()) return false;
     const std::string& first = paths.front();
     const std::string name = FileNameOnly(first);
-    if (name.size() < 4 || upper(name.substr(name.size() - 4)) != ".TXP") return false;
+    if (name.size() < 4 || UpperCase(name.substr(name.size() - 4)) != ".TXP") return false;
     // A drop replaces the loop as Open does, so it asks first.
     if (SavePrompt() != TAnswer::Cancel) LoadLoop(first);
     return true;

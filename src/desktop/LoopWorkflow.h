@@ -45,6 +45,12 @@ public:
     virtual std::string Title() const = 0;
     virtual int SongLength() const = 0;
     virtual bool FileExists(const std::string& path) const = 0;
+    // The document's own file name, the one the render title, the MIDI export
+    // name and the sample search read: the workflow keeps no copy of it.
+    virtual std::string FileName() const = 0;
+    virtual void SetFileName(const std::string& path) = 0;
+    // Whether files can be created in `folder` (an installed program's are not).
+    virtual bool FolderWritable(const std::string& folder) const;
 };
 
 // What the window does when the workflow changes something it shows.
@@ -65,11 +71,13 @@ void AddRecentFile(TRecentFiles& list, const std::string& name);
 
 std::string FileNameOnly(const std::string& path);
 std::string ChangeExtension(const std::string& path, const std::string& ext);
+// `path` made absolute against the current folder, so a name given on the
+// command line still names the same file in recent files after a folder change.
+std::string AbsolutePath(const std::string& path);
 
 class TLoopWorkflow {
 public:
-    TLoopWorkflow(TWorkflowDocument& doc, TWorkflowPrompts& prompts, TWorkflowView& view,
-                  std::string programFolder);
+    TLoopWorkflow(TWorkflowDocument& doc, TWorkflowPrompts& prompts, TWorkflowView& view, std::string programFolder);
 
     static constexpr const char* ReadErrorText =
         "Error while reading the TXP file.\nIt may be corrupted or not existing.";
@@ -94,7 +102,7 @@ public:
     // The close handler's question: false keeps the program running.
     bool QueryClose() { return SavePrompt() != TAnswer::Cancel; }
 
-    std::string LoopFileName;
+    std::string LoopFileName() const { return doc_.FileName(); }
     TRecentFiles RecentFiles;
     bool RenderAfterSave = false;
     std::string Caption;
@@ -103,6 +111,10 @@ public:
 
     std::string DefaultLoop() const { return programFolder_ + "Default/Default.txp"; }
     std::string UntitledLoop() const { return programFolder_ + "Loops/untitled.txp"; }
+    std::string LoopsFolder() const { return programFolder_ + "Loops/"; }
+    // Where Save As starts instead of the program's "Loops" folder when that
+    // cannot be written ("" for nowhere else). With a trailing '/'.
+    void SetUserLoopsFolder(std::string folder) { userLoopsFolder_ = std::move(folder); }
 
 private:
     enum class TSaveOutcome { Saved, Cancelled, Failed };
@@ -116,6 +128,7 @@ private:
     TWorkflowPrompts& prompts_;
     TWorkflowView& view_;
     std::string programFolder_;
+    std::string userLoopsFolder_;
     bool recordRecent_ = true;
 };
 

@@ -1,13 +1,14 @@
 #include "desktop/MainMenu.h"
 
-#include <cctype>
+#include "model/TextCase.h"
 
 namespace tx {
 
 const std::vector<TMenuDef>& MainMenus() {
     using C = TCommand;
     static const std::vector<TMenuDef> menus = {
-        {"File1", "&File",
+        {"File1",
+         "&File",
          {
              {"NewMenu", "&New", "", C::New},
              {"Open", "&Open...", "Ctrl+O", C::Open},
@@ -18,7 +19,8 @@ const std::vector<TMenuDef>& MainMenus() {
              {"RenderWAVMenu", "Render &WAV...", "Ctrl+W", C::RenderWav},
              {"ExitMenu", "E&xit", "", C::Exit, false, true},
          }},
-        {"Edit1", "&Edit",
+        {"Edit1",
+         "&Edit",
          {
              {"UndoMenu", "&Undo", "Alt+Backspace", C::Undo},
              {"RedoMenu", "&Redo", "Shift+Alt+Backspace", C::Redo},
@@ -34,20 +36,23 @@ const std::vector<TMenuDef>& MainMenus() {
              {"LoopToClipboardMenu", "Export l&oop to clipboard", "Ctrl+Q", C::LoopToClipboard},
              {"InsertPatternMenu", "&Insert pattern in playlist", "Ctrl+I", C::InsertPatternInPlaylist, false, true},
          }},
-        {"Channels1", "&Channels",
+        {"Channels1",
+         "&Channels",
          {
              {"Addone1", "&Add one", "Ctrl+D", C::AddChannel},
              {"Deleteselected1", "&Delete selected", "", C::DeleteSelected},
              {"Zipselected1", "&Zip selected", "Ctrl+Z", C::ZipSelected},
              {"HideLedsMenu", "&Hide position leds", "Alt+Z", C::HidePositionLeds, true, true},
          }},
-        {"View1", "&View",
+        {"View1",
+         "&View",
          {
              {"DotsMenu", "&Dots window", "F10", C::DotsWindow, true},
              {"HintPanelMenu", "&Hint panel", "F11", C::HintPanel, true},
              {"PlayListMenu", "&Loop playlist", "Ctrl+L", C::LoopPlaylist, true},
          }},
-        {"Options1", "&Options",
+        {"Options1",
+         "&Options",
          {
              {"MidiSettings1", "&Midi settings", "F5", C::MidiSettings},
              {"WAVSettings1", "&WAV settings", "F6", C::WavSettings},
@@ -58,11 +63,13 @@ const std::vector<TMenuDef>& MainMenus() {
              {"MidiOnly", "Midi only", "", C::MidiOnly, true, true},
              {"WAVonly", "WAV only", "", C::WavOnly, true},
          }},
-        {"Tools1", "&Tools",
+        {"Tools1",
+         "&Tools",
          {
              {"ConfigureTools1", "&Configure", "", C::ConfigureTools},
          }},
-        {"Help1", "&Help",
+        {"Help1",
+         "&Help",
          {
              {"Contents1", "&Contents", "", C::HelpContents},
              {"Tips1", "&Tips...", "", C::Tips},
@@ -99,13 +106,13 @@ char AcceleratorOf(std::string_view caption) {
             ++i;
             continue;
         }
-        return char(std::toupper(static_cast<unsigned char>(caption[i + 1])));
+        return UpperAscii(caption[i + 1]);
     }
     return 0;
 }
 
 int MenuForAltLetter(char letter) {
-    letter = char(std::toupper(static_cast<unsigned char>(letter)));
+    letter = UpperAscii(letter);
     const std::string alt = std::string("Alt+") + letter;
     const auto& menus = MainMenus();
     for (const auto& m : menus)

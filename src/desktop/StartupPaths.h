@@ -6,6 +6,9 @@ namespace tx {
 // The folder of the running program with a trailing '/', symlinks resolved,
 // so a program started through a link in bin/ still finds its data.
 std::string ProgramFolder();
+// The per-user loops folder, "$XDG_DATA_HOME/Trovamix/Loops/" (by default
+// under "~/.local/share"), for Save As when the program's own cannot be written.
+std::string UserLoopsFolder();
 
 inline constexpr const char* TitleImageName = "Title.JPG";
 inline constexpr const char* StartSoundName = "StartSnd.WAV";

@@ -26,14 +26,19 @@ std::optional<bool> TStepPaint::Move(int x, int held, bool bothButtons, bool ste
 }
 
 int StepWheelRowAt(int y, int buttonTop) {
+    // The division truncates toward zero, so a press up to 13 pixels above
+    // the wheels (the leds' band when they sit over the knobs) still picks the
+    // upper wheel.
     const int row = (y - buttonTop) / StepWheelRowHeight;
-    return (y - buttonTop) >= 0 && (row == 0 || row == 1) ? row : -1;
+    return row == 0 || row == 1 ? row : -1;
 }
 
 std::string StepValueHint(int editRow, int value) {
     switch (editRow) {
-        case 0: return "pan " + std::to_string(value);
-        case 1: return "vol " + std::to_string(value);
+        case 0:
+            return "pan " + std::to_string(value);
+        case 1:
+            return "vol " + std::to_string(value);
         case 2: {
             // Semitones from the middle value 120, in tenths.
             char buf[32];
@@ -44,7 +49,8 @@ std::string StepValueHint(int editRow, int value) {
             if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
             return s;
         }
-        default: return "mix " + std::to_string(value);
+        default:
+            return "mix " + std::to_string(value);
     }
 }
 
@@ -57,6 +63,17 @@ uint32_t DotColor(uint32_t channelColor, int32_t intensity) {
         const int64_t v = (b * (256 - intensity) + c * intensity) / 256;
         out |= uint32_t(std::clamp<int64_t>(v, 0, 255)) << shift;
     }
+    return out;
+}
+
+}  // namespace tx
+
+namespace tx {
+
+uint32_t DotLineColor(uint32_t color) {
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8)
+        out |= uint32_t(std::max(0, int((color >> shift) & 0xFF) - 27)) << shift;
     return out;
 }
 

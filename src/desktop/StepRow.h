@@ -40,7 +40,8 @@ struct TStepPaint {
 };
 
 // The per-step knob: which value row a press at y picks (0 upper, 1 lower,
-// else -1) and the hint its value shows.
+// else -1; y from buttonTop - 13 to buttonTop + 13 is the upper one) and the
+// hint its value shows.
 int StepWheelRowAt(int y, int buttonTop);
 std::string StepValueHint(int editRow, int value);  // editRow 0 pan, 1 vol, 2 pitch, 3 mix
 
@@ -53,5 +54,18 @@ inline int32_t Fade(int32_t light, int32_t by) { return light > 0 ? light - by :
 // Blend of the dark base colour and a channel colour (0x00RRGGBB) by
 // intensity/256; bytes clamped to 0..255 above 256.
 uint32_t DotColor(uint32_t channelColor, int32_t intensity);
+// The darker rows of the dots' line pattern: each byte 27 lower, not below 0.
+uint32_t DotLineColor(uint32_t color);
+// The dots window: a channel column CellSize div 2 wide, then 16 step cells,
+// one row per channel, with a one-pixel line closing the right and bottom.
+constexpr int DotCellSmall = 12;
+constexpr int DotCellLarge = 24;
+inline int DotsWindowWidth(int cellSize) { return 16 * cellSize + cellSize / 2 + 1; }
+inline int DotsWindowHeight(int cellSize, int channels) { return channels * cellSize + 1; }
+// The channel row at y, or -1 outside the rows.
+inline int DotsRowAt(int y, int cellSize, int channels) {
+    const int row = y >= 0 ? y / cellSize : -1;
+    return row < channels ? row : -1;
+}
 
 }  // namespace tx

@@ -49,7 +49,7 @@ std::string TCoreSettingsActions::OpenMidiIn(int item) {
 }
 
 void TCoreSettingsActions::SetBankSelectMethod(int method) {
-    settings_.BankSelectMethod = method == 1 ? 1 : 0;
+    settings_.BankSelectMethod = method != 0 ? 1 : 0;
     engine_.SetSettings(settings_);
 }
 

@@ -24,10 +24,11 @@ THelpWindow::THelpWindow(const QString& helpFile, QWidget* parent)
     resize(640, 560);
 }
 
-QString THelpWindow::CurrentTopic() const { return browser_->source().fragment(); }
+QString THelpWindow::CurrentTopic() const { return topic_; }
 
 void THelpWindow::ShowTopic(const QString& anchor) {
     const QString topic = anchor.isEmpty() ? QStringLiteral("contents") : anchor;
+    topic_ = topic;
     if (!QFileInfo::exists(helpFile_)) {
         browser_->setHtml(QStringLiteral("<h2>Help is missing</h2><p>The help file <code>%1</code> was not found. "
                                          "It belongs beside the program in the folder <code>Help</code>.</p>")

@@ -26,6 +26,7 @@ private:
     QString helpFile_;
     QTextBrowser* browser_ = nullptr;
     bool loaded_ = false;
+    QString topic_;  // the last asked for, also while the help file is missing
 };
 
 }  // namespace tx

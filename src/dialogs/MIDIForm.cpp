@@ -21,8 +21,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/Streaming.h"
 #include "desktop/FileAssociation.h"
+#include "dialogs/MessageText.h"
+#include "engine/Streaming.h"
 
 namespace tx {
 
@@ -34,9 +35,6 @@ constexpr int FastCpuMs = 10;     // after a click on the usage figure
 constexpr int PluginsTopic = 5;   // the Plugins sheet's topic skips 4
 
 QString fromUtf8(const std::string& s) { return QString::fromStdString(s); }
-
-// "\r" in the program's texts is a line break.
-QString messageText(const char* text) { return QString::fromUtf8(text).replace(QLatin1Char('\r'), QLatin1Char('\n')); }
 
 void fillCombo(QComboBox* box, const std::vector<std::string>& items) {
     const QSignalBlocker block(box);
@@ -81,6 +79,7 @@ TMIDIForm::TMIDIForm(TSettingsActions& actions, QWidget* parent)
     setObjectName(QStringLiteral("MIDIForm"));
     setWindowTitle(QStringLiteral("Settings"));
     ShowMessage = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Trovamix"), text); };
+    ShowNotice = [this](const QString& text) { QMessageBox::information(this, QStringLiteral("Trovamix"), text); };
 
     SettingsControl = new QTabWidget(this);
     SettingsControl->setObjectName(QStringLiteral("SettingsControl"));
@@ -335,10 +334,14 @@ void TMIDIForm::SetStyles(const QStringList& names) {
 }
 
 void TMIDIForm::ShowSheet(Sheet sheet) {
-    SettingsControl->setCurrentIndex(int(sheet));
-    sheetChanged(int(sheet));
+    SelectSheet(sheet);
     show();
     raise();
+}
+
+void TMIDIForm::SelectSheet(Sheet sheet) {
+    SettingsControl->setCurrentIndex(int(sheet));
+    sheetChanged(int(sheet));
 }
 
 TMIDIForm::Sheet TMIDIForm::CurrentSheet() const { return Sheet(SettingsControl->currentIndex()); }
@@ -352,7 +355,7 @@ void TMIDIForm::SetOutputItem(int item) { setIndexClamped(cmbOutput, item); }
 int TMIDIForm::InputItem() const { return cmbInput->currentIndex(); }
 void TMIDIForm::SetInputItem(int item) { setIndexClamped(cmbInput, item); }
 int TMIDIForm::BankSelectMethod() const { return Bank32Button->isChecked() ? 1 : 0; }
-void TMIDIForm::SetBankSelectMethod(int method) { (method == 1 ? Bank32Button : Bank0Button)->setChecked(true); }
+void TMIDIForm::SetBankSelectMethod(int method) { (method != 0 ? Bank32Button : Bank0Button)->setChecked(true); }
 int TMIDIForm::DSDriver() const { return DSDriverBox->currentIndex(); }
 void TMIDIForm::SetDSDriver(int item) {
     setIndexClamped(DSDriverBox, item);
@@ -506,7 +509,7 @@ void TMIDIForm::hideEvent(QHideEvent* e) {
 }
 
 void TMIDIForm::closeEvent(QCloseEvent* e) {
-    if (isNone(DSDriverBox) && isNone(cmbOutput)) report(messageText(NoOutputWarning));
+    if (isNone(DSDriverBox) && isNone(cmbOutput) && ShowNotice) ShowNotice(MessageText(NoOutputWarning));
     e->accept();
 }
 

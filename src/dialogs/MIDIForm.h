@@ -38,6 +38,7 @@ public:
     void EnumerateDevices();
     void SetStyles(const QStringList& names);
     void ShowSheet(Sheet sheet);  // switches and shows, not modally
+    void SelectSheet(Sheet sheet);  // switches only
     Sheet CurrentSheet() const;
     int HelpTopic() const { return helpTopic_; }
 
@@ -86,6 +87,9 @@ public:
 
     // Shows a message; a message box unless replaced (tests record instead).
     std::function<void(const QString& text)> ShowMessage;
+    // Tells something the user may want to know, not a failure: the closing
+    // reminder that no output is chosen. An information box unless replaced.
+    std::function<void(const QString& text)> ShowNotice;
     // The program the file association opens; the running program by default.
     QString ProgramPath;
 

@@ -11,18 +11,14 @@
 #include <QMimeData>
 #include <memory>
 
+#include "dialogs/SaveDialog.h"
 #include "dialogs/WAVRenderForm.h"
 
 namespace tx {
 
 QFileDialog* MakeMidiExportDialog(QWidget* parent, const QString& loopFileName) {
-    auto* d = new QFileDialog(parent, QStringLiteral("Export to MIDI file"));
-    d->setObjectName(QStringLiteral("SaveMIDIDialog"));
-    d->setAcceptMode(QFileDialog::AcceptSave);
-    d->setFileMode(QFileDialog::AnyFile);
-    d->setNameFilter(QStringLiteral("MIDI file (*.mid)"));
-    d->setDefaultSuffix(QStringLiteral("mid"));
-    d->setOption(QFileDialog::DontConfirmOverwrite, false);  // writing over a file asks first
+    QFileDialog* d = MakeSaveDialog(parent, QStringLiteral("Export to MIDI file"), QStringLiteral("SaveMIDIDialog"),
+                                    QStringLiteral("MIDI file (*.mid)"), QStringLiteral("mid"));
     const QString name = WithExtension(loopFileName, QStringLiteral(".mid"));
     if (!name.isEmpty()) d->selectFile(name);
     return d;

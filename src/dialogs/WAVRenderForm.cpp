@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+
 namespace tx {
 
 namespace {

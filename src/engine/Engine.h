@@ -111,7 +111,9 @@ public:
     int32_t MixPattern = 1;
     int32_t SongPosition = -1;
     int32_t SongEnd = NoSongEnd;
-    bool Playing = false;
+    // Written under the lock by the mixing, render and MIDI-input threads,
+    // read without it by the window's display timer.
+    std::atomic<bool> Playing{false};
     int32_t CurrentStep = -1;
     bool UseWAVOnly = true;
     bool SyncToInput = false;

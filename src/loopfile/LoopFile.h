@@ -9,8 +9,6 @@
 
 namespace tx {
 
-class TEngineLock;
-
 // The program's own version, written into every loop file.
 inline constexpr const char* ProgramVersionText = "1.3.72";
 
@@ -38,20 +36,20 @@ struct TLoopReadResult {
 };
 
 struct TLoopReadOptions {
-    // Called after the events are read (and the lock below released), once
+    // Called after the events are read, once
     // for each channel that named a sample, in channel order, with the last
     // name the file gave it; when empty, the name is only stored in
     // SampleFileName.
     std::function<void(int channel, const std::string& storedName)> OnSampleFileName;
-    // When set, output is suspended and the lock held while the events are read.
-    TEngineLock* Lock = nullptr;
     // The event data is read in blocks of this many bytes (an event larger
     // than a block is gathered whole), so reading a file needs little more
     // memory than the loop it builds. Tests use tiny blocks.
     size_t BlockBytes = size_t(1) << 20;
 };
 
-// Reads a loop file into `loop` (which is first reset to a new loop).
+// Reads a loop file into `loop` (which is first reset to a new loop). The
+// reader knows nothing of playback: a document that is playing is read into a
+// fresh loop and swapped in under the engine lock (engine/LoadLoop.h).
 TLoopReadResult ReadLoop(const std::string& fileName, TLoop& loop, const TLoopReadOptions& options = {});
 // Reads a loop from bytes already in memory (the file reader and the fuzzer use it).
 TLoopReadResult ReadLoopFromMemory(const uint8_t* data, size_t size, TLoop& loop, const TLoopReadOptions& options = {});

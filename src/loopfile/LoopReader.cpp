@@ -15,7 +15,6 @@
 #include <string_view>
 #include <utility>
 
-#include "engine/EngineLock.h"
 #include "loopfile/LoopEvents.h"
 #include "loopfile/LoopFile.h"
 
@@ -607,28 +606,12 @@ TLoopReadResult readEvents(TByteSource& src, TLoop& loop, const TLoopReadOptions
     return result;
 }
 
-// The events are replayed under the lock; the samples they name are loaded
-// after it is released, so decoding and effects never hold up the mixer, and
-// each channel's effects are complete when its sample is processed.
+// The samples the events name are loaded after the last event, so each
+// channel's effects are complete when its sample is processed.
 TLoopReadResult readLoop(TByteSource& src, TLoop& loop, const TLoopReadOptions& options) {
     TRecorderAside aside(loop);  // the samples named by the file too
     std::vector<std::optional<std::string>> samples;
-    // The old loop's sample frames, released after the lock: freeing a few
-    // hundred megabytes is not the mixer's wait.
-    std::vector<TSampleFrames> oldFrames;
-    TLoopReadResult r;
-    {
-        std::optional<TSuspendGuard> suspended;
-        if (options.Lock) suspended.emplace(*options.Lock);
-        for (int ch = 0; ch < loop.ChannelCount(); ++ch) {
-            TWAVSample& s = loop.Channel(ch).Sample;
-            if (s.Data.empty()) continue;
-            oldFrames.emplace_back().swap(s.Data);
-            s.Length = s.PlayLength = 0;  // voices of it end before the next block
-        }
-        r = readEvents(src, loop, options, samples);
-    }
-    oldFrames.clear();
+    TLoopReadResult r = readEvents(src, loop, options, samples);
     for (size_t ch = 0; ch < samples.size(); ++ch)
         if (samples[ch]) options.OnSampleFileName(int(ch), *samples[ch]);
     return r;

@@ -48,7 +48,7 @@ void putBE(std::vector<uint8_t>& out, size_t at, uint32_t v, int bytes) {
 void writeChannelSetup(TMidiTrackWriter& w, const TChannel& c, int bankMethod) {
     uint8_t cc = uint8_t(0xB0 + MidiChannelOf(c));
     if (IsMidiSet(c.MidiBank)) {
-        if (bankMethod == 1) {
+        if (bankMethod != 0) {
             w.Event({cc, MidiBankController, 0});
             w.Event({cc, MidiBankLsbController, c.MidiBank});
         } else {

@@ -187,7 +187,7 @@ void TMidiOutput::SendChannelSetup(int channel) {
     const TChannel& c = engine_->Loop.Channel(channel);
     uint8_t ch = MidiChannelOf(c);
     if (IsMidiSet(c.MidiBank)) {
-        if (engine_->Settings.BankSelectMethod == 1) {
+        if (engine_->Settings.BankSelectMethod != 0) {
             SendShort(uint8_t(0xB0 + ch), MidiBankController, 0);
             SendShort(uint8_t(0xB0 + ch), MidiBankLsbController, c.MidiBank);
         } else {

@@ -1,7 +1,8 @@
 #include "model/Loop.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "model/TextCase.h"
 
 namespace tx {
 
@@ -229,9 +230,7 @@ bool TLoop::OpenLoopByExtension(const std::string& fileName, const std::function
     auto dot = fileName.find_last_of('.');
     auto slash = fileName.find_last_of('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string ext = fileName.substr(dot);
-    for (char& ch : ext) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-    if (ext != ".TXP") return false;
+    if (!EqualNoCase(std::string_view(fileName).substr(dot), ".TXP")) return false;
     if (open) open(fileName);
     return true;
 }

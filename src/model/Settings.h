@@ -10,7 +10,7 @@ enum class TRemainder : int32_t { Cut = 0, Leave = 1, Wrap = 2 };
 // program loads them from its INI file; the command-line tool uses the defaults.
 struct TSettings {
     bool Surround = false;
-    int32_t BankSelectMethod = 0;  // 0 = controller 0, 1 = controller 32
+    int32_t BankSelectMethod = 0;  // 0 = controller 0, any other = controller 32
     TRemainder RenderingRemainder = TRemainder::Wrap;
     int32_t BufferLength = 4410;  // frames
     int32_t AheadLength = 4410;   // frames

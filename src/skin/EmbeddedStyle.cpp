@@ -1,7 +1,8 @@
 #include "skin/EmbeddedStyle.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "model/TextCase.h"
 
 namespace tx {
 
@@ -14,15 +15,9 @@ extern const size_t EmbeddedResourceCount;
 
 namespace {
 
-bool sameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 const TEmbeddedFile* find(const TEmbeddedFile* files, size_t count, std::string_view name) {
     for (size_t i = 0; i < count; ++i)
-        if (sameNoCase(files[i].Name, name)) return &files[i];
+        if (EqualNoCase(files[i].Name, name)) return &files[i];
     return nullptr;
 }
 

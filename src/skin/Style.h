@@ -22,6 +22,9 @@ struct TStyleSources {
     std::function<const TEmbeddedFile*(std::string_view)> Embedded;
 };
 
+// The Default style's folder beside the program (`programFolder` ends in '/').
+inline std::string DefaultStyleFolder(const std::string& programFolder) { return programFolder + "Styles/Default/"; }
+
 enum class TStyleOrigin { Style, DefaultFolder, Embedded, Missing };
 const char* OriginText(TStyleOrigin origin);
 

@@ -11,6 +11,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "dialogs/RichTextDocument.h"
+
 namespace tx {
 
 const std::vector<QString>& Tips() {
@@ -74,31 +76,12 @@ void ShowTips(QWidget* parent) {
 void ShowProductsInfo() {
     auto* view = new QTextBrowser;
     view->setAttribute(Qt::WA_DeleteOnClose);
+    view->setObjectName("ProductsInfo");
     view->setWindowTitle("Products info");
     view->setReadOnly(true);
-    QFile file(QCoreApplication::applicationDirPath() + "/InfoTxt.rtf");
-    // No rich-text reader in the program yet: the file's text is shown without its markup.
-    QString text;
-    if (file.open(QIODevice::ReadOnly)) {
-        const QString raw = QString::fromLatin1(file.readAll());
-        bool inWord = false;
-        int depth = 0;
-        for (int i = 0; i < raw.size(); ++i) {
-            const QChar ch = raw[i];
-            if (ch == '{')
-                ++depth;
-            else if (ch == '}')
-                --depth;
-            else if (ch == '\\') {
-                inWord = true;
-                if (raw.mid(i, 4) == "\\par") text += '\n';
-            } else if (inWord && (ch == ' ' || ch == '\r' || ch == '\n'))
-                inWord = false;
-            else if (!inWord && ch != '\r' && ch != '\n')
-                text += ch;
-        }
-    }
-    view->setPlainText(text.isEmpty() ? "Trovamix" : text);
+    if (!LoadRtfFile(*view->document(), QCoreApplication::applicationDirPath() + "/InfoTxt.rtf") ||
+        view->document()->isEmpty())
+        view->setPlainText("Trovamix");
     view->resize(420, 320);
     view->show();
 }

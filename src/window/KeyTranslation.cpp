@@ -47,6 +47,9 @@ std::optional<TKeyInput> TranslateKey(const QKeyEvent& e) {
         case Qt::Key_F:
             k.Key = TKey::F;
             break;
+        case Qt::Key_G:
+            k.Key = TKey::G;
+            break;
         case Qt::Key_Shift:
             k.Key = TKey::Shift;
             break;

@@ -40,6 +40,8 @@ void TLoopDocument::ResetToNew() {
     }
 }
 
+std::string TLoopDocument::FileName() const { return loop_.LoopFileName; }
+void TLoopDocument::SetFileName(const std::string& path) { loop_.LoopFileName = path; }
 std::string TLoopDocument::Save(const std::string& path) { return WriteLoop(path, loop_); }
 bool TLoopDocument::Modified() const { return loop_.Modified; }
 void TLoopDocument::SetModified(bool on) { loop_.Modified = on; }

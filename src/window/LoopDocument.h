@@ -28,6 +28,8 @@ public:
     std::string Title() const override;
     int SongLength() const override;
     bool FileExists(const std::string& path) const override;
+    std::string FileName() const override;
+    void SetFileName(const std::string& path) override;
 
 private:
     TLoop& loop_;

@@ -20,11 +20,14 @@
 #include "desktop/LoopWorkflow.h"
 #include "dialogs/HelpWindow.h"
 #include "dialogs/MidiExport.h"
+#include "dialogs/PlayListForm.h"
 #include "dialogs/WAVRenderForm.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
+#include "midi/MidiOut.h"
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
+#include "window/MenuItems.h"
 #include "window/PlacedControl.h"
 
 namespace tx {
@@ -57,6 +60,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateMenus();
     CreateChannelMenu();
     ConnectHints(this);
+    CreatePlaylist();
     ChannelsChanged();
     undo_ = std::make_unique<TUndoHistory>(loop_);
     undo_->Changed = [this] { UpdateUndoCommands(); };
@@ -82,7 +86,10 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     rng_.seed(uint32_t(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
-TTrovamixMainForm::~TTrovamixMainForm() { qApp->removeEventFilter(this); }
+TTrovamixMainForm::~TTrovamixMainForm() {
+    qApp->removeEventFilter(this);
+    loop_.Events.PlaylistPositionChanged = nullptr;  // the loop may outlive this window
+}
 
 void TTrovamixMainForm::CreateCaption() {
     captionPic_ = new TWPControl(this);
@@ -143,6 +150,9 @@ void TTrovamixMainForm::ConnectTransport() {
         StartStop(t->StartButton->Down(), false);
     });
     connect(t->LoopButton, &TMyTransButton::Clicked, this, [this, t] { SetSongMode(t->LoopButton->Down()); });
+    connect(t->LoopButton, &TMyTransButton::MouseDown, this, [this](Qt::MouseButton b) {
+        if (b == Qt::RightButton) SetPlaylistVisible(!playList_->isVisible());
+    });
     connect(t->PatUpDown, &TZavoUpDown::Changed, this, &TTrovamixMainForm::ChoosePattern);
     connect(t->BPMUpDown, &TZavoUpDown::Changed, this, &TTrovamixMainForm::SetTempo);
     connect(t->FXVolBtn, &TMyTransButton::Clicked, this, [this, t] { SetWheelMode(t->FXVolBtn->Down() ? 1 : 0); });
@@ -155,9 +165,7 @@ void TTrovamixMainForm::CreateMenus() {
         auto* menu = new QMenu(QString::fromUtf8(def.Caption.data(), qsizetype(def.Caption.size())), this);
         menu->setObjectName(QString::fromUtf8(def.Name.data(), qsizetype(def.Name.size())));
         for (const TMenuItemDef& item : def.Items) {
-            if (item.SeparatorBefore) menu->addSeparator();
-            auto* action = menu->addAction(QString::fromUtf8(item.Caption.data(), qsizetype(item.Caption.size())));
-            action->setObjectName(QString::fromUtf8(item.Name.data(), qsizetype(item.Name.size())));
+            QAction* action = AddMenuItem(menu, item);
             if (!item.Shortcut.empty())
                 action->setShortcut(
                     QKeySequence(QString::fromUtf8(item.Shortcut.data(), qsizetype(item.Shortcut.size()))));
@@ -202,24 +210,34 @@ void TTrovamixMainForm::RebuildRecentMenu() {
     }
 }
 
-QAction* TTrovamixMainForm::Action(TCommand command) const {
-    for (auto& [c, a] : actions_)
-        if (c == command) return a;
-    return nullptr;
-}
+QAction* TTrovamixMainForm::Action(TCommand command) const { return FindAction(actions_, command); }
 
 void TTrovamixMainForm::ConnectHints(QWidget* root) {
     for (TSkinWidget* w : root->findChildren<TSkinWidget*>())
         connect(w, &TSkinWidget::HintShown, this, &TTrovamixMainForm::ShowHintText, Qt::UniqueConnection);
 }
 
+void TTrovamixMainForm::ShowHelp(const QString& topic) {
+    if (!help_) {
+        help_ = new THelpWindow(helpFile_, this);  // a window of its own that closes with this one
+        help_->setWindowFlag(Qt::Window);
+    }
+    help_->ShowTopic(topic);
+    help_->show();
+    help_->raise();
+}
+
 void TTrovamixMainForm::ApplyStyle(const TStyleData& style) {
-    const TAppliedStyle applied = applier_.Apply(style);
-    const bool hasChanBtns =
-        std::any_of(applied.ChanBtns.begin(), applied.ChanBtns.end(), [](QPoint p) { return !p.isNull(); });
-    if (hasChanBtns) chanBtns_ = applied.ChanBtns;
-    const int width = applied.MainClientWidth > 0 ? applied.MainClientWidth : DefaultLayout::WindowWidth;
+    // The width first: the outline the applier cuts is as wide as the window.
+    const int width = style.Sizes.MainClientWidth > 0 ? style.Sizes.MainClientWidth : DefaultLayout::WindowWidth;
     setFixedWidth(width);
+    const TAppliedStyle applied = applier_.Apply(style);
+    if (applied.ChanBtns) {
+        chanBtns_ = *applied.ChanBtns;
+    } else {
+        const auto& cb = DefaultLayout::ChanBtns;
+        for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
+    }
     for (int i = 0; i < RowCount(); ++i) AssignRowStrips(rows_[size_t(i)], i);
     LayoutChannelRows();
 }
@@ -231,7 +249,10 @@ void TTrovamixMainForm::SetWheelMode(int mode) {
     dotVolWheel_->update();
     transport_->FXVolBtn->SetDown(mode == 1);
     transport_->FXPitchBtn->SetDown(mode == 2);
-    if (mode == 0) unsetCursor();
+    if (mode == 0) {
+        unsetCursor();
+        lineCursor_ = false;
+    }
 }
 
 void TTrovamixMainForm::ShowHintText(const QString& text) { infoLabel_->setText(TSkinWidget::LongHint(text)); }
@@ -283,6 +304,7 @@ void TTrovamixMainForm::ChoosePattern(int pattern) {
         engine_->ChoosePattern(pattern);
     else
         loop_.CurrentPattern = pattern;
+    if (playList_) playList_->Grid()->ShowCurrentPattern(loop_.CurrentPattern);
     RepaintSteps();
 }
 
@@ -296,14 +318,18 @@ void TTrovamixMainForm::SetTempo(int bpm) {
     loop_.Modified = true;
 }
 
+THelpWindow* TTrovamixMainForm::HelpWindow() const { return help_; }
+
 void TTrovamixMainForm::ScopeTick() {
+    const bool dotsLit = visualForm_->isVisible() && visualForm_->Tick();
     if (!engine_) return;
     // The leds show the step being heard now: the core's snapshot of what is
     // audible, read without the engine lock (a render holds it for its whole run).
     engine_->ShowAudible(streaming_ ? streaming_->AudibleFrame() : EverythingAudible, audible_);
     const int step = audible_.Step;
+    playList_->Grid()->ShowSongPosition(audible_.SongPosition);
     patternPlaying_ = audible_.PatternPlays(loop_.CurrentPattern);
-    bool changed = engine_->Playing || step != lastLedStep_;
+    bool changed = engine_->Playing || step != lastLedStep_ || dotsLit;
     if (step != lastLedStep_) {
         lastLedStep_ = step;
         for (TChannelRow* row : rows_) row->TechnoGrid->SetLedStep(step);
@@ -341,11 +367,18 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::HidePositionLeds:
             SetHideLeds(!hideLeds_);
             break;
+        case TCommand::DotsWindow: {
+            const bool show = visualForm_->isHidden();
+            visualForm_->setVisible(show);
+            if (QAction* a = Action(command)) a->setChecked(show);
+            break;
+        }
         case TCommand::HintPanel: {
             const bool show = bottomToolWindow_->isHidden();
             bottomToolWindow_->setVisible(show);
             if (QAction* a = Action(command)) a->setChecked(show);
-            SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
+            // A floating panel is a window of its own: ours keeps its height.
+            if (!bottomToolWindow_->isFloating()) SetHeight(height() + (show ? 1 : -1) * bottomPic_->height());
             break;
         }
         case TCommand::MidiOnly:
@@ -359,9 +392,7 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             break;
         }
         case TCommand::RenderWav:
-            if (engine_)
-                RenderWAVMenu(this, *engine_, QString::fromStdString(workflow_ ? workflow_->LoopFileName : ""),
-                              lastRenderedWAV_);
+            if (engine_) RenderWAVMenu(this, *engine_, QString::fromStdString(loop_.LoopFileName), lastRenderedWAV_);
             break;
         case TCommand::ExportMidi:
             if (engine_) ExportMidiMenu(this, loop_, engine_->Settings);
@@ -370,14 +401,14 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::LoopToClipboard:
             if (engine_) CopyMidiToClipboard(loop_, engine_->Settings, command == TCommand::LoopToClipboard);
             break;
+        case TCommand::CollectSamples:
+            CollectSamples();
+            break;
+        case TCommand::ConfigureTools:
+            ConfigureTools();
+            break;
         case TCommand::HelpContents:
-            if (!help_) {
-                help_ = new THelpWindow({}, this);  // a window of its own that closes with this one
-                help_->setWindowFlag(Qt::Window);
-            }
-            help_->ShowTopic("contents");
-            help_->show();
-            help_->raise();
+            ShowHelp(QStringLiteral("contents"));
             break;
         case TCommand::Tips:
             ShowTips(this);
@@ -390,6 +421,9 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
             break;
         case TCommand::Panic:
             Panic();
+            break;
+        case TCommand::LoopPlaylist:
+            SetPlaylistVisible(!playList_->isVisible());
             break;
         default:
             break;
@@ -410,7 +444,9 @@ void TTrovamixMainForm::IconClicked() {
 }
 
 void TTrovamixMainForm::Panic() {
-    // Stop any remaining sound: every voice goes, playing or not.
+    // Stop any remaining sound: all sound off on every MIDI channel, then
+    // every voice goes, playing or not.
+    if (midiOut_) midiOut_->Panic();
     if (!engine_) return;
     TLockGuard g(&engine_->EL);
     engine_->ClearVoices();
@@ -423,6 +459,8 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
     ledsOverKnobs_ = st.LedsOver;
     move(st.WindowX, st.WindowY);
     KeepOnScreen();
+    if (const TWindowPlacement& p = st.PlayListPlacement; p.Width > 0 && p.Height > 0)
+        playList_->setGeometry(p.Left, p.Top, p.Width, p.Height);
     transport_->MixScope->SetStyle(std::clamp(st.ScopeStyle, 0, 2));
     transport_->ScopeButton->SetDown(st.ScopeEnabled);
     if (!st.ScopeEnabled) transport_->ClearScope();
@@ -437,6 +475,11 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
 void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
     st.WindowX = x();
     st.WindowY = y();
+    // A playlist window never shown keeps the placement that was read.
+    if (playList_->testAttribute(Qt::WA_WState_Created)) {
+        const QRect pl = playList_->geometry();
+        st.PlayListPlacement = {pl.x(), pl.y(), pl.width(), pl.height()};
+    }
     st.EasyMove = easyMove_;
     st.AutoMaximize = autoMaximize_;
     st.MouseUse = bothButtons_;
@@ -473,6 +516,7 @@ void TTrovamixMainForm::LoopReplaced() {
     transport_->ShowLoop();
     ChannelsChanged();
     RepaintSteps();
+    PlaylistShowsLoop();
     emit LoopShown();
 }
 
@@ -486,9 +530,7 @@ void TTrovamixMainForm::dropEvent(QDropEvent* event) {
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     if (paths.empty()) return;
     event->acceptProposedAction();
-    // A loop file goes to the file workflow (which asks to save a modified loop
-    // first); samples are for the channel rows, not handled here yet.
-    if (workflow_) workflow_->DropFiles(paths);
+    DropFiles(paths, event->position().toPoint());
 }
 
 void TTrovamixMainForm::closeEvent(QCloseEvent* event) {

@@ -12,15 +12,18 @@
 #include "desktop/MainKeys.h"
 #include "desktop/MainMenu.h"
 #include "desktop/RowLayout.h"
+#include "desktop/Tools.h"
 #include "engine/StepTimeline.h"
 #include "model/Editing.h"
 #include "model/Undo.h"
 #include "window/ChannelRow.h"
 #include "window/InfoDialogs.h"
 #include "window/PanelDocking.h"
+#include "window/StepKnob.h"
 #include "window/StyleApplier.h"
 #include "window/Techno16.h"
 #include "window/TransportPanel.h"
+#include "window/VisualForm.h"
 
 class QAction;
 class QDockWidget;
@@ -29,8 +32,10 @@ class QMenu;
 class QScrollArea;
 class QTimer;
 namespace tx {
+class TAddToolForm;
 class THelpWindow;
 class THumanizeForm;
+class TPlayListForm;
 }  // namespace tx
 
 namespace tx {
@@ -39,6 +44,7 @@ class TLoop;
 class TEngine;
 class TLoopWorkflow;
 class TStreaming;
+class TMidiOutput;
 
 // The main window: caption bar, the three dockable panels (menu bar,
 // transport, hint panel) and one row per channel. Owns no engine state: it
@@ -67,6 +73,8 @@ public:
     void SetWheelMode(int mode);
     int WheelMode() const { return wheelMode_; }
     void ShowHintText(const QString& text);
+    // The program's one help window, at the topic's anchor.
+    void ShowHelp(const QString& topic);
     void SetHideLeds(bool on);
     void SetLedsOverKnobs(bool on);
     void SetBothButtons(bool on) { bothButtons_ = on; }
@@ -79,6 +87,10 @@ public:
     void SetSongMode(bool on);
     void ChoosePattern(int pattern);
     void SetTempo(int bpm);
+    // A followed clock started or stopped, or measured a tempo: the engine
+    // has it already, only the Start button and the tempo display follow.
+    void SyncPlayingChanged(bool started);
+    void ShowSyncTempo(int bpm);
     // The channel row buttons.
     void MuteClick(int channel);
     void Solo(int channel);
@@ -110,18 +122,61 @@ public:
         workflow_ = workflow;
         RebuildRecentMenu();
     }
+    // The MIDI output "Panic!" silences (may be null).
+    void SetMidiOutput(TMidiOutput* out) { midiOut_ = out; }
     // The File menu ends with the recent files, Alt+1..Alt+5.
     void RebuildRecentMenu();
     // The program's shutdown, run by the close; false keeps the window open.
     // Unset: only the save question and a stop.
     std::function<bool()> CloseQuery;
 
+    // Files dropped from the desktop at `pos` (window coordinates): on the
+    // channel area samples go into channels and a first loop file opens;
+    // anywhere else only a first loop file counts.
+    void DropFiles(const std::vector<std::string>& paths, const QPoint& pos);
+    // "&Collect Samples...": the folder question, the copy and its report.
+    void CollectSamples();
+    // A user load of a sample into a channel (the program's sample installer).
+    std::function<void(int channel, const std::string& file)> LoadChannelSample;
+    // Where samples are looked for when they are collected.
+    std::string ProgramFolder;
+    // The folder question of Collect Samples (empty: cancelled) and the
+    // information boxes; unset: a folder dialog and a message box.
+    std::function<std::string(const QString& text, const QString& startFolder)> AskCollectFolder;
+    std::function<void(const QString& text)> ShowInformation;
+
+    // The tool slots ("TX TOOL 0".."4"): the Tools menu's entries after its separator.
+    TToolSlots Tools;
+    void RebuildToolsMenu();
+    // Runs a slot's program; the companion's entry closes a running companion instead.
+    void LaunchTool(int slot);
+    void LaunchStartupTools();  // every slot with "Launch at startup"
+    // "&Configure": the tools window, then the menu rebuilt. Unset: run modally.
+    std::function<void(TAddToolForm& window)> RunToolsWindow;
+    // The companion editor, when one is linked: running, and asked to close.
+    std::function<bool()> CompanionRunning;
+    std::function<void()> CloseCompanion;
+    // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
+    std::function<void()> TogglePlugin;
+
     TChannelRow* Row(int channel) const { return channel < int(rows_.size()) ? rows_[size_t(channel)] : nullptr; }
     int RowCount() const { return int(rows_.size()); }
     QAction* Action(TCommand command) const;
     TNewMenu* MenuBar() const { return menuBar_; }
     const TRowLayout& Layout() const { return layout_; }
+    TStepKnob* StepKnob() const { return stepKnob_; }
+    bool LineCursorShown() const { return lineCursor_; }
+    TVisualForm* VisualForm() const { return visualForm_; }
+    THelpWindow* HelpWindow() const;
+    void SetHelpFile(const QString& file) { helpFile_ = file; }  // empty: the one beside the program
     int IconClicks() const { return iconClicks_; }
+
+    // The playlist window: "&Loop playlist" and a right press on LoopButton
+    // show and hide it; its check follows the window's real visibility.
+    TPlayListForm* PlayListForm() const { return playList_; }
+    void SetPlaylistVisible(bool on);
+    // "&Auto arrange" lives in the settings window; the owner tells how to read it.
+    void SetAutoArrangeQuery(std::function<bool()> query) { autoArrange_ = std::move(query); }
 
 signals:
     void CommandRun(tx::TCommand command);  // every menu command, after the window's own part
@@ -158,12 +213,16 @@ private:
     void AssignRowStrips(TChannelRow* row, int channel);
     void UpdateRowStates();
     void RepaintSteps();
-    bool HandleKey(QKeyEvent* event, bool press);
+    bool HandleKey(QObject* target, QKeyEvent* event, bool press);
     void RunKeyCommand(const TKeyCommand& c);
     void IconClicked();
     void Panic();
+    void Inform(const QString& text);
+    void ConfigureTools();
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
+    void CreatePlaylist();
+    void PlaylistShowsLoop();  // the whole grid after a loop was read or reset
 
     TLoop& loop_;
     TEngine* engine_;
@@ -178,6 +237,7 @@ private:
     bool patternPlaying_ = false;
     TAudibleState audible_;
     TStreaming* streaming_ = nullptr;
+    TMidiOutput* midiOut_ = nullptr;
     QPoint dragStart_;
     enum TDragKind { DragNone, DragMove, DragScroll, DragCaptionHeight, DragHintHeight };
     TDragKind dragKind_ = DragNone;
@@ -206,6 +266,9 @@ private:
     TWPControl* leftSideWP_ = nullptr;
     TWPControl* rightSideWP_ = nullptr;
     TWAVWheel* dotVolWheel_ = nullptr;
+    TStepKnob* stepKnob_ = nullptr;
+    bool lineCursor_ = false;            // the "LINE" cursor: per-step edits take the whole row
+    TVisualForm* visualForm_ = nullptr;  // the dots window
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
     QAction* recentSeparator_ = nullptr;
@@ -217,6 +280,7 @@ private:
     TLoopWorkflow* workflow_ = nullptr;
     QString lastRenderedWAV_;  // "LastRenderedWAV"
     QPointer<THelpWindow> help_;
+    QString helpFile_;
     // Editing.
     TRowClipboard clipboard_;
     std::unique_ptr<TUndoHistory> undo_;
@@ -226,6 +290,8 @@ private:
     std::vector<std::pair<TCommand, QAction*>> lineActions_;
     int lineChannel_ = -1;  // the channel whose pop-up was opened last
     THumanizeForm* humanizeForm_ = nullptr;
+    TPlayListForm* playList_ = nullptr;
+    std::function<bool()> autoArrange_;
 };
 
 }  // namespace tx

@@ -9,9 +9,12 @@
 #include <algorithm>
 
 #include "dialogs/HumanizeForm.h"
+#include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
+#include "window/MenuItems.h"
+#include "desktop/CollectSamples.h"
 
 namespace tx {
 
@@ -28,28 +31,20 @@ bool ActsOnSelection(TCommand command) {
            std::end(SelectionCommands);
 }
 
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
 }  // namespace
 
 void TTrovamixMainForm::CreateChannelMenu() {
     lineMenu_ = new QMenu(this);
     lineMenu_->setObjectName("LineMenu");
     for (const TMenuItemDef& item : ChannelMenu()) {
-        if (item.SeparatorBefore) lineMenu_->addSeparator();
-        QAction* action = lineMenu_->addAction(Text(item.Caption));
-        action->setObjectName(Text(item.Name));
+        QAction* action = AddMenuItem(lineMenu_, item);
         const TCommand command = item.Command;
         connect(action, &QAction::triggered, this, [this, command] { RunChannelCommand(lineChannel_, command); });
         lineActions_.emplace_back(command, action);
     }
 }
 
-QAction* TTrovamixMainForm::ChannelAction(TCommand command) const {
-    for (auto& [c, a] : lineActions_)
-        if (c == command) return a;
-    return nullptr;
-}
+QAction* TTrovamixMainForm::ChannelAction(TCommand command) const { return FindAction(lineActions_, command); }
 
 void TTrovamixMainForm::OpenChannelMenu(int channel, const QPoint& globalPos) {
     lineChannel_ = channel;
@@ -113,8 +108,9 @@ bool TTrovamixMainForm::RunEditCommand(TCommand command) {
             RepaintSteps();
             break;
         case TCommand::InsertPatternInPlaylist: {
-            const QAction* playlist = Action(TCommand::LoopPlaylist);
-            loop_.InsertCurrentPatternInPlayList(playlist && playlist->isChecked());
+            // The window's real visibility decides, not the menu's check.
+            loop_.InsertCurrentPatternInPlayList(playList_->isVisible());
+            playList_->Grid()->SetCurrentCell(playList_->Grid()->CurrentCol(), loop_.PlaylistRow);
             break;
         }
         case TCommand::AddChannel: {
@@ -197,6 +193,7 @@ void TTrovamixMainForm::UpdateEditCommands() {
     // The pop-up's items act on its own channel, which they select first.
     enable(ChannelAction(TCommand::Paste), clipboard_.Filled());
     enable(ChannelAction(TCommand::DeleteChannel), loop_.CanDeleteChannel());
+    enable(Action(TCommand::CollectSamples), AnyChannelNamesSample(loop_));
 }
 
 }  // namespace tx

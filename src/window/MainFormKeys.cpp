@@ -12,7 +12,7 @@
 
 namespace tx {
 
-bool TTrovamixMainForm::HandleKey(QKeyEvent* e, bool press) {
+bool TTrovamixMainForm::HandleKey(QObject* target, QKeyEvent* e, bool press) {
     const int key = e->key();
     if (press && (e->modifiers() & Qt::AltModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {
         const int menu = MenuForAltLetter(char('A' + (key - Qt::Key_A)));
@@ -26,6 +26,10 @@ bool TTrovamixMainForm::HandleKey(QKeyEvent* e, bool press) {
     }
     const std::optional<TKeyInput> k = TranslateKey(*e);
     if (!k) return false;
+    // A focused slider or knob moves with the arrows; elsewhere they step through the channels.
+    if ((k->Key == TKey::Up || k->Key == TKey::Down) &&
+        (qobject_cast<TTrackSlider*>(target) || qobject_cast<TWAVWheel*>(target)))
+        return false;
     TKeyState s;
     s.ChannelCount = loop_.ChannelCount();
     s.NoteButtonDown = transport_->FXNoteBtn->Down();
@@ -83,9 +87,14 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             break;
         case TKeyAction::LineCursor:
             setCursor(ProgramCursor("LINE"));
+            lineCursor_ = true;
             break;
         case TKeyAction::DefaultCursor:
             unsetCursor();
+            lineCursor_ = false;
+            break;
+        case TKeyAction::TogglePlugin:
+            if (TogglePlugin) TogglePlugin();
             break;
         default:
             break;  // the keyboard editor, the channel window and the plug-in are not here yet

@@ -19,7 +19,7 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
         auto* w = qobject_cast<QWidget*>(watched);
         // The window sees its keys before its controls; dialogs keep theirs.
         if (!w || w->window() != this) return false;
-        return HandleKey(static_cast<QKeyEvent*>(event), type == QEvent::KeyPress);
+        return HandleKey(watched, static_cast<QKeyEvent*>(event), type == QEvent::KeyPress);
     }
     if (watched == transport_->BPMDig && type == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
@@ -45,8 +45,14 @@ bool TTrovamixMainForm::eventFilter(QObject* watched, QEvent* event) {
                          w == transport_->BPMDig || w == infoLabel_ || qobject_cast<TChannelRow*>(w);
     if (!surface) return false;
     if (type == QEvent::MouseButtonDblClick) {
+        // A panel docked under the window would move with the height it toggles.
+        QWidget* panel = w;
+        while (panel && !qobject_cast<QDockWidget*>(panel)) panel = panel->parentWidget();
+        if (panel && docking_->InArea(static_cast<QDockWidget*>(panel), Qt::BottomDockWidgetArea)) return false;
         const TWindowMetrics m = Metrics();
         SetHeight(heightToggle_.Toggle(height(), MinHeight(), MaxHeight(), m.ScreenHeight));
+        const int top = ClampTop(y(), height(), m.ScreenHeight, m.CaptionHeight);
+        if (top != y()) move(x(), top);
         return true;
     }
     auto* me = static_cast<QMouseEvent*>(event);

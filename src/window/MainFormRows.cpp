@@ -42,6 +42,20 @@ void TTrovamixMainForm::CreateChannelArea() {
     dotVolWheel_->SetMax(127);
     dotVolWheel_->SetMoveSpeed(32);
     dotVolWheel_->hide();
+    TStepKnobHost knobHost;
+    knobHost.WheelMode = [this] { return wheelMode_; };
+    knobHost.SetWheelMode = [this](int m) { SetWheelMode(m); };
+    knobHost.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    knobHost.LineCursor = [this] { return lineCursor_; };
+    knobHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    knobHost.Grid = [this](int ch) { return Row(ch) ? Row(ch)->TechnoGrid : nullptr; };
+    stepKnob_ = new TStepKnob(loop_, dotVolWheel_, knobHost, this);
+    TVisualHost visualHost;
+    visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
+    visualHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
+    visualHost.Key = [this](QKeyEvent* e, bool press) { return HandleKey(nullptr, e, press); };
+    visualHost.ShowHelp = [this] { ShowHelp("dots-window"); };
+    visualForm_ = new TVisualForm(loop_, visualHost, this);
     const auto& cb = DefaultLayout::ChanBtns;
     for (size_t i = 0; i < 5; ++i) chanBtns_[i] = QPoint(cb[2 * i], cb[2 * i + 1]);
 }
@@ -70,6 +84,10 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     host.BothButtons = [this] { return bothButtons_; };
     host.CurrentPatternPlaying = [this] { return CurrentPatternPlaying(); };
     host.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    host.WheelPress = [this](int ch, int x, int y, Qt::MouseButton b) {
+        if (TChannelRow* r = Row(ch)) stepKnob_->Press(r->TechnoGrid, QPoint(x, y), b);
+    };
+    host.WheelMouse = [this](QMouseEvent* e) { return stepKnob_->Forward(e); };
     row->TechnoGrid = new TTechno16(loop_, channel, host, row);
     // The row's channel is read at click time: rows are reused when channels move.
     auto chOf = [row] { return row->TechnoGrid->Channel(); };
@@ -106,6 +124,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
         if (b != Qt::RightButton) return;
         if (loop_.Channel(ch).Minimized) {
             loop_.SetMinimized(ch, false);
+            loop_.Modified = true;  // the file stores which channels are minimized
             LayoutChannelRows();
             FitHeight();
         } else {
@@ -158,7 +177,9 @@ void TTrovamixMainForm::UpdateRowStates() {
         row->FrontMuteButton->SetHint("|Mute " + name);
         row->SelectButton->SetDown(c.Selected);
         row->SelectButton->SetHint(QString::fromStdString(SelectButtonHint(c.Name)));
-        row->SetButton->SetCaption(QString::fromStdString(NameButtonCaption(c.Name)));
+        // A name's "&" is shown as it is, never an accelerator.
+        row->SetButton->SetCaption(
+            QString::fromStdString(NameButtonCaption(c.Name)).replace(u'&', QLatin1String("&&")));
         row->SetButton->SetHint(QString::fromStdString(NameButtonHint(c.Name)));
         row->FrontVolWheel->SetValueProperty(c.Volume);
         row->FrontVolWheel->SetHint("|Volume " + name);
@@ -245,7 +266,10 @@ void TTrovamixMainForm::SetHeight(int h) {
     if (target != height()) resize(width(), target);
 }
 
-void TTrovamixMainForm::FitHeight() { SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_)); }
+void TTrovamixMainForm::FitHeight() {
+    SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_));
+    if (visualForm_) visualForm_->FitChannels();
+}
 
 void TTrovamixMainForm::RepaintSteps() {
     for (TChannelRow* row : rows_) row->TechnoGrid->update();
@@ -271,6 +295,7 @@ void TTrovamixMainForm::Solo(int channel) {
         if (i != channel && loop_.Channel(i).Enabled) othersMuted = false;
     for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Enabled = othersMuted || i == channel;
     SelectAlone(channel);
+    loop_.Modified = true;  // the file stores which channels are enabled
 }
 
 void TTrovamixMainForm::SelectAlone(int channel) {

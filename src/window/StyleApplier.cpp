@@ -214,8 +214,9 @@ void TStyleApplier::ApplyConfig(const TStyleConfig& config, TAppliedStyle& resul
     }
     for (size_t i = 0; i < 4; ++i)
         if (config.GraphCol[i]) result.GraphColours[i] = StyleColour(*config.GraphCol[i]);
+    result.ChanBtns.emplace();
     if (config.ChanBtns)
-        for (size_t i = 0; i < 5; ++i) result.ChanBtns[i] = QPoint((*config.ChanBtns)[i].X, (*config.ChanBtns)[i].Y);
+        for (size_t i = 0; i < 5; ++i) (*result.ChanBtns)[i] = QPoint((*config.ChanBtns)[i].X, (*config.ChanBtns)[i].Y);
     // Placements, in the table's order: the panels' controls, then the editor's buttons.
     for (const TStyleControl& control : StyleControls()) {
         auto it = config.Controls.find(std::string(control.Name));
@@ -238,6 +239,15 @@ void TStyleApplier::CutBackgrounds() {
         for (auto* slider : Find<TTrackSlider>(name)) slider->SetBackIL(piece(slider));
 }
 
+void TStyleApplier::RestoreDesign() {
+    if (design_.empty()) {
+        for (const TStyleControl& control : StyleControls())
+            for (QWidget* w : Find<QWidget>(std::string(control.Name).c_str())) design_.emplace_back(w, w->geometry());
+        return;
+    }
+    for (const auto& [w, place] : design_) w->setGeometry(place);
+}
+
 TAppliedStyle TStyleApplier::Apply(const TStyleData& style) {
     TAppliedStyle result;
     result.MainClientWidth = style.Sizes.MainClientWidth;
@@ -245,6 +255,9 @@ TAppliedStyle TStyleApplier::Apply(const TStyleData& style) {
     AssignImages();
     if (window_ && result.MainClientWidth > 0) window_->resize(result.MainClientWidth, window_->height());
     const int width = window_ ? window_->width() : result.MainClientWidth;
+    // Each style moves controls from their design places, not from where the
+    // last style left them.
+    RestoreDesign();
     if (style.HasConfig) ApplyConfig(style.Config, result);
     result.Shape =
         ShapeRegion(width, style.HasConfig ? style.Config.DefHoles : std::vector<std::vector<TStylePoint>>{});

@@ -21,7 +21,9 @@ namespace tx {
 // shape, the row positions and the step colours.
 struct TAppliedStyle {
     QRegion Shape;
-    std::array<QPoint, 5> ChanBtns{};  // knob, mute, name, select, step row; all (0, 0) without the key
+    // Knob, mute, name, select, step row: all (0, 0) when "config.txt" lacks
+    // the key; none when the style has no "config.txt" (the design places).
+    std::optional<std::array<QPoint, 5>> ChanBtns;
     std::array<std::optional<QColor>, 4> GraphColours;  // pan, volume, pitch, mix
     int MainClientWidth = 0;                            // 0: the style did not set it
 };
@@ -54,6 +56,9 @@ private:
     QWidget* window_;
     TStyleImages& images_;
     std::vector<QWidget*> roots_;
+    // Where each control a style may move stood before any style moved it.
+    std::vector<std::pair<QWidget*, QRect>> design_;
+    void RestoreDesign();
 };
 
 }  // namespace tx

@@ -1,15 +1,11 @@
 #include "window/StyleImages.h"
 
-#include <algorithm>
-#include <cctype>
+#include "model/TextCase.h"
 
 namespace tx {
 
-std::string TStyleImages::Key(const std::string& file) {
-    std::string key = file;
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return key;
-}
+// Style file names match without regard to case, the same on every locale.
+std::string TStyleImages::Key(const std::string& file) { return UpperCase(file); }
 
 TImageStrip* TStyleImages::Strip(const std::string& file) {
     TImageStrip*& strip = strips_[Key(file)];

@@ -134,11 +134,13 @@ void TTechno16::mousePressEvent(QMouseEvent* event) {
 }
 
 void TTechno16::mouseMoveEvent(QMouseEvent* event) {
+    if (host_.WheelMouse && host_.WheelMouse(event)) return;
     // Only x counts: the drag keeps painting this row wherever y goes.
     if (paint_.Painting) PaintAt(int(event->position().x()), event->buttons());
 }
 
-void TTechno16::mouseReleaseEvent(QMouseEvent*) {
+void TTechno16::mouseReleaseEvent(QMouseEvent* event) {
+    if (host_.WheelMouse && host_.WheelMouse(event)) return;
     if (paint_.Painting) loop_.EndGesture();
     paint_.End();
 }

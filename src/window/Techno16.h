@@ -19,6 +19,9 @@ struct TStepRowHost {
     std::function<void(int, int, bool)> StepSet;  // channel, step, on: after the loop changed
     // A press that does not paint: the per-step knob's business (channel, x, y, button).
     std::function<void(int, int, int, Qt::MouseButton)> WheelPress;
+    // The moves and the release of that press, while the knob it opened is
+    // turned; true when taken.
+    std::function<bool(QMouseEvent*)> WheelMouse;
 };
 
 // One channel's row of sixteen step buttons with its position leds. Draws
@@ -41,7 +44,8 @@ public:
     void SetLedStep(int step);
     bool ShowsLeds() const { return height() >= 46; }
     bool StepOn(int step) const;
-    void ToggleStep(int step);  // for keyboard and accessibility
+    void ToggleStep(int step);                               // for keyboard and accessibility
+    void UpdateStep(int step) { update(ButtonRect(step)); }  // its button and wheels
 
     QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
     QString AccessibleName() const override { return ListName() + " steps"; }

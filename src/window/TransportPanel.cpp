@@ -62,12 +62,14 @@ TTransportPanel::TTransportPanel(TLoop& loop, TEngine* engine) : loop_(loop), en
         connect(s, &TTrackSlider::Changed, this, [this, s, apply](int v) {
             loop_.TouchValues();
             apply(v);
-            emit SliderHint(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(v));
+            // The volume is shown in per cent of full volume, the others as they are.
+            const int shown = s == MainVolSlider ? loop_.MainVolume * 100 / 128 : v;
+            emit SliderHint(QString("|%1 %2").arg(TSkinWidget::LongHint(s->Hint())).arg(shown));
         });
     };
     slider(MainVolSlider, [this](int v) { loop_.MainVolume = 128 - v; });
     slider(ShuffleSlider, [this](int v) { loop_.Shuffle = v; });
-    slider(MainPitchSlider, [this](int v) { loop_.MainPitch = v; });
+    slider(MainPitchSlider, [this](int v) { loop_.MainPitch = -v; });  // the top is the highest pitch
     slider(MainResoSlider, [this](int v) {
         loop_.MainResonance = v;
         if (engine_) engine_->SetMainResonance(v);
@@ -86,7 +88,7 @@ void TTransportPanel::ShowLoop() {
     BPMDig->SetValue(loop_.Tempo);
     MainVolSlider->SetValue(128 - loop_.MainVolume, false);  // the top is full volume
     ShuffleSlider->SetValue(loop_.Shuffle, false);
-    MainPitchSlider->SetValue(loop_.MainPitch, false);
+    MainPitchSlider->SetValue(-loop_.MainPitch, false);
     MainResoSlider->SetValue(loop_.MainResonance, false);
     MainCutOffSlider->SetValue(loop_.MainCutOff, false);
     LoopButton->SetDown(loop_.SongMode);

@@ -2,6 +2,7 @@
 // file it leaves, a cancelled close, the command line, "Close DS", the start sound.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -11,12 +12,16 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "TestSupport.h"
 #include "Wav16.h"
+#include "app/TrovamixApp.h"
+#include "dialogs/HelpWindow.h"
 #include "dialogs/MIDIForm.h"
 #include "dialogs/WAVRenderForm.h"
 #include "engine/NullAudioDevice.h"
@@ -25,7 +30,6 @@
 #include "midi/MidiSteps.h"
 #include "window/MainForm.h"
 #include "window/TitleForm.h"
-#include "app/TrovamixApp.h"
 
 namespace tx {
 namespace {
@@ -55,6 +59,16 @@ struct ScriptedPrompts : TWorkflowPrompts {
     std::vector<std::string> Questions;
 };
 
+// The null sound system, with each new device armed to fail as a test asks.
+struct TArmedAudioSystem : TNullAudioSystem {
+    std::function<void(TNullAudioDevice&)> Arm;
+    std::unique_ptr<TAudioDevice> CreateDevice(TAudioApi api) override {
+        std::unique_ptr<TAudioDevice> d = TNullAudioSystem::CreateDevice(api);
+        if (Arm) Arm(static_cast<TNullAudioDevice&>(*d));
+        return d;
+    }
+};
+
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -67,6 +81,7 @@ protected:
         midiOutPort = static_cast<TRecordingMidiOutPort*>(systems.MidiOut.get());
         midiOutPort->FailOpen = failMidiOpen;
         midiInPort = static_cast<TFakeMidiInPort*>(systems.MidiIn.get());
+        midiInPort->FailOpen = failMidiInOpen;
         TAppOptions options;
         options.Args = std::move(args);
         options.ProgramFolder = program.string() + "/";
@@ -85,10 +100,11 @@ protected:
 
     txtest::TempDir dir;
     fs::path program, settingsFile;
-    TNullAudioSystem audio;
+    TArmedAudioSystem audio;
     TRecordingMidiOutPort* midiOutPort = nullptr;
     TFakeMidiInPort* midiInPort = nullptr;
     bool failMidiOpen = false;
+    bool failMidiInOpen = false;
     ScriptedPrompts prompts;
     std::vector<std::string> errors;
     int modalShows = 0;
@@ -200,7 +216,7 @@ TEST_F(CommandLineStart, FilesOpenInOrderAfterTheEmptyLoopAndTheLastStaysLoaded)
         Start(topMost ? std::vector<std::string>{"/t", "/NoSplash", files[0], files[1]}
                       : std::vector<std::string>{"/NoSplash", files[0], files[1]});
         EXPECT_EQ(app->MainForm().windowFlags().testFlag(Qt::WindowStaysOnTopHint), topMost);
-        EXPECT_EQ(app->Workflow().LoopFileName, files[1]);
+        EXPECT_EQ(app->Workflow().LoopFileName(), files[1]);
         EXPECT_EQ(app->Loop().Tempo, 101);
         EXPECT_EQ(app->Workflow().RecentFiles[1], files[0]);
     }
@@ -324,6 +340,105 @@ TEST_F(AppTest, SettingsWindowChoicesActAtOnceAndAreSaved) {
     EXPECT_EQ(a.StyleIndex(), night);
     ASSERT_TRUE(Close());
     EXPECT_NE(ReadText(settingsFile).find("Style=" + std::to_string(night) + "\n"), std::string::npos);
+}
+
+TEST_F(AppTest, AFollowedClockMovesTheStartButtonAndTempoOnlyThroughTheWindowsEvents) {
+    WriteText(settingsFile, ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini"));  // Midi only, synced
+    TTrovamixApp& a = Start();
+    ASSERT_TRUE(midiInPort->IsOpen() && a.Engine().SyncToInput);
+    auto* start = a.MainForm().findChild<TMyTransButton*>("StartButton");
+    auto* bpm = a.MainForm().findChild<TRCADigital*>("BPMDig");
+    ASSERT_TRUE(start && bpm);
+    // As the MIDI input thread delivers: the engine acts at once, the window only once it handles its events.
+    auto fromInputThread = [&](std::vector<std::pair<uint8_t, int64_t>> messages) {
+        std::thread input([&] {
+            for (auto [byte, ms] : messages) midiInPort->Deliver({byte}, ms);
+        });
+        input.join();
+    };
+    fromInputThread({{0xFA, 1000}});
+    EXPECT_TRUE(a.Engine().Playing);
+    EXPECT_FALSE(start->Down()) << "no widget is touched on the input thread";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(start->Down());
+
+    // Two quarter notes (48 clocks) every 960 ms: 125 BPM.
+    std::vector<std::pair<uint8_t, int64_t>> clocks;
+    for (int i = 1; i <= 96; ++i) clocks.push_back({0xF8, 1000 + i * 20});
+    fromInputThread(clocks);
+    EXPECT_EQ(a.Loop().Tempo, 125);
+    EXPECT_NE(bpm->Value(), 125);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bpm->Value(), 125);
+
+    fromInputThread({{0xFC, 3000}});
+    EXPECT_FALSE(a.Engine().Playing);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(start->Down());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(AppTest, ASyncInputThatCannotOpenShowsTheMidiSheetWithTheError) {
+    std::string ini = ReadText(TROVAMIX_TEST_DATA "/settings/every-value.ini");
+    ini.replace(ini.find("Sync to Input=1"), 15, "Sync to Input=0");
+    WriteText(settingsFile, ini);
+    failMidiInOpen = true;
+    TTrovamixApp& a = Start();
+    ASSERT_TRUE(errors.empty());
+    a.SettingsWindow().SelectSheet(TMIDIForm::WAVSheet);
+    QAction* sync = a.MainForm().Action(TCommand::SyncToInput);
+    ASSERT_TRUE(sync && sync->isEnabled());
+    sync->trigger();  // "S&ync to input" with an input that fails to open
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(modalShows, 1) << "hidden, so shown modally";
+    EXPECT_EQ(a.SettingsWindow().CurrentSheet(), TMIDIForm::MIDISheet);
+}
+
+// Stored values the program must read as the user meant them, and save back.
+TEST_F(AppTest, StoredValuesOutOfTheUsualRangeAreReadAsMeant) {
+    // Any non-zero bank select method is controller 32; saved back as 1.
+    WriteText(settingsFile, "[TX SETTINGS]\nBank Select Method=5\nDS Driver=0\n");
+    TTrovamixApp& a = Start();
+    EXPECT_EQ(a.SettingsWindow().BankSelectMethod(), 1);
+    EXPECT_NE(a.Engine().Settings.BankSelectMethod, 0);
+    ASSERT_TRUE(Close());
+    EXPECT_NE(ReadText(settingsFile).find("Bank Select Method=1\n"), std::string::npos);
+
+    // An output device number past every device is "-none-", not the first entry.
+    WriteText(settingsFile, "[TX SETTINGS]\nOutput Device=2147483647\nDS Driver=0\n");
+    TTrovamixApp& b = Start();
+    EXPECT_FALSE(midiOutPort->IsOpen());
+    EXPECT_EQ(midiOutPort->OpenedIndex(), -2);
+    EXPECT_EQ(b.SettingsWindow().OutputItem(), int(midiOutPort->PortNames().size()) + 1);
+}
+
+// A sound device that fails to open at start-up leaves the stored buffer
+// length in force, and the close saves it back, not the built-in length.
+TEST_F(AppTest, TheBufferLengthSurvivesASoundDeviceThatFailsToOpen) {
+    WriteText(settingsFile, "[TX SETTINGS]\nDS Driver=0\nBuffer Length=2304\n");
+    audio.Arm = [](TNullAudioDevice& d) { d.FailNextOpen(TDeviceFailure::Refused); };
+    TTrovamixApp& a = Start();
+    EXPECT_FALSE(a.Streaming().DeviceOpen());
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(a.Lock().BlockFrames, 2304);
+    ASSERT_TRUE(Close());
+    EXPECT_NE(ReadText(settingsFile).find("Buffer Length=2304\n"), std::string::npos) << ReadText(settingsFile);
+}
+
+TEST_F(AppTest, TooltipsTakeTheProgramsHintColour) {
+    Start();
+    EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(204, 187, 187));
+}
+
+// F1 in the settings window opens the program's help at the sheet's topic.
+TEST_F(AppTest, F1InTheSettingsWindowOpensTheHelpAtItsSheet) {
+    TTrovamixApp& a = Start();
+    a.SettingsWindow().ShowSheet(TMIDIForm::WAVSheet);
+    QTest::keyClick(&a.SettingsWindow(), Qt::Key_F1);
+    auto* help = a.MainForm().findChild<THelpWindow*>();
+    ASSERT_NE(help, nullptr) << "no help window";
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->CurrentTopic(), SettingsHelpAnchor(2));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "CliRun.h"
 #include "Wav16.h"
 #include "engine/Engine.h"
+#include "engine/LoadLoop.h"
 #include "engine/Render.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
@@ -143,16 +144,9 @@ TEST_F(CliRender, TheDefaultLoopRendersAsInProcess) {
     tx::TLoop loop;
     loop.SetEngineLock(&lock);
     tx::TEngine engine(loop, lock, settings);
-    loop.LoopFileName = file;
-    tx::TLoopReadOptions options;
-    options.Lock = &lock;
-    options.OnSampleFileName =
-        tx::MakeLoopSampleLoader(loop, {std::string(TROVAMIX_BINARY_DIR) + "/", loop.LoopFileName, {}}, &engine);
-    ASSERT_TRUE(tx::ReadLoop(file, loop, options).Ok());
-    engine.SetTempo(loop.Tempo);
-    engine.SetMainCutOff(loop.MainCutOff);
-    engine.SetMainResonance(loop.MainResonance);
-    engine.SetSongMode(loop.SongMode);
+    tx::TLoadLoopOptions options;
+    options.Locate.ProgramFolder = std::string(TROVAMIX_BINARY_DIR) + "/";
+    ASSERT_TRUE(tx::LoadLoopInto(file, loop, engine, options).Ok());
     const tx::TRenderResult r = tx::RenderWAV(engine, path("here.wav"));
     ASSERT_TRUE(r.Ok) << r.Error;
     EXPECT_TRUE(txtest::ReadFileBytes(dir / "cli.wav") == txtest::ReadFileBytes(dir / "here.wav"));

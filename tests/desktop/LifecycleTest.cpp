@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "desktop/Lifecycle.h"
@@ -41,7 +44,12 @@ public:
     void ReleaseDevice() override { log.push_back("release device"), open = false; }
     bool ReopenDevice() override { return log.push_back("reopen"), open = reopenWorks; }
     void StartMixThread() override { log.push_back("start mix"), Spawn(); }
-    tx::TAnswer SaveQuery() override { return log.push_back("save query"), answer; }
+    tx::TAnswer SaveQuery() override {
+        log.push_back("save query");
+        if (whileAsking) std::exchange(whileAsking, nullptr)();
+        return answer;
+    }
+    std::function<void()> whileAsking;  // a close request arriving while the question is open
     void ClearSync() override { log.push_back("clear sync"); }
     void StopPlayback() override { log.push_back("stop playback"); }
     void CloseMidiDevices() override { log.push_back("close midi"); }
@@ -85,6 +93,26 @@ TEST(Lifecycle, CloseRunsEveryStepInOrderAndJoinsOutsideTheLock) {
     host.log.clear();
     life.ApplicationActivated(host);
     EXPECT_TRUE(host.log.empty());
+}
+
+// A second close (from the instance socket) arriving while the save question
+// is open is refused; the first goes on and shuts down once. Later closes
+// find nothing left to do.
+TEST(Lifecycle, ACloseArrivingDuringTheSaveQuestionIsTheSameClose) {
+    for (tx::TAnswer answer : {tx::TAnswer::No, tx::TAnswer::Cancel}) {
+        FakeHost host;
+        host.answer = answer;
+        tx::TLifecycle life;
+        bool nested = true;
+        host.whileAsking = [&] { nested = life.Close(host); };
+        EXPECT_EQ(life.Close(host), answer != tx::TAnswer::Cancel);
+        EXPECT_FALSE(nested);
+        EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "save query"), 1);
+        EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "save settings"), answer == tx::TAnswer::Cancel ? 0 : 1);
+        host.log.clear();
+        EXPECT_EQ(life.Close(host), answer != tx::TAnswer::Cancel);
+        if (answer != tx::TAnswer::Cancel) EXPECT_TRUE(host.log.empty()) << host.log.front();
+    }
 }
 
 TEST(Lifecycle, CancelledCloseTouchesNothingAndKeepsTheHooks) {

@@ -1,10 +1,12 @@
-#include "desktop/LoopWorkflow.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
+
+#include "desktop/LoopWorkflow.h"
 
 using tx::TAnswer;
 
@@ -43,6 +45,11 @@ struct FakeDocument : tx::TWorkflowDocument {
     std::string Title() const override { return CurrentTitle; }
     int SongLength() const override { return 3; }
     bool FileExists(const std::string& path) const override { return Files.count(path) > 0; }
+    std::string FileName() const override { return Name; }
+    void SetFileName(const std::string& path) override { Name = path; }
+    bool FolderWritable(const std::string& folder) const override { return !ReadOnly.count(folder); }
+    std::string Name;
+    std::set<std::string> ReadOnly;
 };
 
 // Answers come from queues the test fills; every question is recorded.
@@ -113,14 +120,14 @@ TEST_F(Workflow, NewLoadsTheDefaultLoopUntitledAndUnrecorded) {
     EXPECT_TRUE(prompts.Asked.empty()) << "an unchanged loop asks nothing";
     EXPECT_EQ(doc.Content, "default loop");
     EXPECT_EQ(view.Caption, "");
-    EXPECT_EQ(wf.LoopFileName, "/opt/trovamix/Loops/untitled.txp");
+    EXPECT_EQ(wf.LoopFileName(), "/opt/trovamix/Loops/untitled.txp");
     EXPECT_EQ(wf.RecentFiles[0], "") << "New records no recent file";
     EXPECT_EQ(wf.WavDialogName, "/opt/trovamix/Loops/untitled.wav");
 
     // Save of an untitled loop asks for a name.
     prompts.Names = {std::string("/loops/mine.txp")};
     EXPECT_TRUE(wf.Save());
-    EXPECT_EQ(wf.LoopFileName, "/loops/mine.txp");
+    EXPECT_EQ(wf.LoopFileName(), "/loops/mine.txp");
     EXPECT_EQ(doc.Files["/loops/mine.txp"].Content, "default loop");
     EXPECT_EQ(wf.MidiDialogName, "/loops/mine.mid");
 
@@ -132,8 +139,8 @@ TEST_F(Workflow, NewLoadsTheDefaultLoopUntitledAndUnrecorded) {
 
 TEST_F(Workflow, RecentFilesMoveUpAndDropTheOldest) {
     for (const char* n : {"a", "b", "c", "d", "e", "a"}) ASSERT_TRUE(wf.LoadLoop(std::string("/loops/") + n + ".txp"));
-    EXPECT_EQ(wf.RecentFiles, (tx::TRecentFiles{"/loops/a.txp", "/loops/e.txp", "/loops/d.txp", "/loops/c.txp",
-                                                "/loops/b.txp"}));
+    EXPECT_EQ(wf.RecentFiles,
+              (tx::TRecentFiles{"/loops/a.txp", "/loops/e.txp", "/loops/d.txp", "/loops/c.txp", "/loops/b.txp"}));
     wf.LoadLoop("/loops/f.txp");
     EXPECT_EQ(wf.RecentFiles[0], "/loops/f.txp");
     EXPECT_EQ(wf.RecentFiles[4], "/loops/c.txp") << "the oldest, b, is dropped";
@@ -148,8 +155,8 @@ TEST_F(Workflow, RecentFilesMoveUpAndDropTheOldest) {
     // Open recent loads a copy of the name even though loading reorders the list.
     wf.OpenRecent(2);
     EXPECT_EQ(doc.Content, "e");
-    EXPECT_EQ(wf.RecentFiles, (tx::TRecentFiles{"/loops/e.txp", "/loops/f.txp", "/loops/a.txp", "/loops/d.txp",
-                                                "/loops/c.txp"}));
+    EXPECT_EQ(wf.RecentFiles,
+              (tx::TRecentFiles{"/loops/e.txp", "/loops/f.txp", "/loops/a.txp", "/loops/d.txp", "/loops/c.txp"}));
 }
 
 TEST_F(Workflow, CaptionIsTheTitleOrTheFileName) {
@@ -173,7 +180,7 @@ TEST_F(Workflow, AFailedOpenLeavesEverythingAsItWas) {
     EXPECT_EQ(prompts.Errors[0], tx::TLoopWorkflow::ReadErrorText);
     EXPECT_EQ(doc.Content, "titled, edited");
     EXPECT_TRUE(doc.IsModified) << "a Save right after must not look unneeded";
-    EXPECT_EQ(wf.LoopFileName, "/loops/titled.txp");
+    EXPECT_EQ(wf.LoopFileName(), "/loops/titled.txp");
     EXPECT_EQ(view.Caption, "Night Drive");
     EXPECT_EQ(wf.RecentFiles, recent);
 }
@@ -206,7 +213,7 @@ TEST_F(Workflow, ThePromptAnswersCancelWhenNothingWasSaved) {
     ASSERT_EQ(prompts.Errors.size(), 1u);
     EXPECT_NE(prompts.Errors[0].find("/ro/x.txp: cannot create"), std::string::npos);
     EXPECT_TRUE(doc.IsModified);
-    EXPECT_EQ(wf.LoopFileName, "/opt/trovamix/Loops/untitled.txp");
+    EXPECT_EQ(wf.LoopFileName(), "/opt/trovamix/Loops/untitled.txp");
 
     // No throws the changes away on purpose; Cancel keeps them.
     prompts.YesNoCancel = {TAnswer::Cancel, TAnswer::No};
@@ -249,4 +256,55 @@ TEST(WorkflowNames, ExtensionsAndFolders) {
     EXPECT_EQ(tx::ChangeExtension("/a.b/c", ".wav"), "/a.b/c.wav");
     EXPECT_EQ(tx::ChangeExtension("/a/c.txp", ".mid"), "/a/c.mid");
     EXPECT_EQ(tx::FileNameOnly("/a/b/c.txp"), "c.txp");
+}
+
+// A loop named relative to the current folder is stored by its absolute path,
+// so recent files still find it after the folder changes.
+TEST_F(Workflow, RelativeNamesAreStoredAbsolute) {
+    const std::string cwd = std::filesystem::current_path().string();
+    doc.Files[cwd + "/songs/a.txp"] = {"relative", ""};
+    doc.Files[cwd + "/b.txp"] = {"dropped", ""};
+    const struct {
+        std::function<void()> Open;
+        std::string Expected;
+    } cases[] = {
+        {[&] { wf.OpenCommandLineFiles({"songs/a.txp"}); }, cwd + "/songs/a.txp"},
+        {[&] { wf.OpenCommandLineFiles({"./songs/../songs/a.txp"}); }, cwd + "/songs/a.txp"},
+        {[&] { wf.DropFiles({"b.txp"}); }, cwd + "/b.txp"},
+    };
+    for (const auto& c : cases) {
+        c.Open();
+        EXPECT_TRUE(prompts.Errors.empty()) << c.Expected;
+        EXPECT_EQ(wf.LoopFileName(), c.Expected);
+        EXPECT_EQ(wf.RecentFiles[0], c.Expected);
+        EXPECT_EQ(wf.SaveDialogName, c.Expected);
+    }
+}
+
+// The open dialog starts among the program's loops; Save As of a loop there
+// starts in the per-user folder when the program's cannot be written.
+TEST(WorkflowDialogs, TheDialogsStartWhereTheUserCanWork) {
+    const struct {
+        bool ProgramWritable;
+        std::string UserFolder, SaveStart;
+    } cases[] = {
+        {true, "/home/u/.local/share/Trovamix/Loops/", "/opt/trovamix/Loops/untitled.txp"},
+        {false, "/home/u/.local/share/Trovamix/Loops/", "/home/u/.local/share/Trovamix/Loops/untitled.txp"},
+        {false, "", "/opt/trovamix/Loops/untitled.txp"},
+    };
+    for (const auto& c : cases) {
+        FakeDocument doc;
+        if (!c.ProgramWritable) doc.ReadOnly.insert("/opt/trovamix/Loops/");
+        doc.Files["/loops/a.txp"] = {"a", ""};
+        ScriptedPrompts prompts;
+        RecordingView view;
+        tx::TLoopWorkflow wf{doc, prompts, view, "/opt/trovamix"};
+        wf.SetUserLoopsFolder(c.UserFolder);
+        EXPECT_EQ(wf.OpenDialogName, "/opt/trovamix/Loops/");
+        wf.New();
+        EXPECT_EQ(wf.SaveDialogName, c.SaveStart);
+        EXPECT_EQ(wf.LoopFileName(), "/opt/trovamix/Loops/untitled.txp") << "the loop keeps its own name";
+        wf.OpenCommandLineFiles({"/loops/a.txp"});
+        EXPECT_EQ(wf.SaveDialogName, "/loops/a.txp") << "a loop elsewhere saves beside itself";
+    }
 }

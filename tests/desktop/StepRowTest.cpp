@@ -1,8 +1,8 @@
-#include "desktop/StepRow.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include "desktop/StepRow.h"
 
 TEST(StepRow, FramesAlternateByGroupsOfFour) {
     const int expected[16] = {0, 0, 0, 0, 2, 2, 2, 2, 0, 0, 0, 0, 2, 2, 2, 2};
@@ -26,7 +26,7 @@ TEST(StepRow, ADragPaintsByTheFirstStepOrByTheButton) {
     };
     drag({80, 64, 48, 32}, tx::LeftButton, false);  // from step 5 back to step 2
     EXPECT_TRUE(on[2] && on[3] && on[4] && on[5]) << "step 2 and 3 were on and stay on";
-    drag({16, 80, 300}, tx::LeftButton, false);      // from an on step: everything crossed goes off
+    drag({16, 80, 300}, tx::LeftButton, false);  // from an on step: everything crossed goes off
     EXPECT_FALSE(on[1] || on[5]);
     drag({-15, 15}, tx::LeftButton, false);
     EXPECT_FALSE(on[0]) << "x from -15 to 15 is step 0, which was on";
@@ -44,10 +44,25 @@ TEST(StepRow, ADragPaintsByTheFirstStepOrByTheButton) {
 }
 
 TEST(StepRow, KnobRowsAndHints) {
-    EXPECT_EQ(tx::StepWheelRowAt(19 + 5, 19), 0);
-    EXPECT_EQ(tx::StepWheelRowAt(19 + 20, 19), 1);
-    EXPECT_EQ(tx::StepWheelRowAt(19 + 28, 19), -1);
-    EXPECT_EQ(tx::StepWheelRowAt(5, 19), -1) << "above the buttons";
+    struct Case {
+        int y, buttonTop, row;
+        const char* why;
+    };
+    const Case cases[] = {
+        {19 + 5, 19, 0, "upper wheel"},
+        {19 + 13, 19, 0, "last pixel of the upper band"},
+        {19 + 14, 19, 1, "first pixel of the lower band"},
+        {19 + 20, 19, 1, "lower wheel"},
+        {19 + 27, 19, 1, "last pixel of the lower band"},
+        {19 + 28, 19, -1, "below the wheels"},
+        {19 - 1, 19, 0, "one pixel above the wheels counts as the upper one"},
+        {19 - 13, 19, 0, "thirteen pixels above: still the upper one"},
+        {19 - 14, 19, -1, "fourteen pixels above: nothing"},
+        {6, 19, 0, "the leds' band over the knobs"},
+        {0, 0, 0, "top of a plain row"},
+        {-14, 0, -1, "outside a plain row"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(tx::StepWheelRowAt(c.y, c.buttonTop), c.row) << c.why;
     EXPECT_EQ(tx::StepValueHint(2, 135), "pitch 1.5");
     EXPECT_EQ(tx::StepValueHint(2, 105), "pitch -1.5");
     EXPECT_EQ(tx::StepValueHint(2, 140), "pitch 2");
@@ -69,6 +84,6 @@ TEST(StepRow, DotsFadeWithinTenTicks) {
     EXPECT_EQ(activityTicks, 4) << "dark from the 5th tick";
     EXPECT_EQ(tx::DotColor(0xFF0000, 0), 0x303035u);
     EXPECT_EQ(tx::DotColor(0xFF0000, 256), 0xFF0000u);
-    EXPECT_EQ(tx::DotColor(0xFF0000, 128), ((48 * 128 + 255 * 128) / 256u << 16) | (24u << 8) | (53 * 128 / 256u));
+    EXPECT_EQ(tx::DotColor(0xFF0000, 128), 0x97181Au) << "half way from the dark dot: 151, 24, 26";
     EXPECT_EQ(tx::DotColor(0xFFFFFF, 320) >> 16, 255u) << "bytes clamp above full intensity";
 }

@@ -14,6 +14,7 @@
 #include "CliRun.h"
 #include "Wav16.h"
 #include "engine/Engine.h"
+#include "engine/LoadLoop.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 
@@ -51,7 +52,8 @@ inline fs::path makeLoop(const fs::path& dir) {
         int volume, pan;
         std::vector<int> steps;
     };
-    const Row rows[] = {{"a.wav", 100, 64, {0, 4, 8, 12}}, {"b.wav", 90, 30, {2, 6, 10, 14}}, {"c.wav", 110, 100, {5, 14}}};
+    const Row rows[] = {
+        {"a.wav", 100, 64, {0, 4, 8, 12}}, {"b.wav", 90, 30, {2, 6, 10, 14}}, {"c.wav", 110, 100, {5, 14}}};
     for (int ch = 0; ch < 3; ++ch) {
         tx::TChannel& t = loop.Channel(ch);
         t.SampleFileName = t.Name = rows[ch].file;
@@ -74,15 +76,11 @@ inline std::vector<int16_t> render(const fs::path& loop, const char* remainder, 
 
 // Loads the loop and its samples as trovamix-cli does.
 inline void loadLoop(const fs::path& file, tx::TLoop& loop, tx::TEngineLock& lock, tx::TEngine& engine) {
-    loop.LoopFileName = file.string();
-    tx::TLoopReadOptions options;
-    options.Lock = &lock;
-    options.OnSampleFileName = tx::MakeLoopSampleLoader(loop, {"/nonexistent/", loop.LoopFileName, {}}, &engine);
-    ASSERT_TRUE(tx::ReadLoop(loop.LoopFileName, loop, options).Ok());
+    (void)lock;  // taken by the loading call
+    tx::TLoadLoopOptions options;
+    options.Locate.ProgramFolder = "/nonexistent/";
+    ASSERT_TRUE(tx::LoadLoopInto(file.string(), loop, engine, options).Ok());
     for (int ch = 0; ch < 3; ++ch) ASSERT_TRUE(loop.Channel(ch).Sample.HasData()) << "sample of channel " << ch;
-    engine.SetTempo(loop.Tempo);
-    engine.SetMainCutOff(loop.MainCutOff);
-    engine.SetMainResonance(loop.MainResonance);
 }
 
 inline size_t firstSounding(const std::vector<int16_t>& pcm) {

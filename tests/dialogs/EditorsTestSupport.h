@@ -13,6 +13,7 @@
 
 #include "engine/Engine.h"
 #include "engine/EngineLock.h"
+#include "engine/LoadLoop.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 #include "model/Settings.h"
@@ -32,19 +33,11 @@ struct TLoadedLoop {
         Lock.SetBufferLength(Settings.BufferLength);
         Loop.SetEngineLock(&Lock);
         Engine = std::make_unique<tx::TEngine>(Loop, Lock, Settings);
-        Loop.LoopFileName = std::filesystem::absolute(file).lexically_normal().string();
-        tx::TLoopReadOptions options;
-        options.Lock = &Lock;
-        options.OnSampleFileName = tx::MakeLoopSampleLoader(
-            Loop, tx::TLocateContext{std::string(TROVAMIX_BINARY_DIR) + "/", Loop.LoopFileName, {}}, Engine.get());
-        const tx::TLoopReadResult read = tx::ReadLoop(Loop.LoopFileName, Loop, options);
-        if (!read.Ok()) return read.Reason;
-        Loop.SongMode = songMode;
-        Engine->SetTempo(Loop.Tempo);
-        Engine->SetMainCutOff(Loop.MainCutOff);
-        Engine->SetMainResonance(Loop.MainResonance);
-        Engine->SetSongMode(Loop.SongMode);
-        return {};
+        tx::TLoadLoopOptions options;
+        options.Locate.ProgramFolder = std::string(TROVAMIX_BINARY_DIR) + "/";
+        options.SongMode = songMode;
+        const tx::TLoopReadResult read = tx::LoadLoopInto(file, Loop, *Engine, options);
+        return read.Ok() ? std::string() : read.Reason;
     }
 };
 

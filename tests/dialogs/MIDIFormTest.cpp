@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -71,6 +72,7 @@ protected:
 
     void SetUp() override {
         form.ShowMessage = [this](const QString& t) { messages << t; };
+        form.ShowNotice = [this](const QString& t) { messages << t; };
         form.SetStyles({"Default", "Night"});
     }
     template <class T>
@@ -262,6 +264,24 @@ TEST_F(MIDIFormTest, Screenshots) {
 
 // The window on the real core: the lists come from the devices, and the CPU
 // meter keeps running while a render holds the engine lock.
+// The reminder at closing is information for the user, not an error.
+TEST(MIDIFormNotice, TheNoOutputReminderIsAnInformationBox) {
+    FakeActions actions;
+    tx::TMIDIForm form{actions};
+    form.SetOutputItem(2);  // "-none-"
+    form.SetDSDriver(1);    // "-none-"
+    form.show();
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            icon = box->icon();
+            box->accept();
+        }
+    });
+    form.close();
+    EXPECT_EQ(icon, QMessageBox::Information);
+}
+
 class MIDIFormOnCore : public ::testing::Test {
 protected:
     tx::TSettings settings;

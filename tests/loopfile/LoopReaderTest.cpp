@@ -230,32 +230,23 @@ TEST_F(LoopReader, Texts) {
     EXPECT_EQ(loop_.InfoRich, std::string("{\0\xFF}", 4));
 }
 
-// A reader with a sample loader holds the engine lock, with output suspended,
-// while it reads the events, and hands each channel's last sample name to the
-// loader after releasing it.
-TEST_F(LoopReader, SampleNamesGoToTheLoaderAfterTheEngineLock) {
-    tx::TEngineLock lock;
-    int stops = 0, restarts = 0;
-    lock.StopHook = [&] { ++stops; };
-    lock.RestartHook = [&] { ++restarts; };
+// The reader hands each channel's last sample name to the loader after the
+// last event, when the channel's effects are all known.
+TEST_F(LoopReader, SampleNamesGoToTheLoaderAfterTheLastEvent) {
     std::vector<std::pair<int, std::string>> calls;
-    std::vector<int> suspended;
+    std::vector<int> channels;
     tx::TLoopReadOptions o;
-    o.Lock = &lock;
     o.OnSampleFileName = [&](int ch, const std::string& name) {
         calls.emplace_back(ch, name);
-        suspended.push_back(lock.SuspendCount);
+        channels.push_back(loop_.ChannelCount());
     };
     LoopBytes e;
-    e.Word(64, 3).Text(196, "b.wav").Word(64, 0).Text(196, "x.wav").Text(196, "a.wav");
+    e.Word(64, 3).Text(196, "b.wav").Word(64, 0).Text(196, "x.wav").Text(196, "a.wav").Word(64, 5);
     ASSERT_EQ(Read(e.File(), o).Code, 0);
     EXPECT_EQ(calls, (std::vector<std::pair<int, std::string>>{{0, "a.wav"}, {3, "b.wav"}}));
-    EXPECT_EQ(suspended, (std::vector<int>{0, 0}));
+    EXPECT_EQ(channels, (std::vector<int>{6, 6})) << "a loader was called before the last event";
     EXPECT_TRUE(loop_.Channel(0).SampleFileName.empty());
     EXPECT_TRUE(loop_.Channel(3).SampleFileName.empty());
-    EXPECT_EQ(stops, 1);
-    EXPECT_EQ(restarts, 1);
-    EXPECT_EQ(lock.SuspendCount, 0);
 }
 
 TEST_F(LoopReader, ControllerTableCopiesAtMost128Bytes) {

@@ -309,7 +309,6 @@ protected:
     }
     TLoopReadResult read(const std::string& path) {
         TLoopReadOptions o;
-        o.Lock = &lock;
         o.OnSampleFileName = install.LoopSampleLoader(path);
         return ReadLoop(path, loop, o);
     }

@@ -74,7 +74,6 @@ protected:
         const std::string song = (dir / "song.txp").string();
         EXPECT_EQ(WriteLoop(song, l), "");
         TLoopReadOptions o;
-        o.Lock = &lock;
         o.OnSampleFileName = MakeLoopSampleLoader(
             loop, TLocateContext{(dir / "prog/").string(), song, {}}, &engine,
             [this](int ch, const std::string& f, const std::string& why) {

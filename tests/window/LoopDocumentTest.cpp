@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <fstream>
 
@@ -28,7 +30,8 @@ struct TScriptedPrompts : TWorkflowPrompts {
     TAnswer AskYesNoCancel(const std::string&) override { return Answer; }
     bool AskYesNo(const std::string&) override { return false; }
     std::optional<std::string> AskOpenName(const std::string&) override { return std::nullopt; }
-    std::optional<std::string> AskSaveName(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> SaveName;
+    std::optional<std::string> AskSaveName(const std::string&) override { return SaveName; }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
     void ShowWarning(const std::string& text) override { Errors.push_back(text); }
 };
@@ -81,7 +84,7 @@ TEST_F(LoopDocumentTest, AFileThatCannotBeReadLeavesTheOpenLoopAsItWas) {
     ASSERT_TRUE(r.Ok) << r.Detail;
     EXPECT_EQ(loop.Tempo, 133);
     EXPECT_FALSE(loop.GetStep(2, 1, 7));
-    EXPECT_EQ(engine.StepLength, 661500 / 133);  // the engine plays the loaded tempo
+    EXPECT_EQ(engine.StepLength, 4973);  // the engine plays the loaded tempo: frames per sixteenth at 133 BPM
 }
 
 TEST_F(LoopDocumentTest, ALoadedLoopBringsItsSamplesFromBesideIt) {
@@ -118,8 +121,33 @@ TEST_F(WindowSessionTest, NewWithoutADefaultLoopGivesAFreshUntitledLoop) {
     form.RunCommand(TCommand::New);
     EXPECT_FALSE(loop.GetStep(0, 1, 0));
     EXPECT_FALSE(loop.Modified);
-    EXPECT_EQ(FileNameOnly(workflow.LoopFileName), "untitled.txp");
+    EXPECT_EQ(FileNameOnly(workflow.LoopFileName()), "untitled.txp");
     EXPECT_TRUE(prompts.Errors.empty());
+}
+
+// The render title, the MIDI export name and the sample search read the
+// loop's name: after New and Save As it is the new file's.
+TEST_F(WindowSessionTest, NewAndSaveAsRenameTheLoopItself) {
+    const std::string first = folder + "first.txp";
+    ASSERT_EQ(doc.Save(first), "");
+    workflow.LoadLoop(first);
+    EXPECT_EQ(loop.LoopFileName, first);
+    prompts.SaveName = folder + "second.txp";
+    ASSERT_TRUE(workflow.SaveAs());
+    EXPECT_EQ(loop.LoopFileName, folder + "second.txp");
+    // The MIDI export dialog suggests the new name with ".mid".
+    QString suggested;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            suggested = dialog->selectedFiles().value(0);
+            dialog->reject();
+        }
+    });
+    form.RunCommand(TCommand::ExportMidi);
+    EXPECT_EQ(suggested.toStdString(), folder + "second.mid");
+    loop.Modified = false;
+    form.RunCommand(TCommand::New);
+    EXPECT_EQ(loop.LoopFileName, folder + "Loops/untitled.txp");
 }
 
 TEST_F(WindowSessionTest, ALoopDroppedOnTheWindowOpensAfterTheSaveQuestion) {

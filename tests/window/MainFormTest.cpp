@@ -693,7 +693,7 @@ TEST_F(MainFormTest, TheTempoMenuAndThePadSetTheirSpinners) {
     QTest::qWait(20);
     EXPECT_EQ(loop.Tempo, 130);
     EXPECT_EQ(bpm->Value(), 130);
-    EXPECT_EQ(engine.StepLength, 661500 / 130);
+    EXPECT_EQ(engine.StepLength, 5088);  // frames per sixteenth at 130 BPM
     EXPECT_TRUE(loop.Modified);
 
     auto* pad = form->findChild<TNumpad*>("PatPad");
