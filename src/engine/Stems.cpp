@@ -60,7 +60,6 @@ void TStemMixer::AddVoice(TVoiceScope scope, int stem, FrameTime mixPosition, co
     TVoice& v = voices_[size_t(index)];
     InitVoice(v.V, sample, start, volume, c, r, targetLength, group, pan);
     v.StemLength = targetLength;
-    v.Stem = inStem ? stem : 0;
     v.In = uint8_t((inMix ? ScopeMix : 0) | (inStem ? ScopeStem : 0));
     if (inMix) pools_[0].Slots[size_t(pools_[0].Count++)] = index;
     if (inStem) pools_[size_t(stem)].Slots[size_t(pools_[size_t(stem)].Count++)] = index;

@@ -52,7 +52,6 @@ private:
     struct TVoice {
         TMixChan V;            // V.Length is the voice's length in the mix
         FrameTime StemLength;  // its length in its stem, shortened only by that stem's cuts
-        int Stem;              // 0: in no stem
         uint8_t In;            // the pools it is still in (TVoiceScope bits)
     };
     struct TPool {

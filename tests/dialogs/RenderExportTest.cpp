@@ -190,6 +190,8 @@ TEST(SaveDialogs, TheRenderDialogOffersEveryFormatAndKeepsTheOneOffered) {
     auto* box = d->findChild<QCheckBox*>(QStringLiteral("StemsBox"));
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isChecked());
+    d->resize(760, 480);
+    txtest::SaveScreenshot(*d, QStringLiteral("render-dialog"));
     std::unique_ptr<QFileDialog> plain(tx::MakeSaveWAVDialog(nullptr, QStringLiteral("/tmp/Beat.txp")));
     EXPECT_EQ(plain->selectedNameFilter(), QStringLiteral("wave file (*.wav)"));
     EXPECT_FALSE(plain->findChild<QCheckBox*>(QStringLiteral("StemsBox"))->isChecked());
