@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "model/Loop.h"
+
 namespace tx {
 
 int PianoKeyAt(int x, int y, int boxHeight) {
@@ -43,5 +45,65 @@ std::vector<TDrawPoint> DrawLine(int anchorStep, int anchorY, int pointStep, int
 }
 
 int TransposedKey(int key, int oldKey, int newKey) { return std::clamp(key - (oldKey - newKey), 0, TransposeMaxKey); }
+
+std::string PianoKeyName(int key) {
+    static const char* const names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    if (key < 0) return "";
+    return names[key % 12] + std::to_string(key / 12);
+}
+
+int PianoFormTop(int rowBottom, int formHeight, int screenBottom) {
+    return rowBottom + formHeight > screenBottom ? rowBottom - formHeight - PianoRowHeight : rowBottom;
+}
+
+void TPianoEdit::Press() {
+    if (!pressed_) loop_.BeginGesture("keys");  // a drag across the roll is one undo step
+    pressed_ = true;
+}
+
+void TPianoEdit::Release() {
+    if (pressed_) loop_.EndGesture();
+    pressed_ = false;
+    ResetLast();
+}
+
+int TPianoEdit::Move(int channel, int x, int y, bool left, bool right, bool transpose, int boxHeight) {
+    const int key = PianoKeyAt(x, y, boxHeight);
+    const int step = PianoStepAt(x);
+    if (!pressed_ || step < 0 || step >= StepsPerPattern || channel < 0 || channel >= loop_.ChannelCount()) return key;
+    const int pattern = loop_.CurrentPattern;
+    const bool on = left;
+    const bool isNew = key != lastKey_ || step != lastStep_;
+    for (int ch = loop_.ChannelCount() - 1; ch >= 0; --ch) {
+        TChannel& c = loop_.Channel(ch);
+        if (!c.Selected && ch != channel) continue;
+        // The right button erases: the key goes back to the channel's middle note.
+        const int chKey = right && !left ? std::clamp<int>(c.MiddleNote, 0, 127) : key;
+        if (!transpose) {
+            if (loop_.GetStep(ch, pattern, step) != on) {
+                loop_.SetStep(ch, pattern, step, on);
+                if (StepSet) StepSet(ch, step, on);
+            }
+            const bool rendering = RenderRunning && RenderRunning();
+            if (!rendering && isNew && on && c.Sample.HasData() && PlayKey) PlayKey(ch, step, chKey);
+        }
+        const PatternRecord& rec = c.Pattern(pattern);
+        const int oldKey = rec.Value(RowNote, step);
+        if (oldKey == chKey) continue;
+        loop_.SetStepValue(ch, pattern, RowNote, step, uint8_t(chKey));
+        if (KeyChanged) KeyChanged(ch, step);
+        if (!transpose) continue;
+        for (int j = 0; j < StepsPerPattern; ++j) {
+            if (j == step) continue;
+            const int moved = TransposedKey(rec.Value(RowNote, j), oldKey, chKey);
+            if (moved == rec.Value(RowNote, j)) continue;
+            loop_.SetStepValue(ch, pattern, RowNote, j, uint8_t(moved));
+            if (KeyChanged) KeyChanged(ch, j);
+        }
+    }
+    lastKey_ = key;
+    lastStep_ = step;
+    return key;
+}
 
 }  // namespace tx

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace tx {
@@ -40,5 +42,51 @@ std::vector<TDrawPoint> DrawLine(int anchorStep, int anchorY, int pointStep, int
 // The other steps of a row moved with a transposed key: each by
 // newKey - oldKey, held to 0..123.
 int TransposedKey(int key, int oldKey, int newKey);
+
+// A key's name: "C" .. "B" and the octave, so 60 is "C5".
+std::string PianoKeyName(int key);
+
+// The top of the editor's window opened under a step row whose bottom edge is
+// at `rowBottom`: directly under it, or, when it would reach past the bottom
+// of the screen, above the row (its own height plus the row's 27 pixels up).
+int PianoFormTop(int rowBottom, int formHeight, int screenBottom);
+constexpr int PianoRowHeight = 27;
+
+class TLoop;
+
+// The piano roll's mouse on the loop: one press-move-release is one undo
+// step; each move picks the key of one step on the editor's channel and on
+// every selected channel, switching the step on (left button) or off (right
+// button, the key going back to the channel's middle note). Window thread only.
+class TPianoEdit {
+public:
+    explicit TPianoEdit(TLoop& loop) : loop_(loop) {}
+    ~TPianoEdit() { Release(); }
+    TPianoEdit(const TPianoEdit&) = delete;
+    TPianoEdit& operator=(const TPianoEdit&) = delete;
+
+    // All optional. PlayKey plays a channel's sample once at a key;
+    // StepSet reports a step switched on or off, KeyChanged a step's key.
+    std::function<bool()> RenderRunning;
+    std::function<void(int channel, int step, int key)> PlayKey;
+    std::function<void(int channel, int step, bool on)> StepSet;
+    std::function<void(int channel, int step)> KeyChanged;
+
+    void Press();
+    // A point (box coordinates) with the buttons held. `transpose`: the
+    // transpose cursor is shown (Ctrl): steps keep their on/off state and the
+    // other steps of each row move with the key. Returns the key under the point.
+    int Move(int channel, int x, int y, bool left, bool right, bool transpose, int boxHeight = PianoBoxHeight);
+    void Release();
+    // The next move counts as new even on the same key and step.
+    void ResetLast() { lastKey_ = NoKey; }
+    bool Pressed() const { return pressed_; }
+
+private:
+    static constexpr int NoKey = 0x7fffffff;
+    TLoop& loop_;
+    bool pressed_ = false;
+    int lastKey_ = NoKey, lastStep_ = -1;
+};
 
 }  // namespace tx

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "desktop/PianoRoll.h"
+#include "loopfile/LoopFile.h"
+#include "model/Loop.h"
+#include "model/Undo.h"
 
 namespace {
 
@@ -83,6 +86,152 @@ TEST(PianoRoll, StraightLines) {
 TEST(PianoRoll, TransposeHoldsTheKeysTo0Through123) {
     const int cases[][4] = {{122, 60, 62, 123}, {50, 60, 62, 52}, {1, 60, 57, 0}, {123, 62, 60, 121}};
     for (const auto& c : cases) EXPECT_EQ(tx::TransposedKey(c[0], c[1], c[2]), c[3]) << c[0];
+}
+
+TEST(PianoRoll, KeyNames) {
+    const std::pair<int, const char*> cases[] = {{60, "C5"}, {0, "C0"},    {61, "C#5"},
+                                                 {71, "B5"}, {127, "G10"}, {-1, ""}};
+    for (const auto& [key, name] : cases) EXPECT_EQ(tx::PianoKeyName(key), name) << key;
+}
+
+TEST(PianoRoll, OpensUnderTheRowOrAboveItAtTheBottom) {
+    struct Case {
+        int rowBottom, height, screenBottom, top;
+    };
+    const Case cases[] = {
+        {300, 152, 768, 300},  // room below
+        {616, 152, 768, 616},  // exactly reaches the bottom edge
+        {617, 152, 768, 438},  // one pixel too far: 617 - 152 - 27
+        {760, 152, 768, 581},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(tx::PianoFormTop(c.rowBottom, c.height, c.screenBottom), c.top) << c.rowBottom;
+}
+
+// The piano roll's mouse on a loop: four channels with one-frame samples.
+class PianoEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int ch = 0; ch < loop.ChannelCount(); ++ch) {
+            loop.Channel(ch).Sample.Data.resize(2 * 100);
+            loop.Channel(ch).Sample.Length = loop.Channel(ch).Sample.PlayLength = 100;
+        }
+        loop.CurrentPattern = 3;
+        edit.PlayKey = [this](int ch, int step, int key) { played.push_back({ch, step, key}); };
+    }
+    tx::PatternRecord& Rec(int ch) { return loop.Channel(ch).Pattern(3); }
+    // x in the right part of column `step`; y at the bottom of key `key`'s white key or on its black key.
+    static int X(int step) { return step * 16 + 12; }
+    static int KeyY(int key) {
+        // Offsets from the octave's bottom: white keys in their lower part, black keys left of x 9.
+        static const int off[] = {2, 6, 11, 13, 22, 26, 30, 35, 38, 43, 46, 52};
+        return tx::PianoBoxHeight - ((key / 12) * 56 + off[key % 12]);
+    }
+    static int Xb(int step) { return step * 16 + 3; }  // the left part, where black keys lie
+
+    tx::TLoop loop;
+    tx::TPianoEdit edit{loop};
+    struct Play {
+        int ch, step, key;
+        bool operator==(const Play&) const = default;
+    };
+    std::vector<Play> played;
+};
+
+TEST_F(PianoEditTest, KeyOffsetsOfTheTestPointsAreTheirKeys) {
+    for (int key = 0; key < 128; ++key) EXPECT_EQ(tx::PianoKeyAt(Xb(4), KeyY(key)), key);
+}
+
+TEST_F(PianoEditTest, LeftDragAcrossAllColumnsAtKey60) {
+    tx::TUndoHistory undo(loop);
+    const std::vector<uint8_t> before = tx::BuildLoopFile(loop);
+    edit.Press();
+    for (int s = 0; s < 16; ++s) {
+        EXPECT_EQ(edit.Move(0, X(s), KeyY(60), true, false, false), 60);
+        EXPECT_EQ(edit.Move(0, X(s) + 2, KeyY(60) + 1, true, false, false), 60) << "the same key and step again";
+    }
+    edit.Release();
+    EXPECT_EQ(Rec(0).StepMask, 0xFFFF);
+    for (int s = 0; s < 16; ++s) EXPECT_EQ(Rec(0).Value(tx::RowNote, s), 60) << s;
+    ASSERT_EQ(played.size(), 16u) << "each step's sample once";
+    for (int s = 0; s < 16; ++s) EXPECT_EQ(played[size_t(s)], (Play{0, s, 60}));
+    for (int ch = 1; ch < 4; ++ch) EXPECT_EQ(Rec(ch).StepMask, 0) << "unselected channels stay";
+
+    EXPECT_EQ(undo.UndoSteps(), 1u) << "one drag is one undo step";
+    undo.Undo();
+    EXPECT_EQ(tx::BuildLoopFile(loop), before) << "the undone loop, byte for byte";
+    undo.Redo();
+    EXPECT_EQ(Rec(0).StepMask, 0xFFFF);
+}
+
+TEST_F(PianoEditTest, RightClickSwitchesOffAndSetsTheMiddleNote) {
+    loop.Channel(1).MiddleNote = 48;
+    Rec(1).SetStep(5, true);
+    Rec(1).SetValue(tx::RowNote, 5, 70);
+    edit.Press();
+    edit.Move(1, X(5), KeyY(80), false, true, false);
+    edit.Release();
+    EXPECT_FALSE(Rec(1).GetStep(5));
+    EXPECT_EQ(Rec(1).Value(tx::RowNote, 5), 48);
+    EXPECT_TRUE(played.empty()) << "erasing plays nothing";
+}
+
+TEST_F(PianoEditTest, TransposeMovesTheOtherStepsHeldTo0Through123) {
+    struct Case {
+        int from, to;
+        int others[3];    // keys of steps 0, 2, 3 before
+        int expected[3];  // after
+    };
+    const Case cases[] = {
+        {60, 62, {122, 50, 123}, {123, 52, 123}},  // 122 becomes 123, not 124
+        {60, 57, {1, 2, 3}, {0, 0, 0}},            // held at the bottom
+        {60, 72, {100, 115, 0}, {112, 123, 12}},
+    };
+    for (const Case& c : cases) {
+        Rec(0).Reset();
+        Rec(0).SetStep(2, true);
+        Rec(0).SetValue(tx::RowNote, 1, uint8_t(c.from));
+        for (int i = 0; i < 3; ++i) Rec(0).SetValue(tx::RowNote, i == 0 ? 0 : i + 1, uint8_t(c.others[i]));
+        edit.Press();
+        edit.Move(0, X(1), KeyY(c.from), true, false, true);
+        edit.Move(0, X(1), KeyY(c.to), true, false, true);
+        edit.Release();
+        EXPECT_EQ(Rec(0).Value(tx::RowNote, 1), c.to);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Rec(0).Value(tx::RowNote, i == 0 ? 0 : i + 1), c.expected[i]) << c.to;
+        EXPECT_EQ(Rec(0).StepMask, 1u << 2) << "transposing switches no step";
+    }
+    EXPECT_TRUE(played.empty());
+}
+
+TEST_F(PianoEditTest, TwoSelectedChannelsAreEditedTogether) {
+    loop.Channel(2).Selected = true;
+    loop.Channel(3).Selected = true;
+    loop.Channel(3).Sample.ClearSampleData();  // no sample: edited, not played
+    edit.Press();
+    edit.Move(0, Xb(7), KeyY(61), true, false, false);
+    edit.Release();
+    for (int ch : {0, 2, 3}) {
+        EXPECT_TRUE(Rec(ch).GetStep(7)) << ch;
+        EXPECT_EQ(Rec(ch).Value(tx::RowNote, 7), 61) << ch;
+    }
+    EXPECT_FALSE(Rec(1).GetStep(7));
+    EXPECT_EQ(Rec(1).Value(tx::RowNote, 7), 60);
+    EXPECT_EQ(played, (std::vector<Play>{{2, 7, 61}, {0, 7, 61}})) << "last channel first";
+}
+
+TEST_F(PianoEditTest, NothingPlaysDuringARenderAndNothingOutsideTheColumns) {
+    bool rendering = true;
+    edit.RenderRunning = [&] { return rendering; };
+    edit.Press();
+    edit.Move(0, X(3), KeyY(64), true, false, false);
+    EXPECT_TRUE(Rec(0).GetStep(3)) << "the step is still set";
+    EXPECT_TRUE(played.empty());
+    const std::vector<uint8_t> before = tx::BuildLoopFile(loop);
+    for (int x : {-1, -40, 256, 900}) edit.Move(0, x, KeyY(64), true, false, false);
+    EXPECT_EQ(tx::BuildLoopFile(loop), before) << "a point beside the columns changes nothing";
+    edit.Release();
+    edit.Move(0, X(4), KeyY(64), true, false, false);
+    EXPECT_FALSE(Rec(0).GetStep(4)) << "a move without a press";
 }
 
 }  // namespace
