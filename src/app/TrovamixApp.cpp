@@ -247,8 +247,8 @@ void TTrovamixApp::MainWindowSetUp() {
     QStringList names;
     for (const TStyleEntry& e : styles_) names << QString::fromStdString(e.Name);
     styleIndex_ = tx::ChooseStyle(styles_, desktopSettings_.Style);
-    if (styleIndex_ >= 0) w.SetStyle(names[styleIndex_]);
     w.SetStyles(names);
+    w.SetStyleIndex(styleIndex_);
     LoadStyle(styleIndex_);
 
     if (plugin_.Load(options_.ProgramFolder)) {
@@ -340,11 +340,9 @@ void TTrovamixApp::LoadStyle(int index) {
     form_->ApplyStyle(LoadStyleData({folder, DefaultStyleFolder(options_.ProgramFolder), FindEmbeddedStyleFile}));
 }
 
-void TTrovamixApp::ChooseStyle(const QString& name) {
-    const auto it = std::find_if(styles_.begin(), styles_.end(),
-                                 [&](const TStyleEntry& e) { return QString::fromStdString(e.Name) == name; });
-    if (it == styles_.end()) return;
-    styleIndex_ = int(it - styles_.begin());
+void TTrovamixApp::ChooseStyle(int index) {
+    if (index < 0 || index >= int(styles_.size())) return;
+    styleIndex_ = index;
     LoadStyle(styleIndex_);
     form_->LayoutChannelRows();
 }

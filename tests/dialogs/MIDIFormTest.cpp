@@ -139,7 +139,7 @@ TEST_F(MIDIFormTest, StoredValuesRoundTripWithoutActing) {
     form.SetLedsOver(true);
     form.SetEasyMove(false);
     form.SetUsePlugin(true);
-    form.SetStyle("night");
+    form.SetStyleIndex(1);
     EXPECT_EQ(form.DSDriver(), 0);
     EXPECT_EQ(form.BankSelectMethod(), 1);
     EXPECT_EQ(form.RenderingRemainder(), tx::TRemainder::Leave);
@@ -169,8 +169,27 @@ TEST_F(MIDIFormTest, UserChangesActAtOnce) {
     styles->setCurrentIndex(1);
     styles->activated(1);
     ASSERT_EQ(style.count(), 1);
-    EXPECT_EQ(style[0][0].toString(), QStringLiteral("Night"));
-    EXPECT_EQ(form.Style(), QStringLiteral("Night"));
+    EXPECT_EQ(style[0][0].toInt(), 1);
+    EXPECT_EQ(form.StyleIndex(), 1);
+}
+
+// Styles are told apart by their place in the list: names may differ only in
+// case, or repeat between the program's and the user's style folders.
+TEST_F(MIDIFormTest, StylesWhoseNamesDifferOnlyInCaseCanBothBeChosen) {
+    QSignalSpy style(&form, &tx::TMIDIForm::styleChosen);
+    auto* styles = child<QComboBox>("StylesBox");
+    form.SetStyles({"Night", "night", "Night"});
+    for (int i : {1, 2, 0}) {
+        form.SetStyleIndex(i);
+        EXPECT_EQ(styles->currentIndex(), i);
+        styles->activated(i);
+        EXPECT_EQ(style.takeLast()[0].toInt(), i);
+        EXPECT_EQ(form.StyleIndex(), i);
+    }
+    form.SetStyleIndex(2);
+    form.SetStyles({"Night", "night", "Night", "Default"});  // the list refilled keeps the choice
+    EXPECT_EQ(styles->currentIndex(), 2);
+    EXPECT_TRUE(style.isEmpty()) << "loading a choice must not reload the style";
 }
 
 TEST_F(MIDIFormTest, PluginSwitchNeverClaimsAPluginThatDoesNotRun) {
