@@ -28,6 +28,7 @@
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
 #include "window/MenuItems.h"
+#include "window/PianoForm.h"
 #include "window/PlacedControl.h"
 
 namespace tx {
@@ -57,6 +58,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateCaption();
     CreatePanels();
     CreateChannelArea();
+    CreatePianoForm();
     CreateMenus();
     CreateChannelMenu();
     ConnectHints(this);
@@ -240,6 +242,7 @@ void TTrovamixMainForm::ApplyStyle(const TStyleData& style) {
     }
     for (int i = 0; i < RowCount(); ++i) AssignRowStrips(rows_[size_t(i)], i);
     LayoutChannelRows();
+    ApplyPianoStyle(applied);
 }
 
 void TTrovamixMainForm::SetWheelMode(int mode) {
@@ -494,6 +497,7 @@ void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
 void TTrovamixMainForm::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (isVisible()) clampTimer_->start();
+    if (KeyboardEditorVisible()) pianoForm_->Reattach();
 }
 
 void TTrovamixMainForm::KeepOnScreen() {

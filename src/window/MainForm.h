@@ -36,6 +36,7 @@ class TAddToolForm;
 class THelpWindow;
 class THumanizeForm;
 class TPlayListForm;
+class TPianoForm;
 }  // namespace tx
 
 namespace tx {
@@ -167,6 +168,11 @@ public:
     TStepKnob* StepKnob() const { return stepKnob_; }
     bool LineCursorShown() const { return lineCursor_; }
     TVisualForm* VisualForm() const { return visualForm_; }
+    // The keyboard editor: `mode` a TPianoForm mode, or -1 to close it; the
+    // edit buttons follow.
+    TPianoForm* PianoForm() const { return pianoForm_; }
+    void SetKeyboardEditor(int mode);
+    bool KeyboardEditorVisible() const;
     THelpWindow* HelpWindow() const;
     void SetHelpFile(const QString& file) { helpFile_ = file; }  // empty: the one beside the program
     int IconClicks() const { return iconClicks_; }
@@ -186,6 +192,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -223,6 +230,9 @@ private:
     bool CurrentPatternPlaying() const;
     void CreatePlaylist();
     void PlaylistShowsLoop();  // the whole grid after a loop was read or reset
+    void CreatePianoForm();
+    void ApplyPianoStyle(const TAppliedStyle& applied);
+    int KeyboardEditorChannel() const;  // the first selected, else the first shown
 
     TLoop& loop_;
     TEngine* engine_;
@@ -269,6 +279,7 @@ private:
     TStepKnob* stepKnob_ = nullptr;
     bool lineCursor_ = false;            // the "LINE" cursor: per-step edits take the whole row
     TVisualForm* visualForm_ = nullptr;  // the dots window
+    TPianoForm* pianoForm_ = nullptr;    // the keyboard editor
     std::vector<TChannelRow*> rows_;
     std::vector<QMenu*> menus_;
     QAction* recentSeparator_ = nullptr;

@@ -9,6 +9,7 @@
 #include "model/Loop.h"
 #include "window/KeyTranslation.h"
 #include "window/MainForm.h"
+#include "window/PianoForm.h"
 
 namespace tx {
 
@@ -35,7 +36,8 @@ bool TTrovamixMainForm::HandleKey(QObject* target, QKeyEvent* e, bool press) {
     s.NoteButtonDown = transport_->FXNoteBtn->Down();
     s.DrawButtonDown = transport_->FXDrawBtn->Down();
     s.WheelMode = wheelMode_;
-    s.MainOrEditorActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
+    s.KeyboardEditorVisible = KeyboardEditorVisible();
+    s.MainOrEditorActive = isActiveWindow() || QApplication::activeWindow() == nullptr || pianoForm_->isActiveWindow();
     const auto commands = press ? KeyPressed(*k, s) : KeyReleased(*k, s);
     for (const TKeyCommand& c : commands) RunKeyCommand(c);
     return !commands.empty() || (k->Key == TKey::Digit || k->Key == TKey::Keypad);
@@ -66,10 +68,13 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             if (engine_) engine_->JumpToSongPosition(std::max(0, loop_.SongPosition + c.Arg));
             break;
         case TKeyAction::PressNoteButton:
-            transport_->FXNoteBtn->SetDown(true);
+            SetKeyboardEditor(TPianoForm::KeyboardMode);
             break;
         case TKeyAction::PressDrawButton:
-            transport_->FXDrawBtn->SetDown(true);
+            SetKeyboardEditor(TPianoForm::DrawMode);
+            break;
+        case TKeyAction::NextGraphParameter:
+            pianoForm_->NextRow();
             break;
         case TKeyAction::SetWheelMode:
             SetWheelMode(c.Arg);
@@ -82,16 +87,17 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             break;
         }
         case TKeyAction::CloseKeyboardEditor:
-            transport_->FXNoteBtn->SetDown(false);
-            transport_->FXDrawBtn->SetDown(false);
+            SetKeyboardEditor(-1);
             break;
         case TKeyAction::LineCursor:
             setCursor(ProgramCursor("LINE"));
             lineCursor_ = true;
+            pianoForm_->SetTransposeCursor(KeyboardEditorVisible());
             break;
         case TKeyAction::DefaultCursor:
             unsetCursor();
             lineCursor_ = false;
+            pianoForm_->SetTransposeCursor(false);
             break;
         case TKeyAction::TogglePlugin:
             if (TogglePlugin) TogglePlugin();

@@ -8,6 +8,7 @@
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
 #include "window/MainForm.h"
+#include "window/PianoForm.h"
 
 // The main window's channel area: one row of controls per channel, their
 // layout, and the window-height rules that follow from it.
@@ -49,6 +50,9 @@ void TTrovamixMainForm::CreateChannelArea() {
     knobHost.LineCursor = [this] { return lineCursor_; };
     knobHost.ShowHint = [this](const QString& text) { ShowHintText(text); };
     knobHost.Grid = [this](int ch) { return Row(ch) ? Row(ch)->TechnoGrid : nullptr; };
+    knobHost.StepValueChanged = [this](int ch, int step) {
+        if (KeyboardEditorVisible()) pianoForm_->StepChanged(ch, step);
+    };
     stepKnob_ = new TStepKnob(loop_, dotVolWheel_, knobHost, this);
     TVisualHost visualHost;
     visualHost.Close = [this] { RunCommand(TCommand::DotsWindow); };
@@ -84,6 +88,9 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     host.BothButtons = [this] { return bothButtons_; };
     host.CurrentPatternPlaying = [this] { return CurrentPatternPlaying(); };
     host.SelectAlone = [this](int ch) { SelectAlone(ch); };
+    host.StepSet = [this](int ch, int step, bool) {
+        if (KeyboardEditorVisible()) pianoForm_->StepChanged(ch, step);
+    };
     host.WheelPress = [this](int ch, int x, int y, Qt::MouseButton b) {
         if (TChannelRow* r = Row(ch)) stepKnob_->Press(r->TechnoGrid, QPoint(x, y), b);
     };
@@ -273,6 +280,7 @@ void TTrovamixMainForm::FitHeight() {
 
 void TTrovamixMainForm::RepaintSteps() {
     for (TChannelRow* row : rows_) row->TechnoGrid->update();
+    if (KeyboardEditorVisible()) pianoForm_->Refresh();
 }
 
 bool TTrovamixMainForm::CurrentPatternPlaying() const {
@@ -301,6 +309,8 @@ void TTrovamixMainForm::Solo(int channel) {
 void TTrovamixMainForm::SelectAlone(int channel) {
     loop_.SelectChannelAlone(channel);
     UpdateRowStates();
+    // The keyboard editor follows the selected channel.
+    if (KeyboardEditorVisible() && loop_.SelectedChannel() >= 0) pianoForm_->OpenFor(loop_.SelectedChannel());
 }
 
 }  // namespace tx

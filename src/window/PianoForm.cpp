@@ -266,6 +266,7 @@ void TPianoForm::SetRow(int row) {
 
 void TPianoForm::OpenFor(int channel) {
     if (channel < 0 || channel >= loop_.ChannelCount()) return;
+    const bool fresh = channel != tag_ || !isVisible();
     if (channel != tag_) {
         KeybRelease();
         DrawRelease();
@@ -273,7 +274,7 @@ void TPianoForm::OpenFor(int channel) {
     tag_ = channel;
     keys_.ResetLast();
     Reattach();
-    ScrollToKeys();
+    if (fresh) ScrollToKeys();  // reopened on the same channel, the view stays where the user left it
     if (!isVisible()) show();
     Refresh();
 }
