@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "controls/BuiltinImages.h"
 #include "controls/SkinWidget.h"
@@ -63,6 +64,7 @@ public:
     QPointer<TImageStrip> keyb, notes;
     void UpdateColumn(int step) { update(step * kColumnWidth, 0, kColumnWidth, height()); }
     QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
+    TPianoForm* Form() const { return form_; }
 
 protected:
     void PaintSkin(QPainter& p) override {
@@ -114,6 +116,7 @@ public:
     }
     std::array<std::optional<QColor>, 4> graphColours;
     QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
+    TPianoForm* Form() const { return form_; }
 
     QColor BarColour(int row, int value) const {
         const StepParam& param = StepParamTable[size_t(row)];
@@ -155,6 +158,112 @@ private:
     TPianoForm* form_;
 };
 
+namespace {
+
+// One step of the roll or of the bars as a screen reader sees it: "Step n",
+// a check box with the key as its value, or a slider of the row's value.
+class TPianoStepAccessible : public QAccessibleInterface,
+                             public QAccessibleActionInterface,
+                             public QAccessibleValueInterface {
+public:
+    TPianoStepAccessible(TPianoForm* form, QWidget* box, bool draw, int step)
+        : form_(form), box_(box), draw_(draw), step_(step) {}
+    bool isValid() const override { return form_ && box_; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return box_ ? box_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(box_); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        if (!isValid()) return {};
+        if (t == QAccessible::Name) return QStringLiteral("Step %1").arg(step_ + 1);
+        if (t != QAccessible::Value) return {};
+        if (draw_) return ValueText(form_->Row(), form_->StepValue(step_));
+        return KeyText(form_->StepKey(step_)) +
+               (form_->StepOn(step_) ? QStringLiteral(", on") : QStringLiteral(", off"));
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        if (!box_) return {};
+        const QRect r(step_ * kColumnWidth, 0, kColumnWidth, draw_ ? DrawBoxHeight : box_->height());
+        return QRect(box_->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return draw_ ? QAccessible::Slider : QAccessible::CheckBox; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.checkable = !draw_;
+        s.checked = !draw_ && form_ && form_->StepOn(step_);
+        return s;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ActionInterface && !draw_) return static_cast<QAccessibleActionInterface*>(this);
+        if (type == QAccessible::ValueInterface && draw_) return static_cast<QAccessibleValueInterface*>(this);
+        return nullptr;
+    }
+    QStringList actionNames() const override { return {toggleAction()}; }
+    void doAction(const QString& name) override {
+        if (form_ && (name == toggleAction() || name == pressAction())) form_->ToggleStep(step_);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    QVariant currentValue() const override { return form_ ? form_->StepValue(step_) : 0; }
+    void setCurrentValue(const QVariant& value) override {
+        if (form_) form_->SetStepValue(step_, value.toInt());
+    }
+    QVariant maximumValue() const override { return form_ ? StepParamTable[size_t(form_->Row())].Maximum : 0; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    QPointer<TPianoForm> form_;
+    QPointer<QWidget> box_;
+    bool draw_;
+    int step_;
+};
+
+class TPianoBoxAccessible : public QAccessibleWidget {
+public:
+    TPianoBoxAccessible(TPianoForm* form, QWidget* box, bool draw) : QAccessibleWidget(box, QAccessible::Grouping) {
+        for (int i = 0; i < kColumns; ++i)
+            ids_[size_t(i)] = QAccessible::registerAccessibleInterface(new TPianoStepAccessible(form, box, draw, i));
+    }
+    ~TPianoBoxAccessible() override {
+        for (auto id : ids_) QAccessible::deleteAccessibleInterface(id);
+    }
+    int childCount() const override { return kColumns; }
+    QAccessibleInterface* child(int i) const override {
+        return i >= 0 && i < kColumns ? QAccessible::accessibleInterface(ids_[size_t(i)]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* c) const override {
+        for (int i = 0; i < kColumns; ++i)
+            if (QAccessible::accessibleInterface(ids_[size_t(i)]) == c) return i;
+        return -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        for (int i = 0; i < kColumns; ++i)
+            if (child(i)->rect().contains(x, y)) return child(i);
+        return nullptr;
+    }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) return widget()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+
+private:
+    std::array<QAccessible::Id, kColumns> ids_{};
+};
+
+QAccessibleInterface* PianoFactory(const QString&, QObject* object) {
+    auto* w = qobject_cast<QWidget*>(object);
+    if (!w) return nullptr;
+    if (auto* keyb = dynamic_cast<TPianoKeybBox*>(w)) return new TPianoBoxAccessible(keyb->Form(), w, false);
+    if (auto* draw = dynamic_cast<TPianoDrawBox*>(w)) return new TPianoBoxAccessible(draw->Form(), w, true);
+    return nullptr;
+}
+
+}  // namespace
+
 TPianoForm::TPianoForm(TLoop& loop, const TPianoHost& host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       loop_(loop),
@@ -187,6 +296,10 @@ TPianoForm::TPianoForm(TLoop& loop, const TPianoHost& host, QWidget* parent)
     drawBox_ = new TPianoDrawBox(this, panel_);
     drawBox_->move(0, 0);
     drawBox_->hide();
+    // After the boxes: the skinned controls' own factory is installed by then,
+    // and the one installed last is asked first.
+    static std::once_flag once;
+    std::call_once(once, [] { QAccessible::installFactory(PianoFactory); });
 
     for (int r = 0; r < 6; ++r) {
         auto* b = PlacedToggle(panel_, kRowButtons[r], QStringLiteral("|") + kRowNames[r]);
@@ -412,6 +525,37 @@ void TPianoForm::DrawRelease() {
     values_.End();
     drawButton_ = Qt::NoButton;
     SetTransposeCursor(transpose_);
+}
+
+bool TPianoForm::StepOn(int step) const {
+    return tag_ < loop_.ChannelCount() && loop_.GetStep(tag_, loop_.CurrentPattern, step);
+}
+
+int TPianoForm::StepKey(int step) const {
+    return tag_ < loop_.ChannelCount() ? loop_.Channel(tag_).Pattern(loop_.CurrentPattern).Value(RowNote, step) : 0;
+}
+
+int TPianoForm::StepValue(int step) const {
+    return tag_ < loop_.ChannelCount() ? loop_.Channel(tag_).Pattern(loop_.CurrentPattern).Value(row_, step) : 0;
+}
+
+void TPianoForm::ToggleStep(int step) {
+    if (step < 0 || step >= kColumns || keys_.Pressed() || tag_ >= loop_.ChannelCount()) return;
+    // As the mouse would: the left button on the step's own key, or the right button.
+    const int key = StepKey(step), semitone = key % 12;
+    const bool black = kMarkShape[semitone] == DefaultLayout::KeyMarkBlack;
+    const int x = step * kColumnWidth + (black ? 3 : 12);
+    const int y = keybBox_->height() - (key / 12 * PianoOctaveHeight + kMarkOffset[semitone] + 2);
+    const bool on = !StepOn(step);
+    keys_.Press();
+    keys_.Move(tag_, x, y, on, !on, false, keybBox_->height());
+    keys_.Release();
+}
+
+void TPianoForm::SetStepValue(int step, int value) {
+    if (step < 0 || step >= kColumns || values_.Active() || !values_.Begin(tag_, row_, step)) return;
+    SetDrawValue(step, value, false);
+    values_.End();
 }
 
 void TPianoForm::SetDrawValue(int step, int value, bool line) {

@@ -78,6 +78,15 @@ public:
     TMyTransButton* RowButton(int row) const { return rowButtons_[size_t(row)]; }
     bool Scrolling() const;
 
+    // What a screen reader (or a test) does to one step: switch it on at its
+    // key or off as the right button does; set its value of the selected row.
+    // Each is one undo step.
+    void ToggleStep(int step);
+    void SetStepValue(int step, int value);
+    bool StepOn(int step) const;
+    int StepKey(int step) const;
+    int StepValue(int step) const;
+
 protected:
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -236,6 +236,43 @@ TEST_F(PianoFormTest, ExactlyOneRowButtonIsDown) {
     EXPECT_EQ(form->RowButton(4)->objectName(), "FXResoSelect");
 }
 
+TEST_F(PianoFormTest, AScreenReaderReadsAndEditsTheSteps) {
+    Rec(0).SetValue(RowNote, 2, 61);
+    QAccessibleInterface* roll = QAccessible::queryAccessibleInterface(Keyb());
+    ASSERT_TRUE(roll);
+    EXPECT_EQ(roll->text(QAccessible::Name), "Piano roll");
+    ASSERT_EQ(roll->childCount(), 16);
+    QAccessibleInterface* step = roll->child(2);
+    EXPECT_EQ(step->text(QAccessible::Name), "Step 3");
+    EXPECT_EQ(step->text(QAccessible::Value), "C#5, off");
+    EXPECT_EQ(step->role(), QAccessible::CheckBox);
+    step->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(Rec(0).GetStep(2));
+    EXPECT_EQ(Rec(0).Value(RowNote, 2), 61) << "switched on at its own key (a black one)";
+    EXPECT_EQ(played, (std::vector<Hit>{{0, 2, 61}}));
+    EXPECT_TRUE(step->state().checked);
+    step->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_FALSE(Rec(0).GetStep(2));
+    EXPECT_EQ(undo.UndoSteps(), 2u);
+
+    form->SetMode(TPianoForm::DrawMode);
+    form->SetRow(RowPitch);
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Draw())->child(15);
+    ASSERT_TRUE(bar && bar->valueInterface());
+    EXPECT_EQ(bar->role(), QAccessible::Slider);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 240);
+    bar->valueInterface()->setCurrentValue(135);
+    EXPECT_EQ(Rec(0).Value(RowPitch, 15), 135);
+    EXPECT_EQ(bar->text(QAccessible::Value), "pitch 1.5");
+    bar->valueInterface()->setCurrentValue(999);
+    EXPECT_EQ(Rec(0).Value(RowPitch, 15), 240) << "held to the row's range";
+    EXPECT_EQ(undo.UndoSteps(), 4u);
+
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form->RowButton(2));
+    EXPECT_EQ(button->text(QAccessible::Name), "Pitch");
+    EXPECT_TRUE(button->state().checked);
+}
+
 TEST_F(PianoFormTest, Screenshots) {
     for (int s = 0; s < 16; s += 2) {
         Rec(0).SetStep(s, true);
