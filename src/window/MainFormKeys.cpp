@@ -103,7 +103,7 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             if (TogglePlugin) TogglePlugin();
             break;
         default:
-            break;  // the keyboard editor, the channel window and the plug-in are not here yet
+            break;  // the channel window and the plug-in are not here yet
     }
 }
 

@@ -270,6 +270,14 @@ TPianoForm::TPianoForm(TLoop& loop, const TPianoHost& host, QWidget* parent)
       host_(host),
       keys_(loop),
       values_(loop) {
+    // Before the boxes exist (naming them already asks for their interfaces).
+    // The factory installed last is asked first: the skinned controls' own
+    // factory must be in before this one.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        InstallSkinAccessibility();
+        QAccessible::installFactory(PianoFactory);
+    });
     setObjectName("PianoForm");
     setWindowTitle("Piano");
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -296,10 +304,6 @@ TPianoForm::TPianoForm(TLoop& loop, const TPianoHost& host, QWidget* parent)
     drawBox_ = new TPianoDrawBox(this, panel_);
     drawBox_->move(0, 0);
     drawBox_->hide();
-    // After the boxes: the skinned controls' own factory is installed by then,
-    // and the one installed last is asked first.
-    static std::once_flag once;
-    std::call_once(once, [] { QAccessible::installFactory(PianoFactory); });
 
     for (int r = 0; r < 6; ++r) {
         auto* b = PlacedToggle(panel_, kRowButtons[r], QStringLiteral("|") + kRowNames[r]);
