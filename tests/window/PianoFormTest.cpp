@@ -199,10 +199,11 @@ TEST_F(PianoFormTest, AutoScrollMovesEightPixelsATickWithinTheEnds) {
     EXPECT_FALSE(form->Scrolling()) << "inside the view";
     Mouse(Keyb(), QEvent::MouseMove, {12, 5}, Qt::NoButton, Qt::LeftButton);
     ASSERT_TRUE(form->Scrolling());
-    QTest::qWait(130);
-    EXPECT_LE(bar->value(), 12);
-    QTest::qWait(150);
-    EXPECT_EQ(bar->value(), 0) << "never past the top";
+    std::vector<int> seen;
+    QObject::connect(bar, &QScrollBar::valueChanged, [&](int v) { seen.push_back(v); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() == 0; }, 3000));
+    QTest::qWait(120);
+    EXPECT_EQ(seen, (std::vector<int>{12, 4, 0})) << "8 pixels a tick, never past the top";
     Mouse(Keyb(), QEvent::MouseButtonRelease, {12, 5}, Qt::LeftButton, Qt::NoButton);
     EXPECT_FALSE(form->Scrolling());
 }
