@@ -8,13 +8,14 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "desktop/CollectSamples.h"
 #include "dialogs/HumanizeForm.h"
 #include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
+#include "window/ChannelForm.h"
 #include "window/MainForm.h"
 #include "window/MenuItems.h"
-#include "desktop/CollectSamples.h"
 
 namespace tx {
 
@@ -156,6 +157,7 @@ void TTrovamixMainForm::UndoRedo(bool undo) {
     ChannelsChanged();
     if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
     RepaintSteps();
+    if (channelForm_->isVisible()) channelForm_->Refresh();
     ShowHintText(QString::fromStdString((undo ? "|Undone: " : "|Redone: ") + name));
 }
 

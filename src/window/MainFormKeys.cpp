@@ -5,8 +5,10 @@
 #include <algorithm>
 
 #include "controls/BuiltinImages.h"
+#include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
+#include "window/ChannelForm.h"
 #include "window/KeyTranslation.h"
 #include "window/MainForm.h"
 
@@ -36,6 +38,8 @@ bool TTrovamixMainForm::HandleKey(QObject* target, QKeyEvent* e, bool press) {
     s.DrawButtonDown = transport_->FXDrawBtn->Down();
     s.WheelMode = wheelMode_;
     s.MainOrEditorActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
+    s.ChannelWindowVisible = channelForm_->isVisible();
+    s.PlaylistActive = playList_ && playList_->isActiveWindow();
     const auto commands = press ? KeyPressed(*k, s) : KeyReleased(*k, s);
     for (const TKeyCommand& c : commands) RunKeyCommand(c);
     return !commands.empty() || (k->Key == TKey::Digit || k->Key == TKey::Keypad);
@@ -95,6 +99,9 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
             break;
         case TKeyAction::TogglePlugin:
             if (TogglePlugin) TogglePlugin();
+            break;
+        case TKeyAction::PassToChannelWindow:
+            channelForm_->Page(c.Arg);
             break;
         default:
             break;  // the keyboard editor, the channel window and the plug-in are not here yet
