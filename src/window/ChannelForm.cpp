@@ -42,6 +42,26 @@ constexpr int KeyboardScrollStart = 250;
 constexpr int DelayTimeDefault = 48;
 const QColor GridSelected(255, 208, 208);  // light red
 
+const char* const FormStyle = R"(
+#SettingsForm { background: rgb(36,38,43); }
+QLabel, QCheckBox { background: transparent; color: rgb(222,222,214); }
+QTabWidget::pane { background: rgb(44,46,52); border: 1px solid rgb(74,77,85); top: -1px; }
+QTabBar::tab { background: rgb(30,31,35); color: rgb(170,170,162); padding: 4px 12px; border: 1px solid rgb(74,77,85);
+               border-bottom: none; margin-right: 2px; }
+QTabBar::tab:selected { background: rgb(44,46,52); color: rgb(255,236,200); }
+QLineEdit, QSpinBox, QComboBox, QListWidget { background: rgb(22,23,27); color: rgb(235,235,226);
+               selection-background-color: rgb(120,90,90); }
+QListWidget::item:selected { background: rgb(130,92,92); color: white; }
+QPushButton { background: rgb(64,67,75); color: rgb(235,235,226); border: 1px solid rgb(96,99,108);
+              padding: 3px 9px; border-radius: 3px; }
+QPushButton:pressed { background: rgb(90,94,104); }
+QPushButton:focus, QListWidget:focus, QTableWidget:focus { border: 1px solid rgb(110,160,235); }
+QScrollArea { background: rgb(30,30,30); border: none; }
+QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid rgb(150,152,160); background: rgb(22,23,27); }
+QCheckBox::indicator:checked { background: rgb(236,150,110); border: 1px solid rgb(255,210,180); }
+QCheckBox:focus { color: rgb(150,190,250); }
+)";
+
 // Names a plain widget for the style and for a screen reader.
 template <class T>
 T* Named(T* w, const char* name, const QString& accessible) {
@@ -87,6 +107,8 @@ TChannelForm::TChannelForm(TLoop& loop, QWidget* parent)
     dark.setColor(QPalette::Highlight, QColor(120, 90, 90));
     setPalette(dark);
     setAutoFillBackground(true);
+    // The main window's style sheet reaches this window too, so the dark panel look is spelled out here.
+    setStyleSheet(FormStyle);
 
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(6, 6, 6, 6);
@@ -253,7 +275,7 @@ QWidget* TChannelForm::BuildMidiSheet() {
     NoteGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     NoteGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     NoteGrid->setShowGrid(true);
-    NoteGrid->setStyleSheet(QString("QTableWidget { background: palette(button); color: palette(button-text); "
+    NoteGrid->setStyleSheet(QString("QTableWidget { background: rgb(58,61,68); color: rgb(235,235,226); "
                                     "gridline-color: rgb(30,31,35); }"
                                     "QTableWidget::item:selected { background: rgb(%1,%2,%3); color: black; }")
                                 .arg(GridSelected.red())

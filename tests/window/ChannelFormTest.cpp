@@ -130,7 +130,8 @@ TEST_F(ChannelFormTest, MidiControlsSendAsTheirTableSays) {
         std::vector<Bytes> Expected;
     } cases[] = {
         {"channel: nothing until the next note", [&] { w->ChanSelect->setCurrentIndex(3); }, {}},
-        {"controller 7 to 100", [&] {
+        {"controller 7 to 100",
+         [&] {
              w->CtrlNumSelect->setValue(7);
              w->CtrlValSelect->setValue(100);
          },
@@ -322,9 +323,8 @@ TEST_F(ChannelFormTest, DialogPreviewRules) {
         int64_t Bytes;
         bool On, Plays;
     } cases[] = {
-        {"/s/kick.wav", 1000, true, true},      {"/s/KICK.WAV", 524288, true, true},
-        {"/s/kick.wav", 524289, true, false},   {"/s/kick.wav", 1000, false, false},
-        {"/s/kick.aiff", 1000, true, false},    {"/s/wav", 10, true, false},
+        {"/s/kick.wav", 1000, true, true},   {"/s/KICK.WAV", 524288, true, true}, {"/s/kick.wav", 524289, true, false},
+        {"/s/kick.wav", 1000, false, false}, {"/s/kick.aiff", 1000, true, false}, {"/s/wav", 10, true, false},
     };
     for (const Case& c : cases) EXPECT_EQ(PreviewInDialog(c.Path, c.Bytes, c.On), c.Plays) << c.Path << " " << c.Bytes;
 }
@@ -345,7 +345,7 @@ TEST_F(ChannelFormTest, KnobChangeIsOneUndoStepAndTheLoopComesBackByteForByte) {
     QApplication::processEvents();
     EXPECT_EQ(BuildLoopFile(loop), before);
     EXPECT_EQ(loop.Channel(0).Sample.Data[0], firstBefore);  // the processed sample came back too
-    EXPECT_EQ(w->SampleWheels[0]->Value(), 128);  // the window shows it
+    EXPECT_EQ(w->SampleWheels[0]->Value(), 128);             // the window shows it
     form->RunCommand(TCommand::Redo);
     EXPECT_EQ(loop.Channel(0).FXFirst, 220);
     EXPECT_EQ(loop.Channel(0).PreAmp, 32);
