@@ -25,6 +25,7 @@
 #include "midi/MidiOut.h"
 #include "model/Loop.h"
 #include "skin/Style.h"
+#include "dialogs/HelpWindow.h"
 #include "window/ChannelForm.h"
 #include "window/MainForm.h"
 
@@ -399,6 +400,60 @@ TEST_F(ChannelFormTest, EveryControlIsNamedAndReachable) {
             EXPECT_FALSE(name.isEmpty()) << c->objectName().toStdString() << " " << c->metaObject()->className();
         }
     }
+}
+
+TEST_F(ChannelFormTest, PreviewsByCtrlEnterAndTheScope) {
+    const std::string a = WriteSample("a.wav", 1000);
+    install->SetChannelSample(1, a, false, false);
+    // Ctrl + a press on the name button plays the channel and does nothing else.
+    QTest::mouseClick(form->Row(1)->SetButton, Qt::LeftButton, Qt::ControlModifier);
+    EXPECT_EQ(engine.VoiceCount, 1);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(form->Row(1)->SetButton->Down());
+    Open(1);
+    QTest::keyClick(w->NameEDit, Qt::Key_Return);
+    EXPECT_EQ(engine.VoiceCount, 2);
+    w->Sheets->setCurrentIndex(1);
+    QTest::mousePress(w->WAVScope, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(w->WAVScope, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(engine.VoiceCount, 3);
+    EXPECT_EQ(w->windowTitle(), "Channel settings");  // Enter renamed nothing
+}
+
+TEST_F(ChannelFormTest, AutoArrangePlacesTheWindowBesideTheMainWindow) {
+    bool autoArrange = true;
+    form->SetAutoArrangeQuery([&] { return autoArrange; });
+    form->move(200, 100);
+    w->move(700, 300);
+    Open(0);
+    EXPECT_EQ(w->x(), form->x() + 96);
+    Open(0);  // hidden again
+    autoArrange = false;
+    w->move(650, 300);
+    Open(0);
+    EXPECT_EQ(w->x(), 650);
+}
+
+TEST_F(ChannelFormTest, PopupMenusAndPanSendTheSetup) {
+    loop.Channel(2).MidiPatch = 5;
+    Open(2);
+    w->VolMenu->actions()[0]->trigger();  // "Max"
+    EXPECT_EQ(loop.Channel(2).Volume, 127);
+    EXPECT_EQ(form->Row(2)->FrontVolWheel->Value(), 127);
+    port->Clear();
+    w->PanMenu->actions()[0]->trigger();  // "Left"
+    EXPECT_EQ(loop.Channel(2).Pan, 0);
+    EXPECT_FALSE(Sent().empty());  // the channel's set-up went out with it
+    port->Clear();
+    w->PatchSelect->setValue(-1);
+    EXPECT_EQ(loop.Channel(2).MidiPatch, 255);
+}
+
+TEST_F(ChannelFormTest, F1OpensItsHelpTopic) {
+    Open(0);
+    QTest::keyClick(w->NoteSelect, Qt::Key_F1);
+    ASSERT_NE(form->HelpWindow(), nullptr);
+    EXPECT_TRUE(form->HelpWindow()->isVisible());
 }
 
 TEST_F(ChannelFormTest, Screenshots) {
