@@ -19,13 +19,14 @@
 
 #include "../support/TestSupport.h"
 #include "../support/Wav16.h"
+#include "MainControls.h"
+#include "dialogs/HelpWindow.h"
 #include "engine/Engine.h"
 #include "engine/SampleInstall.h"
 #include "loopfile/LoopFile.h"
 #include "midi/MidiOut.h"
 #include "model/Loop.h"
 #include "skin/Style.h"
-#include "dialogs/HelpWindow.h"
 #include "window/ChannelForm.h"
 #include "window/MainForm.h"
 
@@ -454,6 +455,16 @@ TEST_F(ChannelFormTest, F1OpensItsHelpTopic) {
     QTest::keyClick(w->NoteSelect, Qt::Key_F1);
     ASSERT_NE(form->HelpWindow(), nullptr);
     EXPECT_TRUE(form->HelpWindow()->isVisible());
+}
+
+TEST_F(ChannelFormTest, SampleScopeTakesTheStyleColours) {
+    // Style colours are $BBGGRR.
+    form->ApplyStyle(test::MakeStyleData("SampleScopeCol=$0000FF,$00FF00,$FF0000\n"));
+    EXPECT_EQ(w->WAVScope->BackColor(), QColor(255, 0, 0));
+    EXPECT_EQ(w->WAVScope->CenterColor(), QColor(0, 255, 0));
+    EXPECT_EQ(w->WAVScope->LineColor(), QColor(0, 0, 255));
+    // The knobs follow the style's "MiddleWheel.bmp" strip.
+    EXPECT_FALSE(w->SampleWheels[0]->WheelIL()->IsEmpty());
 }
 
 TEST_F(ChannelFormTest, Screenshots) {
