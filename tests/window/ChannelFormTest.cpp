@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
@@ -16,6 +18,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "../support/TestSupport.h"
 #include "../support/Wav16.h"
@@ -465,6 +468,37 @@ TEST_F(ChannelFormTest, SampleScopeTakesTheStyleColours) {
     EXPECT_EQ(w->WAVScope->LineColor(), QColor(0, 0, 255));
     // The knobs follow the style's "MiddleWheel.bmp" strip.
     EXPECT_FALSE(w->SampleWheels[0]->WheelIL()->IsEmpty());
+}
+
+TEST_F(ChannelFormTest, TheOpenDialogReportsWhatIsHighlightedAndReturnsTheChoice) {
+    const std::string a = WriteSample("a.wav", 100), b = WriteSample("b.wav", 100);
+    std::vector<QString> highlighted;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFiles);
+        // The file list fills in the background; then b.wav is highlighted and chosen.
+        auto* view = d->findChild<QListView*>("listView");
+        ASSERT_NE(view, nullptr);
+        QModelIndex ia, ib;
+        for (int tries = 0; tries < 200 && !(ia.isValid() && ib.isValid()); ++tries) {
+            QTest::qWait(10);
+            const QModelIndex root = view->rootIndex();
+            for (int r = 0; r < view->model()->rowCount(root); ++r) {
+                const QModelIndex i = view->model()->index(r, 0, root);
+                if (i.data().toString() == "a.wav") ia = i;
+                if (i.data().toString() == "b.wav") ib = i;
+            }
+        }
+        ASSERT_TRUE(ia.isValid() && ib.isValid());
+        view->setCurrentIndex(ib);
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    const QStringList chosen =
+        ChooseSampleFiles(w, QString::fromStdString(a), [&](const QString& f) { highlighted.push_back(f); });
+    EXPECT_EQ(chosen, QStringList{QString::fromStdString(b)});
+    ASSERT_FALSE(highlighted.empty());
+    EXPECT_TRUE(std::find(highlighted.begin(), highlighted.end(), QString::fromStdString(b)) != highlighted.end());
 }
 
 TEST_F(ChannelFormTest, Screenshots) {
