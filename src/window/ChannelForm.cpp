@@ -275,6 +275,7 @@ QWidget* TChannelForm::BuildMidiSheet() {
     NoteGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     NoteGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     NoteGrid->setShowGrid(true);
+    NoteGrid->setTabKeyNavigation(false);  // Tab leaves the grid; the arrows move in it
     NoteGrid->setStyleSheet(QString("QTableWidget { background: rgb(58,61,68); color: rgb(235,235,226); "
                                     "gridline-color: rgb(30,31,35); }"
                                     "QTableWidget::item:selected { background: rgb(%1,%2,%3); color: black; }")
@@ -462,7 +463,8 @@ QWidget* TChannelForm::BuildPitchSheet() {
                                       KeyboardScrollBox->horizontalScrollBar()->sizeHint().height() + 4);
     KeyboardScrollBox->horizontalScrollBar()->setValue(KeyboardScrollStart);
     v->addWidget(KeyboardScrollBox);
-    auto* help = new QLabel("Click a key to hear the sample at that key; the right button sets the middle note.");
+    auto* help = new QLabel(
+        "Click a key (or Space) to hear the sample at that key; the right button (or M) sets the middle note.");
     help->setWordWrap(true);
     v->addWidget(help);
     PitchableBox = Named(new QCheckBox("Pitchable"), "PitchableBox", "Modified by the main pitch?");

@@ -501,6 +501,31 @@ TEST_F(ChannelFormTest, TheOpenDialogReportsWhatIsHighlightedAndReturnsTheChoice
     EXPECT_TRUE(std::find(highlighted.begin(), highlighted.end(), QString::fromStdString(b)) != highlighted.end());
 }
 
+TEST_F(ChannelFormTest, KeyboardOnly) {
+    Open(0);
+    w->activateWindow();
+    // Tab passes through the note grid instead of walking its 128 cells.
+    w->NoteGrid->setFocus();
+    QTest::keyClick(w->NoteGrid, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), w->NoteGrid);
+    // The arrows pick notes in the grid: one row down from key 60 is 68.
+    w->NoteGrid->setFocus();
+    w->NoteGrid->setCurrentCell(7, 4);
+    QTest::keyClick(w->NoteGrid, Qt::Key_Down);
+    EXPECT_EQ(loop.Channel(0).MidiNote, 68);
+    // The PITCH keyboard: M on a key makes it the middle note.
+    w->Sheets->setCurrentIndex(2);
+    w->MIDIKeyboard->setFocus();
+    for (int i = 0; i < 2; ++i) QTest::keyClick(w->MIDIKeyboard, Qt::Key_Right);
+    QTest::keyClick(w->MIDIKeyboard, Qt::Key_M);
+    EXPECT_EQ(loop.Channel(0).MiddleNote, 62);
+    // A focused knob takes the arrows.
+    w->Sheets->setCurrentIndex(3);
+    w->DelayWheels[0]->setFocus();
+    QTest::keyClick(w->DelayWheels[0], Qt::Key_Up);
+    EXPECT_EQ(loop.Channel(0).DelayFeed, 1);
+}
+
 TEST_F(ChannelFormTest, Screenshots) {
     const std::string a = WriteSample("loop.wav", 22050);
     install->SetChannelSample(0, a, false, false);
