@@ -36,6 +36,8 @@ class TAddToolForm;
 class TChannelForm;
 class THelpWindow;
 class TSampleInstall;
+class TInfoForm;
+class TSetInfoForm;
 class THumanizeForm;
 class TPlayListForm;
 }  // namespace tx
@@ -164,6 +166,16 @@ public:
     // The companion editor, when one is linked: running, and asked to close.
     std::function<bool()> CompanionRunning;
     std::function<void()> CloseCompanion;
+    // "Loop &info..." (F9): the song information edited modally, one undo
+    // step when anything changed; the caption follows the title as it is typed.
+    void ShowLoopInfo();
+    // Runs the "Loop info" window; unset: modally.
+    std::function<void(TSetInfoForm& window)> RunLoopInfoWindow;
+    // The song information window of a loop opened with "Show it on open".
+    void ShowSongInfo();
+    TInfoForm* InfoForm() const { return infoForm_; }
+    // The caption for `title`: the title, or the loop's file name while it is empty.
+    void ShowSongCaption(const std::string& title);
     // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
     std::function<void()> TogglePlugin;
 
@@ -308,6 +320,7 @@ private:
     TChannelForm* channelForm_ = nullptr;
     TSampleInstall* sampleInstall_ = nullptr;
     bool ctrlPreview_ = false;  // a Ctrl press on a name button previews, and is no click
+    TInfoForm* infoForm_ = nullptr;  // made when a loop first asks for it
 };
 
 }  // namespace tx

@@ -142,6 +142,7 @@ bool TTrovamixMainForm::RunEditCommand(TCommand command) {
 }
 
 void TTrovamixMainForm::UndoRedo(bool undo) {
+    const std::string title = loop_.Title;
     const std::string name = undo ? undo_->Undo() : undo_->Redo();
     if (name.empty()) return;
     // The values go back to the engine through its own calls (the clock and
@@ -158,6 +159,7 @@ void TTrovamixMainForm::UndoRedo(bool undo) {
     if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
     RepaintSteps();
     if (channelForm_->isVisible()) channelForm_->Refresh();
+    if (loop_.Title != title) ShowSongCaption(loop_.Title);  // a title put back shows at once
     ShowHintText(QString::fromStdString((undo ? "|Undone: " : "|Redone: ") + name));
 }
 
