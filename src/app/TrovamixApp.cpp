@@ -19,6 +19,7 @@
 #include "engine/SampleInstall.h"
 #include "samples/Samples.h"
 #include "skin/Style.h"
+#include "window/ChannelForm.h"
 #include "window/LoopDocument.h"
 #include "window/MainForm.h"
 #include "window/TitleForm.h"
@@ -115,6 +116,15 @@ void TTrovamixApp::Start() {
     form_->LoadChannelSample = [this](int channel, const std::string& file) {
         sampleInstall_->SetChannelSample(channel, file, true, false);
     };
+    // The channel settings window loads, previews and reprocesses through the same installer.
+    form_->SetSampleInstall(sampleInstall_.get());
+    sampleInstall_->Events.RefreshChannelSettings = [this](int channel) {
+        TChannelForm* w = form_->ChannelForm();
+        if (w->isVisible() && w->Tag() == channel) w->Refresh();
+    };
+    sampleInstall_->Events.RepaintSampleView = [this](int channel) {
+        if (form_->ChannelForm()->Tag() == channel) form_->ChannelForm()->RepaintScope();
+    };
     midiOut_->Bind(engine_);
     form_->SetMidiOutput(midiOut_.get());
     // An instrument plays a loop's channels with their own bank and program from the start.
@@ -137,6 +147,9 @@ void TTrovamixApp::Start() {
                                                       &plugin_);
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
     form_->SetAutoArrangeQuery([this] { return settingsWindow_ && settingsWindow_->AutoArrange(); });
+    form_->ChannelForm()->Host.PreviewInOpenDialog = [this] {
+        return settingsWindow_ && settingsWindow_->PreviewWAV();
+    };
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
     connect(settingsWindow_.get(), &TMIDIForm::helpRequested, form_.get(), &TTrovamixMainForm::ShowHelp);
     ConnectSettingsWindow();

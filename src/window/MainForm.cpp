@@ -63,6 +63,7 @@ TTrovamixMainForm::TTrovamixMainForm(TLoop& loop, TEngine* engine, QWidget* pare
     CreateChannelMenu();
     ConnectHints(this);
     CreatePlaylist();
+    CreateChannelForm();
     ChannelsChanged();
     undo_ = std::make_unique<TUndoHistory>(loop_);
     undo_->Changed = [this] { UpdateUndoCommands(); };
@@ -465,6 +466,7 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
     ledsOverKnobs_ = st.LedsOver;
     move(st.WindowX, st.WindowY);
     KeepOnScreen();
+    ApplyChannelFormSettings(st);
     if (const TWindowPlacement& p = st.PlayListPlacement; p.Width > 0 && p.Height > 0)
         playList_->setGeometry(p.Left, p.Top, p.Width, p.Height);
     transport_->MixScope->SetStyle(std::clamp(st.ScopeStyle, 0, 2));
@@ -481,6 +483,7 @@ void TTrovamixMainForm::ApplySettings(const TDesktopSettings& st) {
 void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
     st.WindowX = x();
     st.WindowY = y();
+    StoreChannelFormSettings(st);
     // A playlist window never shown keeps the placement that was read.
     if (playList_->testAttribute(Qt::WA_WState_Created)) {
         const QRect pl = playList_->geometry();

@@ -33,7 +33,9 @@ class QScrollArea;
 class QTimer;
 namespace tx {
 class TAddToolForm;
+class TChannelForm;
 class THelpWindow;
+class TSampleInstall;
 class TInfoForm;
 class TSetInfoForm;
 class THumanizeForm;
@@ -126,7 +128,13 @@ public:
         RebuildRecentMenu();
     }
     // The MIDI output "Panic!" silences (may be null).
-    void SetMidiOutput(TMidiOutput* out) { midiOut_ = out; }
+    void SetMidiOutput(TMidiOutput* out);
+    // Loads and previews samples for the channel settings window and Ctrl + a name button.
+    void SetSampleInstall(TSampleInstall* install);
+    // The channel settings window: a plain click on a name button shows or hides it.
+    TChannelForm* ChannelForm() const { return channelForm_; }
+    void ChannelButtonClick(int channel);
+    void PreviewChannel(int channel);
     // The File menu ends with the recent files, Alt+1..Alt+5.
     void RebuildRecentMenu();
     // The program's shutdown, run by the close; false keeps the window open.
@@ -241,6 +249,11 @@ private:
     TWindowMetrics Metrics() const;
     bool CurrentPatternPlaying() const;
     void CreatePlaylist();
+    void CreateChannelForm();
+    // The window's channel reset to 0 when it no longer exists, its lists rebuilt.
+    void ChannelFormFollowsRows();
+    void ApplyChannelFormSettings(const TDesktopSettings& settings);
+    void StoreChannelFormSettings(TDesktopSettings& settings) const;
     void PlaylistShowsLoop();  // the whole grid after a loop was read or reset
     void CreatePianoForm();
     void ApplyPianoStyle(const TAppliedStyle& applied);
@@ -315,6 +328,9 @@ private:
     THumanizeForm* humanizeForm_ = nullptr;
     TPlayListForm* playList_ = nullptr;
     std::function<bool()> autoArrange_;
+    TChannelForm* channelForm_ = nullptr;
+    TSampleInstall* sampleInstall_ = nullptr;
+    bool ctrlPreview_ = false;  // a Ctrl press on a name button previews, and is no click
     TInfoForm* infoForm_ = nullptr;  // made when a loop first asks for it
 };
 

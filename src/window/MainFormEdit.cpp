@@ -13,6 +13,7 @@
 #include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
+#include "window/ChannelForm.h"
 #include "window/MainForm.h"
 #include "window/MenuItems.h"
 
@@ -157,6 +158,7 @@ void TTrovamixMainForm::UndoRedo(bool undo) {
     ChannelsChanged();
     if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
     RepaintSteps();
+    if (channelForm_->isVisible()) channelForm_->Refresh();
     if (loop_.Title != title) ShowSongCaption(loop_.Title);  // a title put back shows at once
     ShowHintText(QString::fromStdString((undo ? "|Undone: " : "|Redone: ") + name));
 }

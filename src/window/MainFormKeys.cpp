@@ -5,8 +5,10 @@
 #include <algorithm>
 
 #include "controls/BuiltinImages.h"
+#include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
+#include "window/ChannelForm.h"
 #include "window/KeyTranslation.h"
 #include "window/MainForm.h"
 #include "window/PianoForm.h"
@@ -38,6 +40,8 @@ bool TTrovamixMainForm::HandleKey(QObject* target, QKeyEvent* e, bool press) {
     s.WheelMode = wheelMode_;
     s.KeyboardEditorVisible = KeyboardEditorVisible();
     s.MainOrEditorActive = isActiveWindow() || QApplication::activeWindow() == nullptr || pianoForm_->isActiveWindow();
+    s.ChannelWindowVisible = channelForm_->isVisible();
+    s.PlaylistActive = playList_ && playList_->isActiveWindow();
     const auto commands = press ? KeyPressed(*k, s) : KeyReleased(*k, s);
     for (const TKeyCommand& c : commands) RunKeyCommand(c);
     return !commands.empty() || (k->Key == TKey::Digit || k->Key == TKey::Keypad);
@@ -102,8 +106,11 @@ void TTrovamixMainForm::RunKeyCommand(const TKeyCommand& c) {
         case TKeyAction::TogglePlugin:
             if (TogglePlugin) TogglePlugin();
             break;
+        case TKeyAction::PassToChannelWindow:
+            channelForm_->Page(c.Arg);
+            break;
         default:
-            break;  // the channel window and the plug-in are not here yet
+            break;
     }
 }
 

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QDockWidget>
 #include <QHBoxLayout>
 #include <QScreen>
@@ -7,6 +8,7 @@
 
 #include "model/Loop.h"
 #include "skin/DefaultLayout.h"
+#include "window/ChannelForm.h"
 #include "window/MainForm.h"
 #include "window/PianoForm.h"
 
@@ -108,6 +110,7 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
         loop_.Channel(ch).Volume = v;
         loop_.Modified = true;
         SelectAlone(ch);
+        if (channelForm_->Tag() == ch) channelForm_->SyncVolume();
         ShowHintText(QString("|vol %1").arg(v));
     });
     connect(row->SelectButton, &TMyTransButton::Clicked, this, [this, chOf] {
@@ -128,6 +131,11 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
     });
     connect(row->SetButton, &TMyTransButton::MouseDown, this, [this, row, chOf](Qt::MouseButton b) {
         const int ch = chOf();
+        if (b == Qt::LeftButton && (QApplication::keyboardModifiers() & Qt::ControlModifier)) {
+            ctrlPreview_ = true;  // a preview and nothing else
+            PreviewChannel(ch);
+            return;
+        }
         if (b != Qt::RightButton) return;
         if (loop_.Channel(ch).Minimized) {
             loop_.SetMinimized(ch, false);
@@ -138,7 +146,14 @@ TChannelRow* TTrovamixMainForm::CreateRow(int channel) {
             OpenChannelMenu(ch, row->SetButton->mapToGlobal(QPoint(row->SetButton->width(), 0)));
         }
     });
-    connect(row->SetButton, &TMyTransButton::Clicked, this, [this, chOf] { SelectAlone(chOf()); });
+    connect(row->SetButton, &TMyTransButton::Clicked, this, [this, row, chOf] {
+        if (ctrlPreview_) {
+            ctrlPreview_ = false;
+            row->SetButton->SetDown(!row->SetButton->Down());  // the release toggled it: back
+            return;
+        }
+        ChannelButtonClick(chOf());
+    });
     ConnectHints(row);
     row->show();
     return row;
@@ -172,6 +187,7 @@ void TTrovamixMainForm::ChannelsChanged() {
     }
     LayoutChannelRows();
     FitHeight();
+    ChannelFormFollowsRows();
 }
 
 void TTrovamixMainForm::UpdateRowStates() {
@@ -274,6 +290,7 @@ void TTrovamixMainForm::SetHeight(int h) {
 }
 
 void TTrovamixMainForm::FitHeight() {
+    ChannelFormFollowsRows();
     SetHeight(tx::FitHeight(height(), MinHeight(), MaxHeight(), autoMaximize_));
     if (visualForm_) visualForm_->FitChannels();
 }
@@ -294,6 +311,7 @@ void TTrovamixMainForm::MuteClick(int channel) {
     loop_.TouchChannel(channel);
     c.Enabled = !rows_[size_t(channel)]->FrontMuteButton->Down();
     SelectAlone(channel);
+    channelForm_->SyncMute();
     loop_.Modified = true;
 }
 
@@ -303,6 +321,7 @@ void TTrovamixMainForm::Solo(int channel) {
         if (i != channel && loop_.Channel(i).Enabled) othersMuted = false;
     for (int i = 0; i < loop_.ChannelCount(); ++i) loop_.Channel(i).Enabled = othersMuted || i == channel;
     SelectAlone(channel);
+    channelForm_->SyncMute();
     loop_.Modified = true;  // the file stores which channels are enabled
 }
 
