@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "dialogs/FavOpenDialog.h"
 #include "engine/Engine.h"
 #include "engine/SampleInstall.h"
 #include "midi/MidiOut.h"
@@ -127,8 +128,13 @@ TChannelForm::TChannelForm(TLoop& loop, QWidget* parent)
     Reprocess = [this](int ch) {
         if (install_) install_->ReprocessChannel(ch);
     };
+    openDialog_ = new TFavOpenDialog(this);
+    openDialog_->setWindowTitle("Load a sample");
+    openDialog_->HelpRequested = [this](const QString& topic) {
+        if (Host.ShowHelp) Host.ShowHelp(topic);
+    };
     AskSampleFiles = [this](const QString& start) {
-        return ChooseSampleFiles(this, start, [this](const QString& file) {
+        return ChooseSampleFiles(*openDialog_, start, [this](const QString& file) {
             const bool on = Host.PreviewInOpenDialog && Host.PreviewInOpenDialog();
             if (install_ && PreviewInDialog(file.toStdString(), QFileInfo(file).size(), on))
                 install_->PreviewFile(file.toStdString());
@@ -1023,24 +1029,17 @@ void TPitchKeys::keyPressEvent(QKeyEvent* event) {
 
 // ---------------------------------------------------------------- the open dialog
 
-QStringList ChooseSampleFiles(QWidget* parent, const QString& startFile,
+QStringList ChooseSampleFiles(TFavOpenDialog& dialog, const QString& startFile,
                               const std::function<void(const QString&)>& highlighted) {
-    QFileDialog dialog(parent, "Load a sample");
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters({"WAV files (*.wav *.WAV)", "All files (*)"});
-    dialog.setOption(QFileDialog::DontUseNativeDialog);  // the highlight signal needs Qt's own dialog
-    if (!startFile.isEmpty()) {
-        dialog.setDirectory(QFileInfo(startFile).absolutePath());
-        dialog.selectFile(QFileInfo(startFile).fileName());
-    }
     QString last;
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&](const QString& file) {
-        if (file == last || QFileInfo(file).isDir()) return;
-        last = file;
-        if (highlighted) highlighted(file);
-    });
-    if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles();
+    const QStringList files =
+        dialog.GetOpenFileNames(startFile.isEmpty() ? QString() : QFileInfo(startFile).absolutePath(),
+                                {"WAV files (*.wav *.WAV)", "All files (*)"}, true, [&](const QString& file) {
+                                    if (file == last) return;
+                                    last = file;
+                                    if (highlighted) highlighted(file);
+                                });
+    return files;
 }
 
 }  // namespace tx

@@ -24,6 +24,8 @@ class QTableWidget;
 
 namespace tx {
 
+class TFavOpenDialog;
+
 class TEngine;
 class TLoop;
 class TMidiOutput;
@@ -91,6 +93,8 @@ public:
     // Replaceable for tests: the sample files to load (empty: cancelled), the
     // colour question, and what reprocessing a channel does.
     std::function<QStringList(const QString& startFile)> AskSampleFiles;
+    // The sample open dialog, with the favourite folders kept in the settings.
+    TFavOpenDialog& SampleOpenDialog() { return *openDialog_; }
     std::function<bool(QColor& colour)> AskColour;
     std::function<void(int ch)> Reprocess;
 
@@ -127,6 +131,7 @@ private:
     TSampleInstall* install_ = nullptr;
     TEngine* engine_ = nullptr;
     TMidiOutput* midi_ = nullptr;
+    TFavOpenDialog* openDialog_ = nullptr;  // a child, kept for its favourites
     int tag_ = 0;
     bool refreshing_ = false;
     int previewKey_ = 0;
@@ -208,9 +213,10 @@ private:
     int focusKey_ = 60;  // the key the arrow keys move over
 };
 
-// The sample files to open, several at once, starting at `startFile`; each
-// highlighted file goes to `highlighted` (the preview). Empty when cancelled.
-QStringList ChooseSampleFiles(QWidget* parent, const QString& startFile,
+// The sample files to open, several at once, through the favourites dialog,
+// starting in `startFile`'s folder; each file highlighted goes to
+// `highlighted` once (the preview). Empty when cancelled.
+QStringList ChooseSampleFiles(TFavOpenDialog& dialog, const QString& startFile,
                               const std::function<void(const QString&)>& highlighted);
 
 }  // namespace tx

@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "desktop/DesktopSettings.h"
+#include "dialogs/FavOpenDialog.h"
 #include "engine/SampleInstall.h"
 #include "model/Loop.h"
 #include "window/ChannelForm.h"
@@ -96,12 +97,14 @@ void TTrovamixMainForm::ChannelFormFollowsRows() {
 void TTrovamixMainForm::ApplyChannelFormSettings(const TDesktopSettings& st) {
     channelForm_->move(st.ChanSetX, st.ChanSetY);
     channelForm_->ApplySheetSetting(st.SettingsSheet);
+    channelForm_->SampleOpenDialog().LoadFavorites(st);
 }
 
 void TTrovamixMainForm::StoreChannelFormSettings(TDesktopSettings& st) const {
     st.ChanSetX = channelForm_->x();
     st.ChanSetY = channelForm_->y();
     st.SettingsSheet = channelForm_->SheetSetting();
+    channelForm_->SampleOpenDialog().StoreFavorites(st);
 }
 
 }  // namespace tx

@@ -23,6 +23,7 @@
 #include "../support/TestSupport.h"
 #include "../support/Wav16.h"
 #include "MainControls.h"
+#include "dialogs/FavOpenDialog.h"
 #include "dialogs/HelpWindow.h"
 #include "engine/Engine.h"
 #include "engine/SampleInstall.h"
@@ -474,9 +475,10 @@ TEST_F(ChannelFormTest, TheOpenDialogReportsWhatIsHighlightedAndReturnsTheChoice
     const std::string a = WriteSample("a.wav", 100), b = WriteSample("b.wav", 100);
     std::vector<QString> highlighted;
     QTimer::singleShot(0, [&] {
-        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
+        auto* d = qobject_cast<TFavOpenDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr) << "the favourites dialog opens the samples";
         EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(d->directory().absolutePath(), QFileInfo(QString::fromStdString(a)).absolutePath());
         // The file list fills in the background; then b.wav is highlighted and chosen.
         auto* view = d->findChild<QListView*>("listView");
         ASSERT_NE(view, nullptr);
@@ -494,8 +496,8 @@ TEST_F(ChannelFormTest, TheOpenDialogReportsWhatIsHighlightedAndReturnsTheChoice
         view->setCurrentIndex(ib);
         QMetaObject::invokeMethod(d, "accept");
     });
-    const QStringList chosen =
-        ChooseSampleFiles(w, QString::fromStdString(a), [&](const QString& f) { highlighted.push_back(f); });
+    const QStringList chosen = ChooseSampleFiles(w->SampleOpenDialog(), QString::fromStdString(a),
+                                                 [&](const QString& f) { highlighted.push_back(f); });
     EXPECT_EQ(chosen, QStringList{QString::fromStdString(b)});
     ASSERT_FALSE(highlighted.empty());
     EXPECT_TRUE(std::find(highlighted.begin(), highlighted.end(), QString::fromStdString(b)) != highlighted.end());
