@@ -494,6 +494,7 @@ void TTrovamixMainForm::StoreSettings(TDesktopSettings& st) const {
 void TTrovamixMainForm::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (isVisible()) clampTimer_->start();
+    DockCompanion();
 }
 
 void TTrovamixMainForm::KeepOnScreen() {

@@ -156,6 +156,14 @@ public:
     // The companion editor, when one is linked: running, and asked to close.
     std::function<bool()> CompanionRunning;
     std::function<void()> CloseCompanion;
+    // Tells the companion where to dock: the main window's top-left corner.
+    std::function<void(int x, int y)> SendCompanionDock;
+    // The companion said hello: the hint, and docking when a slot links it.
+    void CompanionOpened();
+    // Docks a running companion at the window's left edge when a slot links it.
+    void DockCompanion();
+    // A sample file from the companion: into the first selected channel.
+    void CompanionFileReceived(const QString& path);
     // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
     std::function<void()> TogglePlugin;
 
