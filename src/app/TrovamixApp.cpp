@@ -16,6 +16,7 @@
 #include "desktop/StartupPaths.h"
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
+#include "dialogs/MIDIFormSettings.h"
 #include "dialogs/MessageText.h"
 #include "dialogs/WAVRenderForm.h"
 #include "engine/SampleInstall.h"
@@ -254,20 +255,7 @@ void TTrovamixApp::ConnectSettingsWindow() {
 void TTrovamixApp::LoadSettings() {
     const TDesktopSettings& s = desktopSettings_;
     TMIDIForm& w = *settingsWindow_;
-    w.SetBankSelectMethod(s.BankSelectMethod);
-    w.SetEasyMove(s.EasyMove);
-    w.SetAutoArrange(s.AutoArrange);
-    w.SetAutoMaximize(s.AutoMaximize);
-    w.SetAdjustChanName(s.AdjustChannelName);
-    w.SetRenderingRemainder(s.RenderingRemainder == 0   ? TRemainder::Cut
-                            : s.RenderingRemainder == 1 ? TRemainder::Leave
-                                                        : TRemainder::Wrap);
-    w.SetSurround(s.Surround);
-    w.SetSplashScreen(s.SplashScreen);
-    w.SetCloseDS(s.CloseDS);
-    w.SetMouseUse(s.MouseUse);
-    w.SetLedsOver(s.LedsOver);
-    w.SetPreviewWAV(s.PreviewWAV);
+    LoadIntoSettingsWindow(s, w);
     // Window position, sample mode, scope and its button, "&Hide position
     // leds", the panels; the favourites, the channel settings window's and the
     // playlist's values are kept as read until their windows exist.
@@ -297,15 +285,14 @@ void TTrovamixApp::MainWindowSetUp() {
     QStringList names;
     for (const TStyleEntry& e : styles_) names << QString::fromStdString(e.Name);
     styleIndex_ = tx::ChooseStyle(styles_, desktopSettings_.Style);
-    if (styleIndex_ >= 0) w.SetStyle(names[styleIndex_]);
     w.SetStyles(names);
+    w.SetStyleIndex(styleIndex_);
     LoadStyle(styleIndex_);
 
     if (plugin_.Load(options_.ProgramFolder)) {
         TLockGuard g(&lock_);
         engine_.Plugin = &plugin_;
     }
-    w.SetUsePlugin(desktopSettings_.UsePlugin);
     settings_.UsePlugin = desktopSettings_.UsePlugin;
     if (desktopSettings_.UsePlugin) plugin_.Select(true);
 
@@ -405,11 +392,9 @@ void TTrovamixApp::LoadStyle(int index) {
     form_->ApplyStyle(LoadStyleData({folder, DefaultStyleFolder(options_.ProgramFolder), FindEmbeddedStyleFile}));
 }
 
-void TTrovamixApp::ChooseStyle(const QString& name) {
-    const auto it = std::find_if(styles_.begin(), styles_.end(),
-                                 [&](const TStyleEntry& e) { return QString::fromStdString(e.Name) == name; });
-    if (it == styles_.end()) return;
-    styleIndex_ = int(it - styles_.begin());
+void TTrovamixApp::ChooseStyle(int index) {
+    if (index < 0 || index >= int(styles_.size())) return;
+    styleIndex_ = index;
     LoadStyle(styleIndex_);
     form_->LayoutChannelRows();
 }
@@ -522,20 +507,8 @@ void TTrovamixApp::SaveSettings() {
     s.InputDevice = w.InputItem();
     s.OutputDevice = w.OutputItem() - 1;
     s.DSDriver = w.DSDriver();
-    s.BankSelectMethod = w.BankSelectMethod() != 0 ? 1 : 0;
-    s.EasyMove = w.EasyMove();
-    s.AutoArrange = w.AutoArrange();
-    s.AutoMaximize = w.AutoMaximize();
-    s.SplashScreen = w.SplashScreen();
-    s.CloseDS = w.CloseDS();
-    s.MouseUse = w.MouseUse();
-    s.LedsOver = w.LedsOver();
-    s.PreviewWAV = w.PreviewWAV();
+    StoreFromSettingsWindow(w, s);
     s.Style = styleIndex_;
-    s.AdjustChannelName = w.AdjustChanName();
-    s.RenderingRemainder = int32_t(w.RenderingRemainder());
-    s.Surround = w.Surround();
-    s.UsePlugin = w.UsePlugin();
     // The engine's block, which is the stored length rounded down to whole blocks.
     s.BufferLength = lock_.MixBytes / 8;
     s.AheadLength = w.AheadLength();

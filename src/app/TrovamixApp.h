@@ -85,7 +85,7 @@ public:
     // The "Close DS" hooks.
     void ApplicationStateChanged(Qt::ApplicationState state);
     // A style chosen in the settings window: loaded at once.
-    void ChooseStyle(const QString& name);
+    void ChooseStyle(int index);
 
     TTrovamixMainForm& MainForm() { return *form_; }
     TMIDIForm& SettingsWindow() { return *settingsWindow_; }

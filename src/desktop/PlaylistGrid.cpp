@@ -30,7 +30,9 @@ std::string PlaylistCellName(int col, int row) {
 
 void TPlaylistDrag::Press(int col, int row, TMouseButton button, bool bothButtons) {
     if (col < 0 || row < 0 || button == NoButton) return;
+    Release();  // a press without the last release ends that drag first
     kind_ = col == 0 || row == 0 ? Header : Cells;
+    if (kind_ == Cells && host_.CellGesture) host_.CellGesture(true);
     button_ = button;
     bothButtons_ = bothButtons;
     action_ = -1;
@@ -49,6 +51,7 @@ void TPlaylistDrag::Move(int col, int row, int held) {
 }
 
 void TPlaylistDrag::Release() {
+    if (kind_ == Cells && host_.CellGesture) host_.CellGesture(false);
     kind_ = None;
     button_ = NoButton;
 }

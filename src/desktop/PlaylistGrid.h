@@ -39,6 +39,9 @@ struct TPlaylistGridHost {
     std::function<void(int, int, bool)> SetPatternAt;  // pattern, position, present
     std::function<void(int, int)> SetCurrentCell;      // col, row
     std::function<void(const std::string&)> ShowHint;
+    // A drag over cells begins (true) and ends (false): what it changes is
+    // one step to undo.
+    std::function<void(bool)> CellGesture;
 };
 
 // One mouse drag over the grid. The first cell decides: a header drag only

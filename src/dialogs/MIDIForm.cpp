@@ -279,9 +279,11 @@ QWidget* TMIDIForm::buildGeneralSheet() {
     StylesBox->setObjectName(QStringLiteral("StylesBox"));
     StylesBox->setAccessibleName(QStringLiteral("Style"));
     (new QVBoxLayout(skin))->addWidget(StylesBox);
-    connect(StylesBox, &QComboBox::activated, this, [this](int) {
-        style_ = StylesBox->currentText();
-        emit styleChosen(style_);
+    // By place in the list: two styles may differ only in case, or share a
+    // name between the program's and the user's folder.
+    connect(StylesBox, &QComboBox::activated, this, [this](int index) {
+        styleIndex_ = index;
+        emit styleChosen(index);
     });
 
     auto* files = new QGroupBox(QStringLiteral("Files"), sheet);
@@ -330,7 +332,7 @@ void TMIDIForm::SetStyles(const QStringList& names) {
     const QSignalBlocker block(StylesBox);
     StylesBox->clear();
     StylesBox->addItems(names);
-    SetStyle(style_);
+    SetStyleIndex(styleIndex_);
 }
 
 void TMIDIForm::ShowSheet(Sheet sheet) {
@@ -396,12 +398,11 @@ bool TMIDIForm::AutoMaximize() const { return AutoMaximizeBox->isChecked(); }
 void TMIDIForm::SetAutoMaximize(bool on) { AutoMaximizeBox->setChecked(on); }
 bool TMIDIForm::LedsOver() const { return InvertChanBox->isChecked(); }
 void TMIDIForm::SetLedsOver(bool on) { InvertChanBox->setChecked(on); }
-QString TMIDIForm::Style() const { return style_; }
-void TMIDIForm::SetStyle(const QString& name) {
-    style_ = name;
+int TMIDIForm::StyleIndex() const { return styleIndex_; }
+void TMIDIForm::SetStyleIndex(int index) {
+    styleIndex_ = index;
     const QSignalBlocker block(StylesBox);
-    const int i = StylesBox->findText(name, Qt::MatchFixedString);
-    if (i >= 0) StylesBox->setCurrentIndex(i);
+    if (index >= 0 && index < StylesBox->count()) StylesBox->setCurrentIndex(index);
 }
 bool TMIDIForm::AdjustChanName() const { return AdjustChanNameBox->isChecked(); }
 void TMIDIForm::SetAdjustChanName(bool on) { AdjustChanNameBox->setChecked(on); }

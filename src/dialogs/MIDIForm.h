@@ -37,7 +37,7 @@ public:
     // Fills the device lists from the actions (selection kept by index, clamped).
     void EnumerateDevices();
     void SetStyles(const QStringList& names);
-    void ShowSheet(Sheet sheet);  // switches and shows, not modally
+    void ShowSheet(Sheet sheet);    // switches and shows, not modally
     void SelectSheet(Sheet sheet);  // switches only
     Sheet CurrentSheet() const;
     int HelpTopic() const { return helpTopic_; }
@@ -71,8 +71,9 @@ public:
     void SetAutoMaximize(bool on);
     bool LedsOver() const;
     void SetLedsOver(bool on);
-    QString Style() const;
-    void SetStyle(const QString& name);
+    // The chosen style's place in the list given to SetStyles (-1: none).
+    int StyleIndex() const;
+    void SetStyleIndex(int index);
     bool AdjustChanName() const;
     void SetAdjustChanName(bool on);
     bool CloseDS() const;
@@ -100,9 +101,9 @@ public slots:
     void ShowUnderruns(int count);
 
 signals:
-    void styleChosen(const QString& name);  // reload the style now
-    void ledsOverChanged(bool on);          // lay the channel rows out again
-    void optionChanged();                   // any General option; read the getters
+    void styleChosen(int index);    // reload the style now
+    void ledsOverChanged(bool on);  // lay the channel rows out again
+    void optionChanged();           // any General option; read the getters
     void helpRequested(const QString& anchor);
 
 protected:
@@ -165,7 +166,7 @@ private:
     bool fastCpu_ = false;
     int cpuTicks_ = 0;
     int helpTopic_ = 1;
-    QString style_;
+    int styleIndex_ = -1;
 };
 
 }  // namespace tx

@@ -38,6 +38,12 @@ void TTrovamixMainForm::CreatePlaylist() {
     host.Contains = [this](int pos, int pattern) { return loop_.PlayList.Contains(pos, pattern); };
     host.SetPatternAt = [this](int pattern, int pos, bool present) { loop_.SetPatternAt(pattern, pos, present); };
     host.ShowHint = [this](const std::string& text) { ShowHintText(QString::fromStdString(text)); };
+    host.CellGesture = [this](bool begins) {
+        if (begins)
+            loop_.BeginGesture("playlist");
+        else
+            loop_.EndGesture();
+    };
 
     playList_ = new TPlayListForm(loop_.PlayList, std::move(host), this);
     TKaspGrid* grid = playList_->Grid();

@@ -160,3 +160,35 @@ TEST(PlaylistGridTest, CellColoursShadeBlocksAndDarkenMarkedLines) {
 
 }  // namespace
 }  // namespace tx
+
+namespace tx {
+namespace {
+
+// Every cell a drag changes falls between the one begin and the one end of
+// its gesture, so the whole drag is one step to undo; header drags and
+// clicks change no cell and open no gesture.
+TEST(PlaylistGridTest, ACellDragIsOneGestureAndAHeaderDragNone) {
+    Rig rig;
+    std::vector<std::string> log;
+    rig.host.CellGesture = [&](bool begins) { log.push_back(begins ? "begin" : "end"); };
+    const auto set = rig.host.SetPatternAt;
+    rig.host.SetPatternAt = [&](int pat, int pos, bool on) {
+        log.push_back(std::to_string(pat) + "@" + std::to_string(pos));
+        set(pat, pos, on);
+    };
+    rig.Drag({{2, 1}, {2, 2}, {3, 2}}, LeftButton);
+    EXPECT_EQ(log, (std::vector<std::string>{"begin", "2@0", "2@1", "3@1", "end"}));
+    log.clear();
+    rig.Drag({{0, 4}, {0, 5}}, LeftButton);
+    rig.Click(0, 9, RightButton);
+    EXPECT_TRUE(log.empty());
+    // A press whose release never came (the window hid mid-drag) ends its
+    // gesture before the next one begins.
+    rig.drag.Press(5, 1, LeftButton, false);
+    rig.drag.Press(6, 1, LeftButton, false);
+    rig.drag.Release();
+    EXPECT_EQ(log, (std::vector<std::string>{"begin", "5@0", "end", "begin", "6@0", "end"}));
+}
+
+}  // namespace
+}  // namespace tx

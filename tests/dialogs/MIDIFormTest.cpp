@@ -2,6 +2,7 @@
 #include "midi/MidiOut.h"
 // clang-format off
 #include "dialogs/MIDIForm.h"
+#include "dialogs/MIDIFormSettings.h"
 // clang-format on
 
 #include <gtest/gtest.h>
@@ -139,7 +140,7 @@ TEST_F(MIDIFormTest, StoredValuesRoundTripWithoutActing) {
     form.SetLedsOver(true);
     form.SetEasyMove(false);
     form.SetUsePlugin(true);
-    form.SetStyle("night");
+    form.SetStyleIndex(1);
     EXPECT_EQ(form.DSDriver(), 0);
     EXPECT_EQ(form.BankSelectMethod(), 1);
     EXPECT_EQ(form.RenderingRemainder(), tx::TRemainder::Leave);
@@ -169,8 +170,27 @@ TEST_F(MIDIFormTest, UserChangesActAtOnce) {
     styles->setCurrentIndex(1);
     styles->activated(1);
     ASSERT_EQ(style.count(), 1);
-    EXPECT_EQ(style[0][0].toString(), QStringLiteral("Night"));
-    EXPECT_EQ(form.Style(), QStringLiteral("Night"));
+    EXPECT_EQ(style[0][0].toInt(), 1);
+    EXPECT_EQ(form.StyleIndex(), 1);
+}
+
+// Styles are told apart by their place in the list: names may differ only in
+// case, or repeat between the program's and the user's style folders.
+TEST_F(MIDIFormTest, StylesWhoseNamesDifferOnlyInCaseCanBothBeChosen) {
+    QSignalSpy style(&form, &tx::TMIDIForm::styleChosen);
+    auto* styles = child<QComboBox>("StylesBox");
+    form.SetStyles({"Night", "night", "Night"});
+    for (int i : {1, 2, 0}) {
+        form.SetStyleIndex(i);
+        EXPECT_EQ(styles->currentIndex(), i);
+        styles->activated(i);
+        EXPECT_EQ(style.takeLast()[0].toInt(), i);
+        EXPECT_EQ(form.StyleIndex(), i);
+    }
+    form.SetStyleIndex(2);
+    form.SetStyles({"Night", "night", "Night", "Default"});  // the list refilled keeps the choice
+    EXPECT_EQ(styles->currentIndex(), 2);
+    EXPECT_TRUE(style.isEmpty()) << "loading a choice must not reload the style";
 }
 
 TEST_F(MIDIFormTest, PluginSwitchNeverClaimsAPluginThatDoesNotRun) {
@@ -334,3 +354,49 @@ TEST_F(MIDIFormOnCore, CpuMeterNeverWaitsForTheEngineLock) {
 }
 
 }  // namespace
+
+// Each stored switch reaches its own box and comes back from it: one switch
+// on among all the others off (and the reverse) must come back alone, so two
+// switches wired to each other's box, or one left out, show.
+TEST_F(MIDIFormTest, EachStoredSwitchGoesToItsOwnBoxAndBack) {
+    using D = tx::TDesktopSettings;
+    const std::vector<std::pair<const char*, bool D::*>> switches{
+        {"Easy Move", &D::EasyMove},         {"Auto Arrange", &D::AutoArrange},
+        {"Auto Maximize", &D::AutoMaximize}, {"Adjust Channel Name", &D::AdjustChannelName},
+        {"Surround", &D::Surround},          {"Splash Screen", &D::SplashScreen},
+        {"Close DS", &D::CloseDS},           {"Mouse Use", &D::MouseUse},
+        {"LedsOver", &D::LedsOver},          {"Preview WAV", &D::PreviewWAV},
+        {"Use Plugin", &D::UsePlugin}};
+    for (bool on : {true, false}) {
+        for (const auto& [name, member] : switches) {
+            D in;
+            for (const auto& [other, m] : switches) in.*m = !on;
+            in.*member = on;
+            tx::LoadIntoSettingsWindow(in, form);
+            D out;
+            for (const auto& [other, m] : switches) out.*m = on;  // the opposite of what must come back
+            tx::StoreFromSettingsWindow(form, out);
+            for (const auto& [other, m] : switches)
+                EXPECT_EQ(out.*m, m == member ? on : !on) << name << (on ? " on" : " off") << ": " << other;
+        }
+    }
+    EXPECT_TRUE(actions.Calls.empty()) << "loading values must not act";
+
+    // Stored 5 for the bank select method is controller 32, saved as 1; the
+    // remainder's three values come back as they went.
+    for (const auto& [stored, saved] : std::vector<std::pair<int, int>>{{0, 0}, {1, 1}, {5, 1}}) {
+        D in, out;
+        in.BankSelectMethod = stored;
+        tx::LoadIntoSettingsWindow(in, form);
+        tx::StoreFromSettingsWindow(form, out);
+        EXPECT_EQ(out.BankSelectMethod, saved) << stored;
+    }
+    for (int remainder : {0, 1, 2}) {
+        D in, out;
+        in.RenderingRemainder = remainder;
+        out.RenderingRemainder = -1;
+        tx::LoadIntoSettingsWindow(in, form);
+        tx::StoreFromSettingsWindow(form, out);
+        EXPECT_EQ(out.RenderingRemainder, remainder);
+    }
+}

@@ -153,6 +153,30 @@ TEST_F(PlaylistWindowTest, MouseOnTheGridEditsTheLoopAndKeysInsertAndDeleteBars)
     EXPECT_TRUE(loop.PlayList.Contains(1, 5));
 }
 
+// A drag across five cells is one step to undo, and undoing it takes all
+// five away at once.
+TEST_F(PlaylistWindowTest, ADragAcrossCellsIsUndoneInOneStep) {
+    ShowPlaylist();
+    QWidget* vp = Grid()->viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, {}, Centre(7, 1));  // a step of its own before the drag
+    QTest::mousePress(vp, Qt::LeftButton, {}, Centre(2, 1));
+    for (int row = 1; row <= 5; ++row) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(Centre(2, row)), vp->mapToGlobal(QPointF(Centre(2, row))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &move);
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, Centre(2, 5));
+    for (int pos = 0; pos < 5; ++pos) ASSERT_TRUE(loop.PlayList.Contains(pos, 2)) << pos;
+    QApplication::processEvents();
+    QAction* undo = form->Action(TCommand::Undo);
+    ASSERT_TRUE(undo->isEnabled());
+    undo->trigger();
+    for (int pos = 0; pos < 5; ++pos) EXPECT_FALSE(loop.PlayList.Contains(pos, 2)) << pos;
+    EXPECT_TRUE(loop.PlayList.Contains(0, 7)) << "the click before the drag is a step of its own";
+    undo->trigger();
+    EXPECT_FALSE(loop.PlayList.Contains(0, 7));
+}
+
 TEST_F(PlaylistWindowTest, KeyboardAndScreenReaderSeeTheCurrentCell) {
     ShowPlaylist();
     loop.SetPatternAt(3, 1, true);

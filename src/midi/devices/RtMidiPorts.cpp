@@ -20,10 +20,25 @@ constexpr unsigned InQueueLimit = 100;  // RtMidi's own queue; unused with a cal
 
 RtMidi::Api rtApi(TMidiApi api) { return api == TMidiApi::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK; }
 
+// What RtMidi reported since it was last cleared. Its warnings are kept apart:
+// a missing service shows there first, and the error that follows ("error
+// creating virtual port") does not say why.
+struct TRtErrors {
+    std::string Error;
+    bool ServiceMissing = false;
+    void Clear() { *this = {}; }
+};
+
 // RtMidi reports errors through this callback instead of printing or throwing.
 void keepError(RtMidiError::Type type, const std::string& text, void* where) {
-    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
-    *static_cast<std::string*>(where) = text;
+    auto* errors = static_cast<TRtErrors*>(where);
+    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) {
+        if (text.find("server not running") != std::string::npos ||
+            text.find("error creating ALSA sequencer client") != std::string::npos)
+            errors->ServiceMissing = true;
+        return;
+    }
+    errors->Error = text;
 }
 
 // RtMidi's JACK output frees its message queue before it closes its client,
@@ -33,7 +48,7 @@ void keepError(RtMidiError::Type type, const std::string& text, void* where) {
 void retireOut(RtMidiOut* out) {
     static auto* mutex = new std::mutex;
     static auto* retired = new std::vector<RtMidiOut*>;
-    static auto* errors = new std::string;
+    static auto* errors = new TRtErrors;
     std::lock_guard<std::mutex> g(*mutex);
     out->setErrorCallback(&keepError, errors);
     retired->push_back(out);
@@ -74,7 +89,7 @@ public:
         out_ = nullptr;
         if (!ensure(error)) return false;
         if (openNamed(name)) return true;
-        error = lastError_.empty() ? "The device is not available." : lastError_;
+        error = MidiErrorInWords(api_, true, lastError_.Error, lastError_.ServiceMissing);
         return false;
     }
 
@@ -90,10 +105,10 @@ public:
             error = "The port is not open.";
             return false;
         }
-        lastError_.clear();
+        lastError_.Clear();
         out_->sendMessage(data, size);
-        if (!lastError_.empty()) {
-            error = lastError_;
+        if (!lastError_.Error.empty()) {
+            error = MidiErrorInWords(api_, true, lastError_.Error, lastError_.ServiceMissing);
             return false;
         }
         return true;
@@ -102,20 +117,20 @@ public:
 private:
     // Opens the destination of that name, or the default route for "".
     bool openNamed(const std::string& name) {
-        lastError_.clear();
+        lastError_.Clear();
         std::vector<std::string> names = PortNames();
         int index = -1;
         for (size_t i = 0; i < names.size() && index < 0; ++i)
             if (name.empty() ? names[i].rfind(SystemPlaybackPrefix, 0) == 0 : names[i] == name) index = int(i);
         if (index < 0 && !name.empty()) {
-            lastError_ = "MIDI output Device " + name + " not installed";
+            lastError_.Error = "MIDI output Device " + name + " not installed";
             return false;
         }
         if (index < 0)
             out_->openVirtualPort(OutPortName);
         else
             out_->openPort(unsigned(index), OutPortName);
-        if (!lastError_.empty()) {
+        if (!lastError_.Error.empty()) {
             out_->closePort();
             return false;
         }
@@ -138,7 +153,7 @@ private:
     TMidiApi api_;
     std::string client_;
     RtMidiOut* out_ = nullptr;  // never deleted: see retireOut
-    std::string lastError_;
+    TRtErrors lastError_;
     bool open_ = false;
 };
 
@@ -171,12 +186,12 @@ public:
         head_ = tail_ = 0;
         running_ = true;
         worker_ = std::thread([this] { deliver(); });
-        lastError_.clear();
+        lastError_.Clear();
         in_->ignoreTypes(false, false, false);  // system exclusive and clock too
         in_->setCallback(&TRtMidiInPort::arrived, this);
         in_->openPort(unsigned(index), InPortName);
-        if (!lastError_.empty()) {
-            error = lastError_;
+        if (!lastError_.Error.empty()) {
+            error = MidiErrorInWords(api_, false, lastError_.Error, lastError_.ServiceMissing);
             Close();
             return false;
         }
@@ -272,7 +287,7 @@ private:
     TMidiApi api_;
     std::string client_;
     std::unique_ptr<RtMidiIn> in_;
-    std::string lastError_;
+    TRtErrors lastError_;
     bool open_ = false;
     Handler handler_;
     std::atomic<bool> started_{false};
@@ -286,6 +301,24 @@ private:
 };
 
 }  // namespace
+
+std::string MidiErrorInWords(TMidiApi api, bool output, const std::string& raw, bool serviceMissing) {
+    const std::string what = output ? "The MIDI output" : "The MIDI sync input";
+    const std::string where = output ? "the output" : "the sync input";
+    if (serviceMissing) {
+        const std::string service = api == TMidiApi::Jack ? "the JACK sound server is not running"
+                                                          : "the ALSA sequencer is not available on this machine";
+        return what + " cannot be used: " + service + ". Start it, or choose \"-none-\" as " + where +
+               " on the MIDI sheet of the settings window.";
+    }
+    if (raw.empty()) return what + " could not be opened: the device is not available.";
+    // RtMidi's texts start with the class and function that failed.
+    std::string reason = raw;
+    if (const size_t colon = reason.find(": "); colon != std::string::npos && reason.find("::") < colon)
+        reason.erase(0, colon + 2);
+    if (!reason.empty() && reason.back() == '.') reason.pop_back();
+    return what + " could not be opened (" + reason + ").";
+}
 
 std::unique_ptr<TMidiOutPort> MakeRtMidiOutPort(TMidiApi api, const std::string& clientName) {
     return std::make_unique<TRtMidiOutPort>(api, clientName);

@@ -24,4 +24,9 @@ std::unique_ptr<TMidiOutPort> MakeRtMidiOutPort(TMidiApi api = TMidiApi::Jack,
 std::unique_ptr<TMidiInPort> MakeRtMidiInPort(TMidiApi api = TMidiApi::Jack,
                                               const std::string& clientName = MidiClientName);
 
+// The reason an open failed, in words a musician understands: what cannot be
+// used, why, and what to do. `raw` is the service's own text; `serviceMissing`
+// when the service itself could not be reached.
+std::string MidiErrorInWords(TMidiApi api, bool output, const std::string& raw, bool serviceMissing);
+
 }  // namespace tx
