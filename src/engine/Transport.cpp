@@ -54,7 +54,13 @@ void TTransportFollower::Poll() {
     int playingState = -1;  // -1 no change, 0 stopped, 1 started
     int tempo = 0;
     {
-        TLockGuard g(&engine_.EL);
+        // A render holds the lock for its whole run: rather than wait behind
+        // it (and keep Stop waiting too), look again next time.
+        if (!engine_.EL.TryLock()) return;
+        struct TUnlock {
+            TEngineLock& l;
+            ~TUnlock() { l.Unlock(); }
+        } unlock{engine_.EL};
         if (engine_.SyncToInput) {
             // The MIDI clock leads; an edge seen meanwhile is not acted on later.
             rolling_ = s.Rolling;

@@ -1,7 +1,6 @@
 // The running program on its per-user socket: the companion editor's hello,
 // docking, files and close, and loop files handed over by a second start.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>

@@ -171,14 +171,12 @@ TEST_F(JackFollow, AMidiClockFromAJackMidiPortPressesStartAndSetsTheTempo) {
 
     // Clocks 10 ms apart: two quarter notes take 480 ms, 250 BPM. The first
     // tempo comes 91 clocks after the start.
-    std::atomic<bool> sent{false};
     std::thread clock([&] {
         const auto t = Clock::now();
         for (int i = 1; i <= 100; ++i) {
             std::this_thread::sleep_until(t + std::chrono::milliseconds(10 * i));
             send(0xF8);
         }
-        sent = true;
     });
     const bool shown = Until([&] { return bpm->Value() != 140; }, 4000);
     clock.join();

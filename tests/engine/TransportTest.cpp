@@ -70,7 +70,9 @@ TEST_F(Follower, TheMastersTempoRoundedAndHeldToTheLoopsRange) {
         EXPECT_EQ(rig.loop.Tempo, c.expected);
         EXPECT_EQ(rig.engine->StepLength, c.stepLength);
         EXPECT_EQ(tempos.size(), before + (c.event ? 1 : 0));
-        if (c.event) EXPECT_EQ(tempos.back(), c.expected);
+        if (c.event) {
+            EXPECT_EQ(tempos.back(), c.expected);
+        }
     }
     EXPECT_TRUE(states.empty());
 }
@@ -94,6 +96,26 @@ TEST_F(Follower, AFollowedMidiClockHasTheLastWord) {
     See(false);
     See(true);
     EXPECT_TRUE(rig.engine->Playing);
+}
+
+TEST_F(Follower, WhileAnotherThreadHoldsTheLockItLooksAgainLaterInsteadOfWaiting) {
+    std::atomic<bool> held{false}, release{false};
+    std::thread render([&] {
+        tx::TLockGuard g(&rig.engine->EL);
+        held = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto t0 = std::chrono::steady_clock::now();
+    See(true, 120);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50));
+    EXPECT_TRUE(states.empty());
+    release = true;
+    render.join();
+    follower.Poll();  // the edge is still there to see
+    EXPECT_TRUE(rig.engine->Playing);
+    EXPECT_EQ(rig.loop.Tempo, 120);
+    EXPECT_EQ(states, std::vector<bool>{true});
 }
 
 TEST(FollowerThread, LooksByItselfAndStopsPromptly) {
