@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -209,6 +210,14 @@ void TAddToolForm::Browse() {
         s.Params &= ~ToolLinked;
     ToolsBox->item(current_)->setText(q(s.Name));
     load();
+}
+
+void TAddToolForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        if (HelpRequested) HelpRequested(QStringLiteral("tools"));
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace tx

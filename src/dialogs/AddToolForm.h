@@ -35,6 +35,8 @@ public:
     // Where desktop entries are looked for when naming a chosen program.
     std::vector<std::string> EntryFolders = DesktopEntryFolders();
     void Browse();
+    // F1: the tools' help topic.
+    std::function<void(const QString& topic)> HelpRequested;
 
     QListWidget* ToolsBox = nullptr;
     QLineEdit* TitleEdit = nullptr;
@@ -46,6 +48,9 @@ public:
     QCheckBox* LinkBox = nullptr;
     QLabel* ToolIcon = nullptr;
     QPushButton* CloseButton = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void load();  // edits, boxes and icon from the current slot

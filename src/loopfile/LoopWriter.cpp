@@ -215,7 +215,7 @@ void writeChannel(TEventWriter& w, const TChannel& c, int index) {
 }
 
 size_t expectedSize(const TLoop& loop) {
-    size_t n = 256 + loop.Title.size() + loop.InfoRich.size() + loop.URL.size();
+    size_t n = 256 + loop.Title.size() + loop.InfoRich.size() + loop.InfoPlain.size() + loop.URL.size();
     for (int i = 0; i < loop.ChannelCount(); ++i) {
         const TChannel& c = loop.Channel(i);
         n += 2 * FixedChannelBytes + c.Name.size() + c.SampleFileName.size() + 3 * c.RandomWith.size();
@@ -239,6 +239,9 @@ void writeLoop(TEventWriter& w, const TLoop& loop) {
     w.Byte(ev::ShowInfo, loop.ShowInfo ? 1 : 0);
     w.Text(ev::Title, loop.Title);
     w.Data(ev::InfoRich, loop.InfoRich.data(), loop.InfoRich.size());
+    // A note read from an older file's plain text, never edited since: the
+    // reader takes it back from its own event, so a save does not lose it.
+    if (loop.InfoRich.empty() && !loop.InfoPlain.empty()) w.Text(ev::InfoPlain, loop.InfoPlain);
     if (!loop.URL.empty()) w.Text(ev::URL, loop.URL);
     w.Reserve(64);
     w.Byte(ev::Shuffle, uint32_t(loop.Shuffle));

@@ -404,6 +404,9 @@ void TTrovamixMainForm::RunCommand(TCommand command) {
         case TCommand::CollectSamples:
             CollectSamples();
             break;
+        case TCommand::LoopInfo:
+            ShowLoopInfo();
+            break;
         case TCommand::ConfigureTools:
             ConfigureTools();
             break;
@@ -519,6 +522,7 @@ void TTrovamixMainForm::LoopReplaced() {
     RepaintSteps();
     PlaylistShowsLoop();
     emit LoopShown();
+    if (loop_.ShowInfo) ShowSongInfo();
 }
 
 void TTrovamixMainForm::dragEnterEvent(QDragEnterEvent* event) {

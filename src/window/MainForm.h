@@ -34,6 +34,8 @@ class QTimer;
 namespace tx {
 class TAddToolForm;
 class THelpWindow;
+class TInfoForm;
+class TSetInfoForm;
 class THumanizeForm;
 class TPlayListForm;
 }  // namespace tx
@@ -164,6 +166,16 @@ public:
     void DockCompanion();
     // A sample file from the companion: into the first selected channel.
     void CompanionFileReceived(const QString& path);
+    // "Loop &info..." (F9): the song information edited modally, one undo
+    // step when anything changed; the caption follows the title as it is typed.
+    void ShowLoopInfo();
+    // Runs the "Loop info" window; unset: modally.
+    std::function<void(TSetInfoForm& window)> RunLoopInfoWindow;
+    // The song information window of a loop opened with "Show it on open".
+    void ShowSongInfo();
+    TInfoForm* InfoForm() const { return infoForm_; }
+    // The caption for `title`: the title, or the loop's file name while it is empty.
+    void ShowSongCaption(const std::string& title);
     // Ctrl+G: the settings window's plug-in box is toggled (unset: nothing).
     std::function<void()> TogglePlugin;
 
@@ -300,6 +312,7 @@ private:
     THumanizeForm* humanizeForm_ = nullptr;
     TPlayListForm* playList_ = nullptr;
     std::function<bool()> autoArrange_;
+    TInfoForm* infoForm_ = nullptr;  // made when a loop first asks for it
 };
 
 }  // namespace tx

@@ -8,13 +8,13 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "desktop/CollectSamples.h"
 #include "dialogs/HumanizeForm.h"
 #include "dialogs/PlayListForm.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "window/MainForm.h"
 #include "window/MenuItems.h"
-#include "desktop/CollectSamples.h"
 
 namespace tx {
 
@@ -141,6 +141,7 @@ bool TTrovamixMainForm::RunEditCommand(TCommand command) {
 }
 
 void TTrovamixMainForm::UndoRedo(bool undo) {
+    const std::string title = loop_.Title;
     const std::string name = undo ? undo_->Undo() : undo_->Redo();
     if (name.empty()) return;
     // The values go back to the engine through its own calls (the clock and
@@ -156,6 +157,7 @@ void TTrovamixMainForm::UndoRedo(bool undo) {
     ChannelsChanged();
     if (RowCount() != rows) FitHeight();  // channels came back or went: the window follows as for a zip
     RepaintSteps();
+    if (loop_.Title != title) ShowSongCaption(loop_.Title);  // a title put back shows at once
     ShowHintText(QString::fromStdString((undo ? "|Undone: " : "|Redone: ") + name));
 }
 

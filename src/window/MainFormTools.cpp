@@ -53,6 +53,7 @@ void TTrovamixMainForm::LaunchStartupTools() {
 void TTrovamixMainForm::ConfigureTools() {
     TAddToolForm window(this);
     window.SetSlots(Tools);
+    window.HelpRequested = [this](const QString& topic) { ShowHelp(topic); };
     if (RunToolsWindow)
         RunToolsWindow(window);
     else

@@ -191,3 +191,27 @@ TEST(LoopRoundTrip, ShippedExampleMatchesTheWriter) {
 }
 
 }  // namespace
+
+namespace {
+
+// An older file's plain note, never edited, must survive a save: the writer
+// keeps it in its own event when there is no rich text.
+TEST(LoopNote, APlainNoteWithoutRichTextIsWrittenBack) {
+    tx::TLoop loop;
+    loop.InfoPlain = "made on a rainy day";
+    tx::TLoop back;
+    const std::vector<uint8_t> bytes = tx::BuildLoopFile(loop);
+    ASSERT_TRUE(tx::ReadLoopFromMemory(bytes.data(), bytes.size(), back).Ok());
+    EXPECT_EQ(back.InfoPlain, "made on a rainy day");
+    EXPECT_EQ(back.InfoRich, "");
+
+    // Once the note is rich text, the plain copy is not written again.
+    loop.InfoRich = "{\\rtf1 new}";
+    const std::vector<uint8_t> again = tx::BuildLoopFile(loop);
+    tx::TLoop third;
+    ASSERT_TRUE(tx::ReadLoopFromMemory(again.data(), again.size(), third).Ok());
+    EXPECT_EQ(third.InfoRich, "{\\rtf1 new}");
+    EXPECT_EQ(third.InfoPlain, "");
+}
+
+}  // namespace
