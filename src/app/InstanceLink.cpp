@@ -108,11 +108,25 @@ TInstanceLink::TStart TInstanceLink::StartAndAsk(const std::function<bool(const 
     return result;
 }
 
-bool TInstanceLink::RequestClose() {
+bool TInstanceLink::SendToRunning(const std::string& lines) {
     if (!other_ || other_->state() != QLocalSocket::ConnectedState) return false;
-    const std::string line = CloseLine();
-    other_->write(line.data(), qint64(line.size()));
-    return other_->waitForBytesWritten(WriteTimeoutMs) || other_->bytesToWrite() == 0;
+    other_->write(lines.data(), qint64(lines.size()));
+    while (other_->bytesToWrite() > 0)
+        if (!other_->waitForBytesWritten(WriteTimeoutMs)) return false;
+    return true;
+}
+
+bool TInstanceLink::RequestClose() { return SendToRunning(CloseLine()); }
+
+bool TInstanceLink::RequestOpen(const std::vector<std::string>& paths) {
+    std::string lines;
+    for (const std::string& p : paths) {
+        const std::string line = OpenLine(p);
+        // One the running instance would drop unread is not sent as if it were.
+        if (line.size() - 1 > MaxLinkLine) return false;
+        lines += line;
+    }
+    return !lines.empty() && SendToRunning(lines);
 }
 
 void TInstanceLink::OnNewConnection() {
@@ -157,6 +171,12 @@ void TInstanceLink::OnReadyRead(Peer* peer) {
                         this, [this, path] { emit companionFileReceived(path); }, Qt::QueuedConnection);
                 }
                 break;
+            case TLinkCommand::Open: {
+                QString path = QFile::decodeName(QByteArray::fromStdString(msg->Path));
+                QMetaObject::invokeMethod(
+                    this, [this, path] { emit openRequested(path); }, Qt::QueuedConnection);
+                break;
+            }
             case TLinkCommand::Dock:  // ours to send, not to obey
                 break;
         }

@@ -45,6 +45,9 @@ public:
 
     // Second instance: asks the running one to close; false when not sent.
     bool RequestClose();
+    // Second instance: hands loop files (absolute paths) to the running one,
+    // which opens them in order; false when not all were sent.
+    bool RequestOpen(const std::vector<std::string>& paths);
 
     // To the companion editor, when one has said hello.
     bool CompanionConnected() const;
@@ -53,6 +56,7 @@ public:
 
 signals:
     void closeRequested();
+    void openRequested(const QString& path);
     void companionOpened();
     void companionFileReceived(const QString& path);
     void tookOverListening();
@@ -64,6 +68,7 @@ private:
         bool Companion = false;
     };
     bool Listen();
+    bool SendToRunning(const std::string& lines);
     void OnNewConnection();
     void OnReadyRead(Peer* peer);
     void DropPeer(Peer* peer);

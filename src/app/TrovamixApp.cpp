@@ -1,6 +1,8 @@
 #include "app/TrovamixApp.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPalette>
@@ -10,6 +12,7 @@
 #include <climits>
 
 #include "app/InstanceLink.h"
+#include "desktop/ChannelDrop.h"
 #include "desktop/StartupPaths.h"
 #include "dialogs/CoreSettingsActions.h"
 #include "dialogs/MIDIForm.h"
@@ -37,7 +40,8 @@ namespace {
 constexpr int32_t StartSoundVolume = 51603;  // a full-scale channel at its default volume
 constexpr int32_t StartSoundPan = 64;        // middle
 constexpr int32_t NoCutGroup = -1;
-constexpr int RenderWatchMs = 200;  // how often a deferred "Close DS" looks whether the render ended
+constexpr int RenderWatchMs = 200;    // how often a deferred "Close DS" looks whether the render ended
+constexpr int HandOverRetryMs = 250;  // how often a handed-over loop looks whether our dialog has closed
 
 }  // namespace
 
@@ -51,11 +55,14 @@ TTrovamixApp::TTrovamixApp(TAppSystems systems, TAppOptions options)
       streaming_(lock_, blockSource_, audioSystem_),
       midiOut_(std::make_unique<TMidiOutput>(std::move(systems.MidiOut))),
       midiIn_(std::make_unique<TMidiInput>(std::move(systems.MidiIn))),
-      sync_(std::make_unique<TMidiSync>(engine_)) {
+      sync_(std::make_unique<TMidiSync>(engine_)),
+      makeJackTransport_(std::move(systems.JackTransport)),
+      transport_(std::make_unique<TTransportFollower>(engine_)) {
     loop_.SetEngineLock(&lock_);
 }
 
 TTrovamixApp::~TTrovamixApp() {
+    transport_->Stop();  // its events go to the window, which goes below
     // A close that never ran (a test, an exception) still leaves no thread behind.
     streaming_.CloseDevice();
     midiIn_->Close();
@@ -73,15 +80,26 @@ void TTrovamixApp::Error(const std::string& text) {
         QMessageBox::critical(form_.get(), QStringLiteral("Trovamix"), MessageText(text));
 }
 
-void TTrovamixApp::Start() {
-    // A running instance is only asked whether it should close; start-up goes on either way.
-    if (options_.InstanceCheck) {
-        link_ = std::make_unique<TInstanceLink>();
-        link_->StartAndAsk([](const std::string& question) {
-            return QMessageBox::question(nullptr, QStringLiteral("Trovamix"), MessageText(question),
-                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-        });
-    }
+// With another instance running, the loop files of the command line (a file
+// chosen in the file manager) open there; without any, the running one is
+// only asked whether it should close, and start-up goes on either way.
+bool TTrovamixApp::HandOverOrAsk() {
+    link_ = std::make_unique<TInstanceLink>(
+        options_.InstanceSocket.empty() ? TInstanceLink::DefaultSocketPath()
+                                        : QFile::decodeName(QByteArray::fromStdString(options_.InstanceSocket)));
+    if (link_->Start() != TInstanceLink::TStart::AnotherInstance) return true;
+    std::vector<std::string> loops;
+    for (const std::string& f : commandLine_.LoopFiles)
+        if (IsLoopFileName(f)) loops.push_back(AbsolutePath(f));
+    if (!loops.empty() && link_->RequestOpen(loops)) return false;
+    const bool yes = QMessageBox::question(nullptr, QStringLiteral("Trovamix"), MessageText(AnotherInstanceQuestion),
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (yes) link_->RequestClose();
+    return true;
+}
+
+bool TTrovamixApp::Start() {
+    if (options_.InstanceCheck && !HandOverOrAsk()) return false;
     storedSettings_ = TSettingsStore::LoadFile(options_.SettingsPath);
     desktopSettings_ = LoadDesktopSettings(storedSettings_);
     if (!commandLine_.NoSplash && desktopSettings_.SplashScreen) TTitleForm::ShowSplash(options_.ProgramFolder);
@@ -143,8 +161,12 @@ void TTrovamixApp::Start() {
         QMetaObject::invokeMethod(
             window, [window, bpm] { window->ShowSyncTempo(bpm); }, Qt::QueuedConnection);
     };
+    // The JACK transport reaches the window the same way.
+    transport_->OnPlayingState = sync_->OnPlayingState;
+    transport_->OnTempo = sync_->OnTempo;
     actions_ = std::make_unique<TCoreSettingsActions>(engine_, settings_, &streaming_, midiOut_.get(), midiIn_.get(),
                                                       &plugin_);
+    actions_->AudioDeviceChanged = [this] { FollowJackTransport(); };
     settingsWindow_ = std::make_unique<TMIDIForm>(*actions_, form_.get());
     form_->SetAutoArrangeQuery([this] { return settingsWindow_ && settingsWindow_->AutoArrange(); });
     form_->ChannelForm()->Host.PreviewInOpenDialog = [this] {
@@ -153,7 +175,7 @@ void TTrovamixApp::Start() {
     settingsWindow_->ShowMessage = [this](const QString& text) { Error(text.toStdString()); };
     connect(settingsWindow_.get(), &TMIDIForm::helpRequested, form_.get(), &TTrovamixMainForm::ShowHelp);
     ConnectSettingsWindow();
-    if (link_) QObject::connect(link_.get(), &TInstanceLink::closeRequested, form_.get(), &QWidget::close);
+    ConnectLink();
 
     LoadSettings();
     MidiDeviceSetUp();
@@ -175,6 +197,34 @@ void TTrovamixApp::Start() {
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &TTrovamixApp::ApplicationStateChanged);
     // The window's first activation; the event loop delivers it once the window is up.
     QTimer::singleShot(0, this, [this] { FirstActivation(); });
+    return true;
+}
+
+void TTrovamixApp::ConnectLink() {
+    if (!link_) return;
+    TInstanceLink* link = link_.get();
+    TTrovamixMainForm* window = form_.get();
+    connect(link, &TInstanceLink::closeRequested, window, &QWidget::close);
+    connect(link, &TInstanceLink::openRequested, this,
+            [this](const QString& path) { OpenHandedOver(QFile::encodeName(path).toStdString()); });
+    connect(link, &TInstanceLink::companionOpened, window, &TTrovamixMainForm::CompanionOpened);
+    connect(link, &TInstanceLink::companionFileReceived, window, &TTrovamixMainForm::CompanionFileReceived);
+    window->CompanionRunning = [link] { return link->CompanionConnected(); };
+    window->CloseCompanion = [link] { link->CloseCompanion(); };
+    window->SendCompanionDock = [link](int x, int y) { link->SendDock(x, y); };
+}
+
+// A loop file another start handed over, opened as a dropped one is: after
+// the save question. While a dialog of ours is up it waits, so the question
+// never stacks on top of it.
+void TTrovamixApp::OpenHandedOver(const std::string& path) {
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        QTimer::singleShot(HandOverRetryMs, this, [this, path] { OpenHandedOver(path); });
+        return;
+    }
+    form_->raise();
+    form_->activateWindow();
+    workflow_->DropFiles({path});
 }
 
 void TTrovamixApp::ConnectSettingsWindow() {
@@ -281,6 +331,7 @@ void TTrovamixApp::MainWindowSetUp() {
     }
     if (!streaming_.DeviceOpen() && !streaming_.LastError().empty()) Error(streaming_.LastError());
     w.SetDSDriver(streaming_.Selected());  // the label tells whether it opened
+    FollowJackTransport();
     form_->SetStreaming(&streaming_);
     form_->SetHeight(form_->MaxHeight());
 }
@@ -333,6 +384,20 @@ void TTrovamixApp::ApplySyncToInput(bool on) {
     }
     TLockGuard g(&lock_);
     engine_.SyncToInput = on;
+}
+
+void TTrovamixApp::FollowJackTransport() {
+    const int selected = streaming_.Selected();
+    const auto& list = streaming_.DeviceList();
+    const bool jack = streaming_.DeviceOpen() && selected >= 0 && selected < int(list.size()) &&
+                      list[size_t(selected)].Api == TAudioApi::Jack;
+    if (!jack || !makeJackTransport_) {
+        transport_->Stop();
+        return;
+    }
+    if (transport_->Following()) return;
+    // Playing on JACK without its transport is still playing: no error box.
+    transport_->Start(makeJackTransport_());
 }
 
 void TTrovamixApp::LoadStyle(int index) {
@@ -439,6 +504,7 @@ void TTrovamixApp::StopPlayback() {
 }
 
 void TTrovamixApp::CloseMidiDevices() {
+    transport_->Stop();
     midiIn_->Close();
     midiOut_->Close();
 }

@@ -13,6 +13,7 @@
 #include "engine/DspPlugin.h"
 #include "engine/Engine.h"
 #include "engine/Streaming.h"
+#include "engine/Transport.h"
 #include "midi/MidiPort.h"
 #include "model/Loop.h"
 #include "model/Settings.h"
@@ -41,6 +42,8 @@ struct TAppSystems {
     TAudioSystem* Audio = nullptr;  // not owned; must outlive the program
     std::unique_ptr<TMidiOutPort> MidiOut;
     std::unique_ptr<TMidiInPort> MidiIn;
+    // A JACK transport to follow while the sound output is JACK (unset: none).
+    std::function<std::unique_ptr<TTransportPort>()> JackTransport = nullptr;
 };
 
 struct TAppOptions {
@@ -50,6 +53,7 @@ struct TAppOptions {
     std::string UserStylesFolder;  // "" adds no per-user styles
     std::string UserLoopsFolder;   // where Save As starts when the program's "Loops" is read-only
     bool InstanceCheck = true;     // the per-user socket of a running instance
+    std::string InstanceSocket;    // that socket's path; "" for the user's default
     // The loop workflow's questions; null: message boxes and file dialogs.
     TWorkflowPrompts* Prompts = nullptr;
     // Error boxes; null: a message box.
@@ -71,8 +75,10 @@ public:
 
     static inline const QColor HintColour{204, 187, 187};
 
-    // Everything before the event loop; shows the main window.
-    void Start();
+    // Everything before the event loop; shows the main window. False when
+    // the loop files of the command line went to the instance already
+    // running, which opens them: this one then ends without a window.
+    bool Start();
     // The main window's first activation: the splash goes, the loop files of
     // the command line open in order. Later calls do nothing.
     void FirstActivation();
@@ -87,6 +93,7 @@ public:
     TEngine& Engine() { return engine_; }
     TEngineLock& Lock() { return lock_; }
     TStreaming& Streaming() { return streaming_; }
+    bool FollowingTransport() const { return transport_ && transport_->Following(); }
     TLoopWorkflow& Workflow() { return *workflow_; }
     TMidiOutput& MidiOut() { return *midiOut_; }
     TMidiInput& MidiIn() { return *midiIn_; }
@@ -109,9 +116,14 @@ private:
     void LoadStyle(int index);
     void PlayStartSound();
     void ApplySyncToInput(bool on);
+    // Follows the JACK transport exactly while the sound output is an open JACK device.
+    void FollowJackTransport();
     void ConnectSettingsWindow();
     void Error(const std::string& text);
     bool CloseRequested();
+    bool HandOverOrAsk();
+    void ConnectLink();
+    void OpenHandedOver(const std::string& path);
 
     // TShutdownHost
     bool AutoCloseChecked() const override;
@@ -152,6 +164,8 @@ private:
     std::unique_ptr<TMidiOutput> midiOut_;
     std::unique_ptr<TMidiInput> midiIn_;
     std::unique_ptr<TMidiSync> sync_;
+    std::function<std::unique_ptr<TTransportPort>()> makeJackTransport_;
+    std::unique_ptr<TTransportFollower> transport_;
 
     std::unique_ptr<TTrovamixMainForm> form_;
     std::unique_ptr<TSampleInstall> sampleInstall_;  // samples dropped on the channels

@@ -8,6 +8,7 @@
 #include "engine/NullAudioDevice.h"
 #include "skin/StyleList.h"
 #ifdef TROVAMIX_HAVE_DEVICES
+#include "engine/devices/JackTransport.h"
 #include "engine/devices/RtAudioDevice.h"
 #include "midi/devices/RtMidiPorts.h"
 #endif
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     tx::TRtAudioSystem audioSystem;
     systems.MidiOut = tx::MakeRtMidiOutPort();
     systems.MidiIn = tx::MakeRtMidiInPort();
+    systems.JackTransport = [] { return tx::MakeJackTransportPort(); };
 #else
     tx::TNullAudioSystem audioSystem;
     systems.MidiOut = std::make_unique<tx::TRecordingMidiOutPort>(std::vector<std::string>{});
@@ -38,7 +40,8 @@ int main(int argc, char** argv) {
 
     tx::TTrovamixApp program(std::move(systems), std::move(options));
     QObject::connect(&program, &tx::TTrovamixApp::closed, &app, &QApplication::quit, Qt::QueuedConnection);
-    program.Start();
+    // The loop files went to the instance already running: nothing more to do.
+    if (!program.Start()) return 0;
     // The close runs the shutdown (save question, devices, settings); the
     // loop ends once the main window has closed.
     return app.exec();

@@ -71,12 +71,13 @@ std::optional<TLinkMessage> ParseLinkLine(std::string_view line) {
         m.Command = TLinkCommand::Close;
         return m;
     }
-    if (line.starts_with("file ")) {
+    const bool file = line.starts_with("file "), open = line.starts_with("open ");
+    if (file || open) {
         auto path = PercentDecode(line.substr(5));
         // Only absolute paths: a relative one would be resolved against
         // whatever folder the program happens to run in.
         if (!path || path->empty() || (*path)[0] != '/' || path->find('\0') != std::string::npos) return std::nullopt;
-        m.Command = TLinkCommand::File;
+        m.Command = file ? TLinkCommand::File : TLinkCommand::Open;
         m.Path = std::move(*path);
         return m;
     }
@@ -99,6 +100,7 @@ std::string HelloLine() { return "hello sonelo\n"; }
 std::string FileLine(std::string_view path) { return "file " + PercentEncode(path) + "\n"; }
 std::string CloseLine() { return "close\n"; }
 std::string DockLine(int x, int y) { return "dock " + std::to_string(x) + " " + std::to_string(y) + "\n"; }
+std::string OpenLine(std::string_view path) { return "open " + PercentEncode(path) + "\n"; }
 
 std::vector<std::string> TLineSplitter::Feed(std::string_view bytes) {
     std::vector<std::string> lines;

@@ -66,8 +66,10 @@ std::string TCoreSettingsActions::OpenAudioDevice(int item) {
     try {
         streaming_->ChangeDevice(item);
     } catch (const TStreamingError& e) {
+        if (AudioDeviceChanged) AudioDeviceChanged();
         return e.what();
     }
+    if (AudioDeviceChanged) AudioDeviceChanged();
     return streaming_->DeviceOpen() || streaming_->LastError().empty() ? "" : streaming_->LastError();
 }
 

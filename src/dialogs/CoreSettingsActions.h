@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "dialogs/SettingsActions.h"
 
 namespace tx {
@@ -41,6 +43,9 @@ public:
     void SetRemainder(TRemainder remainder) override;
     void SetSurround(bool on) override;
     bool SetPluginEnabled(bool on) override;
+
+    // After the sound output was changed (whether or not it opened).
+    std::function<void()> AudioDeviceChanged;
 
 private:
     void sample();  // reads the lock-guarded figures when the lock is free

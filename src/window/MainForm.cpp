@@ -504,6 +504,7 @@ void TTrovamixMainForm::moveEvent(QMoveEvent* event) {
     QMainWindow::moveEvent(event);
     if (isVisible()) clampTimer_->start();
     if (KeyboardEditorVisible()) pianoForm_->Reattach();
+    DockCompanion();
 }
 
 void TTrovamixMainForm::KeepOnScreen() {

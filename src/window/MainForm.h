@@ -167,6 +167,14 @@ public:
     // The companion editor, when one is linked: running, and asked to close.
     std::function<bool()> CompanionRunning;
     std::function<void()> CloseCompanion;
+    // Tells the companion where to dock: the main window's top-left corner.
+    std::function<void(int x, int y)> SendCompanionDock;
+    // The companion said hello: the hint, and docking when a slot links it.
+    void CompanionOpened();
+    // Docks a running companion at the window's left edge when a slot links it.
+    void DockCompanion();
+    // A sample file from the companion: into the first selected channel.
+    void CompanionFileReceived(const QString& path);
     // "Loop &info..." (F9): the song information edited modally, one undo
     // step when anything changed; the caption follows the title as it is typed.
     void ShowLoopInfo();

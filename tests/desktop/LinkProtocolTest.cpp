@@ -22,6 +22,13 @@ TEST(LinkProtocol, MessagesParseAndFilePathsRoundTrip) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->Command, TLinkCommand::File);
     EXPECT_EQ(file->Path, path);
+    // A loop file handed over by a second start travels the same way.
+    line = tx::OpenLine(path);
+    line.pop_back();
+    auto open = tx::ParseLinkLine(line);
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->Command, TLinkCommand::Open);
+    EXPECT_EQ(open->Path, path);
 }
 
 class IgnoredLineTest : public ::testing::TestWithParam<std::string> {};
@@ -33,7 +40,9 @@ INSTANTIATE_TEST_SUITE_P(Lines, IgnoredLineTest,
                                            "file relative/path.wav", "file /a%2", "file /a%zz", "file /a%00b", "dock",
                                            "dock 1", "dock 1 2 3", "dock x 2", "dock 1 99999999999", "dock 1 2000000",
                                            "dock +1 2", "close\r\r", std::string("close\0", 6),
-                                           "file /" + std::string(tx::MaxLinkLine, 'a')));
+                                           "file /" + std::string(tx::MaxLinkLine, 'a'), "open", "open ",
+                                           "open loop.txp", "open /a%4", "OPEN /a.txp", "open  /a.txp", "opens /a.txp",
+                                           "file\t/a.wav"));
 
 TEST(LineSplitter, SplitsAcrossChunksAndDropsOverlongLinesWhole) {
     tx::TLineSplitter s;
