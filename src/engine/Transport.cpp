@@ -51,6 +51,10 @@ void TTransportFollower::run() {
 void TTransportFollower::Poll() {
     if (!port_) return;
     const TTransportState s = port_->Query();
+    // Nothing moved since the last look (nearly every look): the engine is
+    // left alone, so an idle program does not take its lock 200 times a second.
+    if (s.Rolling == rolling_ && (s.Bpm <= 0 || std::clamp(int(std::nearbyint(s.Bpm)), MinTempo, MaxTempo) == bpm_))
+        return;
     int playingState = -1;  // -1 no change, 0 stopped, 1 started
     int tempo = 0;
     {

@@ -58,7 +58,7 @@ private:
 // the last word: while it is on the transport is ignored.
 class TTransportFollower {
 public:
-    static constexpr int PollMs = 5;  // well inside one step even at 500 BPM (30 ms)
+    static constexpr int PollMs = 10;  // well inside one step even at 500 BPM (30 ms)
 
     explicit TTransportFollower(TEngine& engine) : engine_(engine) {}
     ~TTransportFollower() { Stop(); }

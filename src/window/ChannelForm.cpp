@@ -128,13 +128,8 @@ TChannelForm::TChannelForm(TLoop& loop, QWidget* parent)
     Reprocess = [this](int ch) {
         if (install_) install_->ReprocessChannel(ch);
     };
-    openDialog_ = new TFavOpenDialog(this);
-    openDialog_->setWindowTitle("Load a sample");
-    openDialog_->HelpRequested = [this](const QString& topic) {
-        if (Host.ShowHelp) Host.ShowHelp(topic);
-    };
     AskSampleFiles = [this](const QString& start) {
-        return ChooseSampleFiles(*openDialog_, start, [this](const QString& file) {
+        return ChooseSampleFiles(SampleOpenDialog(), start, [this](const QString& file) {
             const bool on = Host.PreviewInOpenDialog && Host.PreviewInOpenDialog();
             if (install_ && PreviewInDialog(file.toStdString(), QFileInfo(file).size(), on))
                 install_->PreviewFile(file.toStdString());
@@ -1028,6 +1023,33 @@ void TPitchKeys::keyPressEvent(QKeyEvent* event) {
 }
 
 // ---------------------------------------------------------------- the open dialog
+
+TFavOpenDialog& TChannelForm::SampleOpenDialog() {
+    if (!openDialog_) {
+        openDialog_ = new TFavOpenDialog(this);
+        openDialog_->setWindowTitle("Load a sample");
+        openDialog_->HelpRequested = [this](const QString& topic) {
+            if (Host.ShowHelp) Host.ShowHelp(topic);
+        };
+        if (favorites_) openDialog_->SetFavorites(*favorites_, true);
+        favorites_.reset();
+    }
+    return *openDialog_;
+}
+
+void TChannelForm::LoadFavorites(const TDesktopSettings& settings) {
+    if (openDialog_)
+        openDialog_->LoadFavorites(settings);
+    else if (settings.Favorites)
+        favorites_ = settings.Favorites;
+}
+
+void TChannelForm::StoreFavorites(TDesktopSettings& settings) const {
+    if (openDialog_)
+        openDialog_->StoreFavorites(settings);
+    else if (favorites_)
+        settings.Favorites = favorites_;
+}
 
 QStringList ChooseSampleFiles(TFavOpenDialog& dialog, const QString& startFile,
                               const std::function<void(const QString&)>& highlighted) {

@@ -2,11 +2,13 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "controls/Controls.h"
 #include "desktop/ChannelSettings.h"
+#include "desktop/DesktopSettings.h"
 #include "model/WAVSample.h"
 
 class QCheckBox;
@@ -94,7 +96,10 @@ public:
     // colour question, and what reprocessing a channel does.
     std::function<QStringList(const QString& startFile)> AskSampleFiles;
     // The sample open dialog, with the favourite folders kept in the settings.
-    TFavOpenDialog& SampleOpenDialog() { return *openDialog_; }
+    // Made when first needed: a file dialog costs start-up time and memory.
+    TFavOpenDialog& SampleOpenDialog();
+    void LoadFavorites(const TDesktopSettings& settings);
+    void StoreFavorites(TDesktopSettings& settings) const;
     std::function<bool(QColor& colour)> AskColour;
     std::function<void(int ch)> Reprocess;
 
@@ -131,7 +136,8 @@ private:
     TSampleInstall* install_ = nullptr;
     TEngine* engine_ = nullptr;
     TMidiOutput* midi_ = nullptr;
-    TFavOpenDialog* openDialog_ = nullptr;  // a child, kept for its favourites
+    TFavOpenDialog* openDialog_ = nullptr;               // a child, kept for its favourites
+    std::optional<std::vector<std::string>> favorites_;  // read before the dialog was made
     int tag_ = 0;
     bool refreshing_ = false;
     int previewKey_ = 0;

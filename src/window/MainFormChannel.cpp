@@ -97,14 +97,14 @@ void TTrovamixMainForm::ChannelFormFollowsRows() {
 void TTrovamixMainForm::ApplyChannelFormSettings(const TDesktopSettings& st) {
     channelForm_->move(st.ChanSetX, st.ChanSetY);
     channelForm_->ApplySheetSetting(st.SettingsSheet);
-    channelForm_->SampleOpenDialog().LoadFavorites(st);
+    channelForm_->LoadFavorites(st);
 }
 
 void TTrovamixMainForm::StoreChannelFormSettings(TDesktopSettings& st) const {
     st.ChanSetX = channelForm_->x();
     st.ChanSetY = channelForm_->y();
     st.SettingsSheet = channelForm_->SheetSetting();
-    channelForm_->SampleOpenDialog().StoreFavorites(st);
+    channelForm_->StoreFavorites(st);
 }
 
 }  // namespace tx

@@ -471,6 +471,20 @@ TEST_F(ChannelFormTest, SampleScopeTakesTheStyleColours) {
     EXPECT_FALSE(w->SampleWheels[0]->WheelIL()->IsEmpty());
 }
 
+// The favourite folders read at start-up are saved again untouched when the
+// open dialog was never made, and are its list once it is.
+TEST_F(ChannelFormTest, FavoritesOutliveAnOpenDialogNeverMade) {
+    TDesktopSettings in, out, later;
+    in.Favorites = std::vector<std::string>{"/samples/kicks", "/samples/snares"};
+    w->LoadFavorites(in);
+    EXPECT_EQ(w->findChild<TFavOpenDialog*>(), nullptr) << "made only when first needed";
+    w->StoreFavorites(out);
+    EXPECT_EQ(out.Favorites, in.Favorites);
+    EXPECT_EQ(w->SampleOpenDialog().Favorites().Items(), *in.Favorites);
+    w->StoreFavorites(later);
+    EXPECT_EQ(later.Favorites, in.Favorites);
+}
+
 TEST_F(ChannelFormTest, TheOpenDialogReportsWhatIsHighlightedAndReturnsTheChoice) {
     const std::string a = WriteSample("a.wav", 100), b = WriteSample("b.wav", 100);
     std::vector<QString> highlighted;
