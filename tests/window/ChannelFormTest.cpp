@@ -22,7 +22,8 @@
 
 #include "../support/TestSupport.h"
 #include "../support/Wav16.h"
-#include "MainControls.h"
+#include "StyleData.h"
+#include "controls/Controls.h"
 #include "dialogs/FavOpenDialog.h"
 #include "dialogs/HelpWindow.h"
 #include "engine/Engine.h"

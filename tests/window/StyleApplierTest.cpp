@@ -2,9 +2,11 @@
 // component names.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QSignalSpy>
 
-#include "MainControls.h"
+#include "StyleData.h"
+#include "controls/Controls.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
 #include "skin/EmbeddedStyle.h"
@@ -15,25 +17,17 @@
 namespace tx::test {
 namespace {
 
-template <class T>
-T* FindIn(QWidget& form, const TMainControls& editor, const char* name) {
-    T* t = form.findChild<T*>(name);
-    return t ? t : editor.Editor->findChild<T*>(name);
-}
-
-// The real main window; the keyboard editor's buttons still stand in a
-// panel of their own.
+// The real main window, whose children include the keyboard editor.
 class ApplyStyle : public ::testing::Test {
 protected:
     ApplyStyle() { loop.SetEngineLock(&lock); }
     TAppliedStyle Apply(const std::string& config, int frameScale = 1) {
         TStyleApplier applier(&form, images);
-        applier.AddRoot(editor.Editor.get());
         return applier.Apply(MakeStyleData(config, frameScale));
     }
     template <class T>
     T* Get(const char* name) {
-        return FindIn<T>(form, editor, name);
+        return form.findChild<T*>(name);
     }
     QPoint DesignPos(const char* name) { return Get<QWidget>(name)->pos(); }
 
@@ -42,7 +36,6 @@ protected:
     TSettings settings;
     TEngine engine{loop, lock, settings};
     TTrovamixMainForm form{loop, &engine};
-    TMainControls editor = MakeMainControls();
     TStyleImages images;
 };
 
@@ -169,20 +162,18 @@ TEST(ApplyDefaultStyle, TheBuiltInDefaultStyleSkinsEveryControl) {
     ASSERT_TRUE(style.HasConfig);
     TLoop loop;
     TTrovamixMainForm form(loop, nullptr);
-    TMainControls editor = MakeMainControls();
     TStyleImages images;
     TStyleApplier applier(&form, images);
-    applier.AddRoot(editor.Editor.get());
     const TAppliedStyle applied = applier.Apply(style);
     for (const TStyleItem& item : style.Items) {
         if (item.Entry->Kind == TStyleFileKind::Strip) {
             EXPECT_FALSE(images.Strip(std::string(item.Entry->Name))->IsEmpty()) << item.Entry->Name;
         }
     }
-    EXPECT_EQ(FindIn<TWAVWheel>(form, editor, "DotVolWheel")->WheelIL()->FrameWidth(), 23);
-    EXPECT_EQ(FindIn<TRCADigital>(form, editor, "BPMDig")->width(),
-              FindIn<TRCADigital>(form, editor, "BPMDig")->ImList()->FrameWidth() * 3);
-    EXPECT_FALSE(FindIn<TTrackSlider>(form, editor, "ShuffleSlider")->BackIL().isNull());
+    EXPECT_EQ(form.findChild<TWAVWheel*>("DotVolWheel")->WheelIL()->FrameWidth(), 23);
+    EXPECT_EQ(form.findChild<TRCADigital*>("BPMDig")->width(),
+              form.findChild<TRCADigital*>("BPMDig")->ImList()->FrameWidth() * 3);
+    EXPECT_FALSE(form.findChild<TTrackSlider*>("ShuffleSlider")->BackIL().isNull());
     EXPECT_LT(applied.Shape.rectCount(), 200);
     EXPECT_NE(applied.Shape, QRegion(0, 0, form.width(), 32000)) << "the default style cuts two corners";
     EXPECT_TRUE(applied.Shape.contains(QPoint(form.width() / 2, 100)));

@@ -2,7 +2,7 @@
 // second style leaves of the first.
 #include <gtest/gtest.h>
 
-#include "MainControls.h"
+#include "StyleData.h"
 #include "controls/Controls.h"
 #include "engine/Engine.h"
 #include "model/Loop.h"
