@@ -44,7 +44,7 @@ protected:
         std::ofstream(ini) << "[TX SETTINGS]\nDS Driver=0\n";  // the first (and only) output
         TAppSystems systems{&audio, std::make_unique<TRecordingMidiOutPort>(), std::make_unique<TFakeMidiInPort>()};
         systems.JackTransport = [this] {
-            auto p = std::make_unique<TNullTransportPort>();
+            auto p = std::make_unique<TWatchedPort>(portClosed);
             port = p.get();
             return p;
         };
@@ -72,7 +72,18 @@ protected:
 
     txtest::TempDir dir;
     TJackLikeSystem audio;
-    TNullTransportPort* port = nullptr;
+    // The follower owns the port and frees it once closed: what the test
+    // needs to know afterwards is kept here.
+    struct TWatchedPort : TNullTransportPort {
+        explicit TWatchedPort(bool& closed) : closed_(closed) {}
+        void Close() override {
+            TNullTransportPort::Close();
+            closed_ = true;
+        }
+        bool& closed_;
+    };
+    bool portClosed = false;
+    TNullTransportPort* port = nullptr;  // only while the follower holds it
     std::vector<std::string> errors;
     std::unique_ptr<TTrovamixApp> app;
     TMyTransButton* start = nullptr;
@@ -103,8 +114,9 @@ TEST_F(FollowApp, StartStopAndTempoOfTheMasterReachTheWindowOnlyAsEvents) {
 
     // The shutdown stops following before the window goes.
     ASSERT_TRUE(app->MainForm().close());
+    port = nullptr;  // freed by the follower
     EXPECT_FALSE(app->FollowingTransport());
-    EXPECT_FALSE(port->IsOpen());
+    EXPECT_TRUE(portClosed);
     EXPECT_TRUE(errors.empty());
 }
 
