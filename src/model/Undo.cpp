@@ -361,7 +361,7 @@ bool TUndoHistory::openFor(uint64_t k, const char* defaultName, bool joinable) {
         return false;
     }
     if (!current_) {
-        current_.emplace();
+        current_.emplace(Step{});  // a value: clang sees Step as not yet default-constructible here
         current_->Name = depth_ > 0 && !gestureName_.empty() ? gestureName_ : defaultName;
         if (joinable && depth_ == 0) current_->JoinKey = k;
         touched_.clear();
