@@ -99,9 +99,9 @@ const std::vector<TStretchItem>& StretchItems() {
     return items;
 }
 
-const std::vector<TKnobSpec>& SampleKnobs() {
+const std::vector<TKnobEntry>& SampleKnobs() {
     using C = TChannel;
-    static const std::vector<TKnobSpec> knobs = {
+    static const std::vector<TKnobEntry> knobs = {
         {"FXWheel", "|First effect", 0, 256, 127, &C::FXFirst, TThen::Reprocess},
         {"FXSineVolWheel", "|Second effect mix", 0, 256, 0, &C::FXSecondMix, TThen::Reprocess},
         {"FXSineWheel", "|Second effect sine", 0, 256, 127, &C::FXSecondSine, TThen::Reprocess},
@@ -116,9 +116,9 @@ const std::vector<TKnobSpec>& SampleKnobs() {
     return knobs;
 }
 
-const std::vector<TKnobSpec>& DelayKnobs() {
+const std::vector<TKnobEntry>& DelayKnobs() {
     using C = TChannel;
-    static const std::vector<TKnobSpec> knobs = {
+    static const std::vector<TKnobEntry> knobs = {
         {"DelayFeedWheel", "|Delay feedback", 0, 256, 0, &C::DelayFeed, TThen::Modified},
         {"DelayPanWheel", "|Delay pan", 0, 256, 128, &C::DelayPan, TThen::Modified},
         {"DelayPitchWheel", "|Delay pitch", 0, 240, 120, &C::DelayPitch, TThen::Modified},
@@ -130,9 +130,9 @@ const std::vector<TKnobSpec>& DelayKnobs() {
     return knobs;
 }
 
-const std::vector<TBoxSpec>& SampleBoxes() {
+const std::vector<TBoxEntry>& SampleBoxes() {
     using C = TChannel;
-    static const std::vector<TBoxSpec> boxes = {
+    static const std::vector<TBoxEntry> boxes = {
         {"ReverseSampleBox", "Reverse", "|Reverse", &C::ReverseSample, TThen::Reprocess},
         {"ReverseBox", "Rev Stereo", "|Rev Stereo", &C::RevStereo, TThen::Reprocess},
         {"FadeBox", "Fade L to R", "|Fade L to R", &C::FadeLR, TThen::Reprocess},

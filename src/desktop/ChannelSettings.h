@@ -88,25 +88,25 @@ enum class TThen {
 };
 
 // One knob of the SAMPLE or DELAY sheet or the top.
-struct TKnobSpec {
+struct TKnobEntry {
     const char* Name;  // component name
     const char* Hint;
     int Min, Max, Start;
     int32_t TChannel::*Field;
     TThen Then;
 };
-const std::vector<TKnobSpec>& SampleKnobs();  // SAMPLE sheet, in tab order
-const std::vector<TKnobSpec>& DelayKnobs();   // DELAY sheet knobs and sliders, in tab order
+const std::vector<TKnobEntry>& SampleKnobs();  // SAMPLE sheet, in tab order
+const std::vector<TKnobEntry>& DelayKnobs();   // DELAY sheet knobs and sliders, in tab order
 
 // One check box.
-struct TBoxSpec {
+struct TBoxEntry {
     const char* Name;
     const char* Caption;
     const char* Hint;
     bool TChannel::*Field;
     TThen Then;
 };
-const std::vector<TBoxSpec>& SampleBoxes();
+const std::vector<TBoxEntry>& SampleBoxes();
 
 }  // namespace tx
 

@@ -159,9 +159,9 @@ public:
         sf_set_string(sf_, SF_STR_COMMENT, tags.Comment.c_str());
         if (format_ == TRenderFormat::Opus) {
             soxr_error_t err = nullptr;
-            const soxr_io_spec_t spec = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
+            const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_FLOAT32_I);
             const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-            soxr_ = soxr_create(RenderRate, OpusRate, 2, &err, &spec, &quality, nullptr);
+            soxr_ = soxr_create(RenderRate, OpusRate, 2, &err, &io, &quality, nullptr);
             if (err) return fail(std::string("cannot convert to 48000 Hz: ") + err);
         }
         return true;

@@ -366,16 +366,16 @@ QWidget* TChannelForm::BuildSampleSheet() {
     const QString captions[] = {"1st FX", "2nd mix", "2nd sine", "Cutoff",   "Reso",
                                 "Preamp", "Attack",  "Decay",    "St.delay", "Phaser"};
     int i = 0;
-    for (const TKnobSpec& spec : SampleKnobs()) {
-        TWAVWheel* k = MakeKnob(sheet, spec.Name, spec.Hint, spec.Min, spec.Max, spec.Start);
+    for (const TKnobEntry& entry : SampleKnobs()) {
+        TWAVWheel* k = MakeKnob(sheet, entry.Name, entry.Hint, entry.Min, entry.Max, entry.Start);
         SampleWheels.push_back(k);
         knobs->addWidget(KnobCell(k, captions[i]), i / 5, i % 5);
-        connect(k, &TWAVWheel::Changed, this, [this, &spec](int value) {
+        connect(k, &TWAVWheel::Changed, this, [this, &entry](int value) {
             if (!Ready()) return;
             loop_.TouchChannel(tag_);
-            Edited().*spec.Field = value;
-            Then(spec.Then);
-            if (Host.ShowHint) Host.ShowHint(QString("%1 %2").arg(spec.Hint).arg(value));
+            Edited().*entry.Field = value;
+            Then(entry.Then);
+            if (Host.ShowHint) Host.ShowHint(QString("%1 %2").arg(entry.Hint).arg(value));
         });
         ++i;
     }
@@ -383,15 +383,15 @@ QWidget* TChannelForm::BuildSampleSheet() {
 
     auto* boxes = new QGridLayout;
     int col = 0;
-    for (const TBoxSpec& spec : SampleBoxes()) {
-        auto* b = Named(new QCheckBox(spec.Caption), spec.Name, spec.Caption);
+    for (const TBoxEntry& entry : SampleBoxes()) {
+        auto* b = Named(new QCheckBox(entry.Caption), entry.Name, entry.Caption);
         SampleBoxesShown.push_back(b);
         boxes->addWidget(b, 0, col++);
-        connect(b, &QCheckBox::toggled, this, [this, &spec](bool on) {
+        connect(b, &QCheckBox::toggled, this, [this, &entry](bool on) {
             if (!Ready()) return;
             loop_.TouchChannel(tag_);
-            Edited().*spec.Field = on;
-            Then(spec.Then);
+            Edited().*entry.Field = on;
+            Then(entry.Then);
         });
     }
     CutSelect = MakeSpin("CutSelect", "Cut which group?", 0, 99, 0);
@@ -488,36 +488,36 @@ QWidget* TChannelForm::BuildDelaySheet() {
     auto* sheet = Named(new QWidget, "DelaySheet", "DELAY");
     auto* g = new QGridLayout(sheet);
     const QString captions[] = {"Feedback", "Pan", "Pitch", "Reso", "Cutoff"};
-    const auto& specs = DelayKnobs();
+    const auto& knobs = DelayKnobs();
     for (size_t i = 0; i < 5; ++i) {
-        const TKnobSpec& spec = specs[i];
-        TWAVWheel* k = MakeKnob(sheet, spec.Name, spec.Hint, spec.Min, spec.Max, spec.Start);
+        const TKnobEntry& entry = knobs[i];
+        TWAVWheel* k = MakeKnob(sheet, entry.Name, entry.Hint, entry.Min, entry.Max, entry.Start);
         DelayWheels.push_back(k);
         g->addWidget(KnobCell(k, captions[i]), 0, int(i));
-        connect(k, &TWAVWheel::Changed, this, [this, &spec](int value) {
+        connect(k, &TWAVWheel::Changed, this, [this, &entry](int value) {
             if (!Ready()) return;
             loop_.TouchChannel(tag_);
-            Edited().*spec.Field = value;
+            Edited().*entry.Field = value;
             Then(TThen::Modified);
-            if (Host.ShowHint) Host.ShowHint(QString("%1 %2").arg(spec.Hint).arg(value));
+            if (Host.ShowHint) Host.ShowHint(QString("%1 %2").arg(entry.Hint).arg(value));
         });
     }
-    auto slider = [&](const TKnobSpec& spec, const QString& accessible) {
-        auto* s = Named(new QSlider(Qt::Horizontal), spec.Name, accessible);
-        s->setRange(spec.Min, spec.Max);
-        s->setValue(spec.Start);
+    auto slider = [&](const TKnobEntry& entry, const QString& accessible) {
+        auto* s = Named(new QSlider(Qt::Horizontal), entry.Name, accessible);
+        s->setRange(entry.Min, entry.Max);
+        s->setValue(entry.Start);
         s->setPageStep(16);
-        connect(s, &QSlider::valueChanged, this, [this, &spec](int value) {
+        connect(s, &QSlider::valueChanged, this, [this, &entry](int value) {
             if (!Ready()) return;
             loop_.TouchChannel(tag_);
-            Edited().*spec.Field = value;
+            Edited().*entry.Field = value;
             Then(TThen::Modified);
         });
         return s;
     };
-    DelayDelaySlider = slider(specs[5], "Delay time");
+    DelayDelaySlider = slider(knobs[5], "Delay time");
     DelayDelaySlider->installEventFilter(this);  // the right button: back to 48
-    ShiftSlider = slider(specs[6], "Shift delay");
+    ShiftSlider = slider(knobs[6], "Shift delay");
     EchoSelect = MakeSpin("EchoSelect", "Delay max number of echoes", 0, 10, 4);
     ShuffleBox = Named(new QCheckBox("Shuffled"), "ShuffleBox", "Delay will follow the shuffle too");
     g->addWidget(Caption("Time", DelayDelaySlider), 1, 0);

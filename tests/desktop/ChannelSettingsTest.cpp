@@ -156,7 +156,7 @@ TEST(ChannelSettings, KnobTablesCoverEveryEffect) {
     TChannel c(0);
     std::vector<int32_t TChannel::*> seen;
     for (const auto* table : {&SampleKnobs(), &DelayKnobs()})
-        for (const TKnobSpec& k : *table) {
+        for (const TKnobEntry& k : *table) {
             EXPECT_EQ(std::count(seen.begin(), seen.end(), k.Field), 0) << k.Name;
             seen.push_back(k.Field);
             EXPECT_LE(k.Min, k.Start);
